@@ -1,0 +1,155 @@
+#include "storage/atomic_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace stanzel {
+
+namespace {
+
+std::error_code LastError() {
+    return {errno, std::generic_category()};
+}
+
+// Closes the descriptor on every path out of a function.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+std::error_code WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return LastError();
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+// A name beside the target that no other writer picks.
+std::filesystem::path TemporaryName(const std::filesystem::path& target) {
+    static std::atomic<unsigned> counter{0};
+    static const unsigned seed = std::random_device{}();
+    std::filesystem::path name = target;
+    name += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(seed) + "-" +
+            std::to_string(counter++);
+    return name;
+}
+
+std::filesystem::path ResolveLink(const std::filesystem::path& path) {
+    std::error_code error;
+    if (std::filesystem::is_symlink(path, error)) {
+        auto target = std::filesystem::weakly_canonical(path, error);
+        if (!error)
+            return target;
+    }
+    return path;
+}
+
+} // namespace
+
+FileContents ReadWholeFile(const std::filesystem::path& path) {
+    FileContents result;
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        result.error = LastError();
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        result.error = std::make_error_code(std::errc::is_a_directory);
+        return result;
+    }
+    if (info.st_size > 0)
+        result.bytes.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            result.error = LastError();
+            result.bytes.clear();
+            return result;
+        }
+        if (got == 0)
+            break;
+        result.bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    return result;
+}
+
+std::error_code ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+    const std::filesystem::path target = ResolveLink(path);
+    const std::filesystem::path temporary = TemporaryName(target);
+
+    mode_t mode = 0666; // narrowed by the umask, as for any new file
+    struct stat existing {};
+    const bool replacing = ::stat(target.c_str(), &existing) == 0;
+
+    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                             replacing ? 0600 : mode));
+    if (fd.get() < 0)
+        return LastError();
+
+    auto fail = [&](std::error_code error) {
+        ::close(fd.release());
+        ::unlink(temporary.c_str());
+        return error;
+    };
+    if (replacing && ::fchmod(fd.get(), existing.st_mode & 07777) != 0)
+        return fail(LastError());
+    if (auto error = WriteAll(fd.get(), bytes))
+        return fail(error);
+    if (::fsync(fd.get()) != 0)
+        return fail(LastError());
+    if (::close(fd.release()) != 0) {
+        const auto error = LastError();
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const auto error = LastError();
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    // The rename itself must reach the disk, or a power cut could bring back
+    // the old file after the user was told the new one is saved.
+    auto directory = target.parent_path();
+    if (directory.empty())
+        directory = ".";
+    FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0)
+        ::fsync(dir.get());
+    return {};
+}
+
+std::string DescribeError(const std::error_code& error) {
+    std::string text = error.message();
+    if (!text.empty() && text.back() != '.')
+        text += '.';
+    return text;
+}
+
+} // namespace stanzel

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace stanzel {
+
+// A profile file: sections of key=value lines. The file is read once, on the
+// first operation, and kept parsed until a write changes it. Every write
+// replaces the file atomically before it returns and leaves every byte it does
+// not concern as it was, so hand-written comments and layout survive.
+//
+// Reading is lenient, because language files are written by hand: names match
+// without regard to ASCII letter case; blanks and tabs around names and values
+// are ignored; CR LF, LF and CR all end a line; a UTF-8 byte-order mark is
+// skipped; one pair of matching quotes around a value is removed. Where a
+// section or key stands twice, the first one counts.
+class TIniFile {
+public:
+    explicit TIniFile(std::filesystem::path path);
+
+    const std::filesystem::path& path() const { return path_; }
+
+    std::string ReadText(std::string_view section, std::string_view key,
+                         std::string_view defaultText) const;
+    std::int32_t ReadNumber(std::string_view section, std::string_view key,
+                            std::int32_t defaultNumber) const;
+    // Fills `names` with every section, first to last, each name once.
+    void ListSections(std::vector<std::string>& names) const;
+    bool SectionExists(std::string_view section) const;
+    // Visits every section name, as ListSections gives them, without copying.
+    // The name is valid only during the call.
+    void ForEachSection(const std::function<void(std::string_view)>& visit) const;
+
+    // Writes raise StorageError("Unable to write to <path>") and leave the file
+    // as it was when the file cannot be replaced.
+    void WriteText(std::string_view section, std::string_view key, std::string_view value);
+    void WriteNumber(std::string_view section, std::string_view key, std::int32_t value);
+    // Several entries of one section in a single replacement of the file, so
+    // that they reach the disk together or not at all.
+    using Entry = std::pair<std::string_view, std::string_view>;
+    void WriteTexts(std::string_view section, std::initializer_list<Entry> entries);
+    // Removes every section of that name with all its lines.
+    void RemoveSection(std::string_view section);
+
+private:
+    struct Section {
+        std::string_view name;
+        std::size_t begin;     // start of the section line
+        std::size_t bodyBegin; // start of the line after it
+        std::size_t end;       // start of the next section line, or the end of the file
+        bool firstOfName;      // false for a later section of a name already seen
+    };
+
+    struct Found {
+        std::size_t begin;      // start of the entry's line
+        std::size_t contentEnd; // end of its text, before the line break
+        std::string_view value; // as stored, quotes included
+    };
+
+    void load() const;
+    void parse() const;
+    void indexNames() const;
+    const Section* findSection(std::string_view name) const;
+    std::optional<Found> findEntry(const Section& section, std::string_view key) const;
+    void replace(std::string bytes);
+
+    std::filesystem::path path_;
+    mutable bool loaded_ = false;
+    mutable bool parsed_ = false;
+    mutable std::string bytes_;
+    mutable std::vector<Section> sections_;
+    // Open addressing over `sections_`: slot value i + 1 names section i.
+    mutable std::vector<std::uint32_t> nameSlots_;
+};
+
+// The line `key=value` as it is written, with the value quoted where reading it
+// back would otherwise change it, and line breaks and NULs made blanks.
+std::string FormatIniEntry(std::string_view key, std::string_view value);
+
+} // namespace stanzel

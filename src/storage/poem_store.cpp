@@ -1,0 +1,136 @@
+#include "storage/poem_store.h"
+
+#include "storage/atomic_file.h"
+#include "storage/ini_file.h"
+#include "storage/number_text.h"
+#include "storage/storage_error.h"
+#include "storage/text_lines.h"
+
+#include <limits>
+#include <stdexcept>
+
+namespace stanzel {
+
+namespace {
+
+constexpr std::string_view kTitleKey = "title";
+constexpr std::string_view kPoetKey = "poet";
+constexpr std::string_view kDateKey = "date";
+constexpr std::string_view kMissingTitle = "def";
+constexpr std::int32_t kLargestId = std::numeric_limits<std::int32_t>::max();
+
+std::string Quoted(const std::filesystem::path& path) {
+    return "\"" + path.string() + "\"";
+}
+
+} // namespace
+
+std::optional<std::int32_t> CanonicalPoemId(std::string_view id) {
+    if (id.empty() || id.size() > 10 || id.front() == '0')
+        return std::nullopt;
+    std::int64_t value = 0;
+    for (char c : id) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (value > kLargestId)
+        return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+PoemStore::PoemStore(std::filesystem::path programDir) : programDir_(std::move(programDir)) {}
+
+std::filesystem::path PoemStore::indexPath() const {
+    return programDir_ / "poems.dmp";
+}
+
+std::filesystem::path PoemStore::poemsDir() const {
+    return programDir_ / "poems";
+}
+
+std::optional<std::filesystem::path> PoemStore::poemPath(std::string_view id) const {
+    if (!CanonicalPoemId(id))
+        return std::nullopt;
+    return poemsDir() / (std::string(id) + ".poem");
+}
+
+std::vector<PoemListEntry> PoemStore::ListPoems() const {
+    const TIniFile index(indexPath());
+    std::vector<PoemListEntry> poems;
+    index.ForEachSection([&](std::string_view id) {
+        poems.push_back({std::string(id), index.ReadText(id, kTitleKey, kMissingTitle)});
+    });
+    return poems;
+}
+
+PoemRecord PoemStore::LoadPoem(std::string_view id) const {
+    const TIniFile index(indexPath());
+    PoemRecord poem;
+    poem.id = CanonicalPoemId(id).value_or(0);
+    poem.title = index.ReadText(id, kTitleKey, kMissingTitle);
+    poem.poet = index.ReadText(id, kPoetKey, "");
+    poem.date = index.ReadText(id, kDateKey, "");
+    if (const auto path = poemPath(id)) {
+        FileContents contents = ReadWholeFile(*path);
+        if (contents.error && !contents.missing())
+            throw StorageError("Cannot open file " + Quoted(*path) + ". " +
+                               DescribeError(contents.error));
+        poem.text = NormaliseLineBreaks(contents.bytes);
+    }
+    return poem;
+}
+
+std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view title,
+                                 std::string_view poet, std::string_view date,
+                                 std::string_view text) {
+    if (currentPoemId < 0)
+        throw std::invalid_argument("A stored poem's id is positive");
+    TIniFile index(indexPath());
+
+    std::int32_t id = currentPoemId;
+    if (id == 0) {
+        // The counter lives in the settings file and the ids in the index; when
+        // the two disagree (a settings file lost or restored from a backup),
+        // a new poem must still never take the place of a stored one.
+        std::int32_t next = std::max<std::int32_t>(autoid_, 1);
+        index.ForEachSection([&](std::string_view name) {
+            if (const auto stored = CanonicalPoemId(name); stored && *stored >= next)
+                next = *stored == kLargestId ? kLargestId : *stored + 1;
+        });
+        if (next == kLargestId && index.SectionExists(FormatInt32(kLargestId)))
+            throw StorageError("No id is left for a new poem in " + Quoted(indexPath()) + ".");
+        id = next;
+        autoid_ = next == kLargestId ? kLargestId : next + 1;
+    }
+
+    // The text goes first: should the index then fail to take the entry, the
+    // collection lists nothing that lacks its text.
+    const std::string idText = FormatInt32(id);
+    std::error_code ignored;
+    std::filesystem::create_directories(poemsDir(), ignored);
+    const auto path = *poemPath(idText);
+    if (const auto error = ReplaceFileAtomically(path, text))
+        throw StorageError("Cannot create file " + Quoted(path) + ". " + DescribeError(error));
+
+    index.WriteTexts(idText, {{kTitleKey, title}, {kPoetKey, poet}, {kDateKey, date}});
+    return id;
+}
+
+void PoemStore::DeletePoem(std::string_view id) {
+    TIniFile index(indexPath());
+    index.RemoveSection(id);
+    const auto path = poemPath(id);
+    if (!path)
+        return;
+    std::error_code error;
+    std::filesystem::remove(*path, error);
+    if (error)
+        throw StorageError("Cannot delete file " + Quoted(*path) + ". " + DescribeError(error));
+}
+
+void PoemStore::DeletePoem(std::int32_t id) {
+    DeletePoem(FormatInt32(id));
+}
+
+} // namespace stanzel

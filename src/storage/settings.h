@@ -1,0 +1,72 @@
+#pragma once
+
+#include "storage/colour.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace stanzel {
+
+class TIniFile;
+
+inline constexpr std::string_view kSettingsFileName = "settings.ini";
+
+struct IntegerSetting {
+    std::string_view section;
+    std::string_view key;
+    std::int32_t fallback;
+};
+
+struct TextSetting {
+    std::string_view section;
+    std::string_view key;
+    std::string_view fallback;
+};
+
+// A colour's fallback is the colour its element has when the entry is read.
+struct ColourSetting {
+    std::string_view section;
+    std::string_view key;
+    Colour builtIn;
+};
+
+// Every entry of the settings file; no section or key is spelt anywhere else.
+namespace setting {
+inline constexpr IntegerSetting autoid{"Save", "autoid", 1};
+inline constexpr TextSetting lastSave{"Save", "last", "-"};
+inline constexpr IntegerSetting exportOne{"Export", "one", 0};
+inline constexpr IntegerSetting exportAll{"Export", "all", 0};
+inline constexpr TextSetting language{"Language", "current", "English"};
+inline constexpr IntegerSetting languageIndex{"Language", "id", 0};
+inline constexpr IntegerSetting searchEngine{"Search", "selected", 0};
+inline constexpr ColourSetting titleColour{"Colors", "poemt", kBoxColour};
+inline constexpr ColourSetting poetColour{"Colors", "poet", kBoxColour};
+inline constexpr ColourSetting dateColour{"Colors", "date", kBoxColour};
+inline constexpr ColourSetting poemColour{"Colors", "poem", kBoxColour};
+inline constexpr ColourSetting listColour{"Colors", "list", kBoxColour};
+inline constexpr ColourSetting searchColour{"Colors", "search", kSearchColour};
+inline constexpr ColourSetting oddRowColour{"Colors", "l1", kSearchColour};
+inline constexpr ColourSetting evenRowColour{"Colors", "l2", kBoxColour};
+
+// The colour entries in the order they are read and written.
+inline constexpr std::array<ColourSetting, 8> colours{titleColour,  poetColour,   dateColour,
+                                                      poemColour,   listColour,   searchColour,
+                                                      oddRowColour, evenRowColour};
+} // namespace setting
+
+std::filesystem::path SettingsPath(const std::filesystem::path& programDir);
+
+std::int32_t ReadSetting(const TIniFile& file, const IntegerSetting& entry);
+std::string ReadSetting(const TIniFile& file, const TextSetting& entry);
+// `current` when the entry is missing or its text is neither a colour name
+// nor a number.
+Colour ReadSetting(const TIniFile& file, const ColourSetting& entry, Colour current);
+
+void WriteSetting(TIniFile& file, const IntegerSetting& entry, std::int32_t value);
+void WriteSetting(TIniFile& file, const TextSetting& entry, std::string_view value);
+void WriteSetting(TIniFile& file, const ColourSetting& entry, Colour value);
+
+} // namespace stanzel

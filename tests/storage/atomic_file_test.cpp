@@ -1,0 +1,60 @@
+#include "storage/atomic_file.h"
+#include "test_dir.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace stanzel {
+namespace {
+
+using testing::ReadBytes;
+using testing::TestDir;
+using testing::WriteBytes;
+
+TEST(ReplaceFileAtomically, KeepsPermissionsOfTheReplacedFile) {
+    TestDir dir;
+    WriteBytes(dir / "f", "old");
+    ::chmod((dir / "f").c_str(), 0640);
+    ASSERT_FALSE(ReplaceFileAtomically(dir / "f", "new"));
+    struct stat info {};
+    ::stat((dir / "f").c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(ReadBytes(dir / "f"), "new");
+}
+
+TEST(ReplaceFileAtomically, ReplacesTheTargetOfALink) {
+    TestDir dir;
+    std::filesystem::create_directory(dir / "real");
+    WriteBytes(dir / "real" / "settings.ini", "old");
+    std::filesystem::create_symlink(dir / "real" / "settings.ini", dir / "settings.ini");
+    ASSERT_FALSE(ReplaceFileAtomically(dir / "settings.ini", "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "settings.ini"));
+    EXPECT_EQ(ReadBytes(dir / "real" / "settings.ini"), "new");
+}
+
+TEST(ReplaceFileAtomically, FailedRenameLeavesNothingBehind) {
+    TestDir dir;
+    std::filesystem::create_directories(dir / "busy" / "inside");
+    EXPECT_TRUE(ReplaceFileAtomically(dir / "busy", "bytes"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "busy"));
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        ++entries;
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(ReadWholeFile, ReportsWhyAFileCannotBeRead) {
+    TestDir dir;
+    EXPECT_TRUE(ReadWholeFile(dir / "none").missing());
+    std::filesystem::create_directory(dir / "d");
+    const auto directory = ReadWholeFile(dir / "d");
+    EXPECT_TRUE(directory.error);
+    EXPECT_FALSE(directory.missing());
+    std::string binary(300000, '\0');
+    binary[12345] = '\xFF';
+    WriteBytes(dir / "b", binary);
+    EXPECT_EQ(ReadWholeFile(dir / "b").bytes, binary);
+}
+
+} // namespace
+} // namespace stanzel

@@ -1,0 +1,191 @@
+#include "storage/poem_store.h"
+#include "storage/storage_error.h"
+#include "test_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace stanzel {
+namespace {
+
+using testing::ReadBytes;
+using testing::TestDir;
+using testing::WriteBytes;
+
+class PoemStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { std::filesystem::create_directory(dir / "poems"); }
+
+    std::string index() const { return ReadBytes(dir / "poems.dmp"); }
+    std::string poemFile(std::string_view id) const {
+        return ReadBytes(dir / "poems" / (std::string(id) + ".poem"));
+    }
+    bool poemFileExists(std::string_view id) const {
+        return std::filesystem::exists(dir / "poems" / (std::string(id) + ".poem"));
+    }
+
+    TestDir dir;
+    PoemStore store{dir.path()};
+};
+
+TEST_F(PoemStoreTest, FirstSaveCreatesIndexAndTextFile) {
+    EXPECT_EQ(store.SavePoem(0, "Rain", "Ady", "1906", "Line one\r\nLine two"), 1);
+    EXPECT_EQ(store.autoid(), 2);
+    EXPECT_EQ(index(), "[1]\r\ntitle=Rain\r\npoet=Ady\r\ndate=1906\r\n");
+    EXPECT_EQ(poemFile("1"), "Line one\r\nLine two");
+}
+
+TEST_F(PoemStoreTest, SavingAgainRewritesInPlace) {
+    const auto id = store.SavePoem(0, "Rain", "Ady", "1906", "a\r\nb\r\n");
+    store.SavePoem(0, "Snow", "", "", "s");
+    EXPECT_EQ(store.SavePoem(id, "Rain II", "Endre Ady", "", "c"), id);
+    EXPECT_EQ(store.autoid(), 3);
+    EXPECT_EQ(index(), "[1]\r\ntitle=Rain II\r\npoet=Endre Ady\r\ndate=\r\n"
+                       "[2]\r\ntitle=Snow\r\npoet=\r\ndate=\r\n");
+    EXPECT_EQ(poemFile("1"), "c");
+}
+
+TEST_F(PoemStoreTest, FinalLineBreakKeptExactly) {
+    store.SavePoem(0, "a", "", "", "x\r\n");
+    store.SavePoem(0, "b", "", "", "x");
+    EXPECT_EQ(poemFile("1"), "x\r\n");
+    EXPECT_EQ(poemFile("2"), "x");
+    EXPECT_EQ(store.LoadPoem("1").text, "x\r\n");
+}
+
+TEST_F(PoemStoreTest, ListsInIndexOrderWithDefaultTitle) {
+    WriteBytes(dir / "poems.dmp",
+               "[7]\r\ntitle=Seven\r\n[2]\r\npoet=Nobody\r\n[10]\r\ntitle=Ten\r\n");
+    const auto poems = store.ListPoems();
+    ASSERT_EQ(poems.size(), 3u);
+    EXPECT_EQ(poems[0].id, "7");
+    EXPECT_EQ(poems[1].id, "2");
+    EXPECT_EQ(poems[1].title, "def");
+    EXPECT_EQ(poems[2].title, "Ten");
+    EXPECT_TRUE(PoemStore(dir / "elsewhere").ListPoems().empty());
+}
+
+TEST_F(PoemStoreTest, LoadsEntriesAndNormalisedText) {
+    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=T\r\n[2]\r\npoet=P\r\ndate=D\r\n");
+    WriteBytes(dir / "poems" / "2.poem", "a\nb\rc\n\rd\r\n");
+    const auto loaded = store.LoadPoem("2");
+    EXPECT_EQ(loaded.id, 2);
+    EXPECT_EQ(loaded.poet, "P");
+    EXPECT_EQ(loaded.date, "D");
+    EXPECT_EQ(loaded.text, "a\r\nb\r\nc\r\nd\r\n");
+    const auto bare = store.LoadPoem("1"); // no poet, date or text file
+    EXPECT_EQ(bare.poet, "");
+    EXPECT_EQ(bare.date, "");
+    EXPECT_EQ(bare.text, "");
+}
+
+TEST_F(PoemStoreTest, DeletedIdsAreNotGivenOutAgain) {
+    store.SavePoem(0, "1", "", "", "t");
+    store.SavePoem(0, "2", "", "", "t");
+    store.SavePoem(0, "3", "", "", "t");
+    store.DeletePoem(3);
+    EXPECT_FALSE(poemFileExists("3"));
+    EXPECT_EQ(store.SavePoem(0, "4", "", "", "t"), 4);
+    EXPECT_EQ(index(), "[1]\r\ntitle=1\r\npoet=\r\ndate=\r\n[2]\r\ntitle=2\r\npoet=\r\ndate=\r\n"
+                       "[4]\r\ntitle=4\r\npoet=\r\ndate=\r\n");
+}
+
+TEST_F(PoemStoreTest, CounterBehindIndexNeverOverwritesAPoem) {
+    // As after the settings file was lost while the index was kept.
+    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=One\r\n[12]\r\ntitle=Twelve\r\n[x9]\r\n[099]\r\n");
+    WriteBytes(dir / "poems" / "12.poem", "keep me");
+    store.setAutoid(1);
+    EXPECT_EQ(store.SavePoem(0, "New", "", "", "new"), 13);
+    EXPECT_EQ(store.autoid(), 14);
+    EXPECT_EQ(poemFile("12"), "keep me");
+    store.setAutoid(-5);
+    EXPECT_EQ(store.SavePoem(0, "Newer", "", "", "n"), 14);
+}
+
+TEST_F(PoemStoreTest, DeletingMissingTextFileIsNoError) {
+    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=T\r\n[2]\r\ntitle=U\r\n");
+    store.DeletePoem("1");
+    EXPECT_EQ(index(), "[2]\r\ntitle=U\r\n");
+}
+
+// A hand-edited index must never lead the store to a file outside poems/.
+class OddSectionNameTest : public PoemStoreTest,
+                           public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(OddSectionNameTest, NeverFormsAPath) {
+    const std::string id = GetParam();
+    WriteBytes(dir / "poems.dmp", "[" + id + "]\r\ntitle=Odd\r\n[1]\r\ntitle=One\r\n");
+    WriteBytes(dir / "victim.poem", "outside");
+    WriteBytes(dir / "poems" / "007.poem", "leading zeros");
+    EXPECT_FALSE(store.poemPath(id).has_value());
+    const auto loaded = store.LoadPoem(id);
+    EXPECT_EQ(loaded.id, 0);
+    EXPECT_EQ(loaded.title, "Odd");
+    EXPECT_EQ(loaded.text, "");
+    store.DeletePoem(id);
+    EXPECT_EQ(index(), "[1]\r\ntitle=One\r\n");
+    EXPECT_EQ(ReadBytes(dir / "victim.poem"), "outside");
+    EXPECT_EQ(poemFile("007"), "leading zeros");
+}
+
+INSTANTIATE_TEST_SUITE_P(HandEdited, OddSectionNameTest,
+                         ::testing::Values("../victim", "007", "-1", "+1", "0", "abc", "1 2",
+                                           "2147483648", "/etc/passwd"));
+
+TEST_F(PoemStoreTest, UnreadableTextFileIsReported) {
+    WriteBytes(dir / "poems.dmp", "[5]\r\ntitle=T\r\n");
+    std::filesystem::create_directory(dir / "poems" / "5.poem");
+    try {
+        store.LoadPoem("5");
+        FAIL() << "no error raised";
+    } catch (const StorageError& error) {
+        const std::string expected =
+            "Cannot open file \"" + (dir / "poems" / "5.poem").string() + "\". ";
+        EXPECT_EQ(std::string(error.what()).substr(0, expected.size()), expected);
+        EXPECT_GT(std::string(error.what()).size(), expected.size()) << "cause missing";
+    }
+}
+
+TEST_F(PoemStoreTest, TextThatCannotBeWrittenLeavesTheIndexAlone) {
+    store.SavePoem(0, "T", "P", "D", "old");
+    const std::string before = index();
+    // A directory in the way of the text file, which even root cannot replace.
+    std::filesystem::remove(dir / "poems" / "1.poem");
+    std::filesystem::create_directories(dir / "poems" / "1.poem" / "x");
+    try {
+        store.SavePoem(1, "Changed", "P", "D", "new");
+        FAIL() << "no error raised";
+    } catch (const StorageError& error) {
+        const std::string expected =
+            "Cannot create file \"" + (dir / "poems" / "1.poem").string() + "\". ";
+        EXPECT_EQ(std::string(error.what()).substr(0, expected.size()), expected);
+    }
+    EXPECT_EQ(index(), before);
+}
+
+TEST_F(PoemStoreTest, MissingPoemsDirectoryIsCreatedOnSave) {
+    std::filesystem::remove(dir / "poems");
+    EXPECT_EQ(store.SavePoem(0, "T", "", "", "text"), 1);
+    EXPECT_EQ(poemFile("1"), "text");
+}
+
+TEST_F(PoemStoreTest, ValuesRoundTrip) {
+    const std::string title = "  \"Tom & Jerry\" <1>  ";
+    const std::string poet = "'Petőfi'";
+    const std::string longDate(3000, 'd');
+    const auto id = store.SavePoem(0, title, poet, longDate, "\r\n\r\n");
+    const auto loaded = PoemStore(dir.path()).LoadPoem(std::to_string(id));
+    EXPECT_EQ(loaded.title, title);
+    EXPECT_EQ(loaded.poet, poet);
+    EXPECT_EQ(loaded.date, longDate);
+    EXPECT_EQ(loaded.text, "\r\n\r\n");
+}
+
+TEST(CanonicalPoemId, AcceptsOnlyPlainPositiveDecimals) {
+    EXPECT_EQ(CanonicalPoemId("1"), 1);
+    EXPECT_EQ(CanonicalPoemId("2147483647"), 2147483647);
+    for (const char* odd : {"", "0", "01", "-1", "+1", " 1", "1a", "2147483648", "99999999999"})
+        EXPECT_FALSE(CanonicalPoemId(odd)) << odd;
+}
+
+} // namespace
+} // namespace stanzel
