@@ -1,0 +1,316 @@
+// The poem store against a collection of 100,000 poems, each operation beside
+// the floor it cannot beat: reading the index once, or replacing it once.
+//
+//   poem_store_bench [--poems=N] [--collection_dir=DIR] [benchmark flags]
+//
+// Without --collection_dir the collection goes to a fresh temporary directory
+// that is removed at the end; a given directory is filled and kept.
+
+#include "collection_generator.h"
+#include "storage/atomic_file.h"
+#include "storage/poem_store.h"
+
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using stanzel::PoemRecord;
+using stanzel::PoemStore;
+
+struct Collection {
+    fs::path dir;
+    std::vector<std::int32_t> ids; // the poems the index holds now
+    std::int32_t autoid = 1;
+    std::mt19937 rng{20240517};
+};
+
+Collection g_collection;
+
+fs::path IndexPath() {
+    return g_collection.dir / "poems.dmp";
+}
+
+std::int32_t RandomLiveIndex() {
+    return std::uniform_int_distribution<std::int32_t>(
+        0, static_cast<std::int32_t>(g_collection.ids.size()) - 1)(g_collection.rng);
+}
+
+// Fresh poems to save, made before timing starts.
+std::vector<PoemRecord> PoemPool(std::size_t count) {
+    std::vector<PoemRecord> pool;
+    pool.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        pool.push_back(stanzel::bench::MakePoem(g_collection.rng));
+    return pool;
+}
+
+// A store as the window makes one for each command, with the counter it keeps.
+PoemStore Store() {
+    PoemStore store(g_collection.dir);
+    store.setAutoid(g_collection.autoid);
+    return store;
+}
+
+std::int32_t SaveNew(const PoemRecord& poem) {
+    PoemStore store = Store();
+    const std::int32_t id = store.SavePoem(0, poem.title, poem.poet, poem.date, poem.text);
+    g_collection.autoid = store.autoid();
+    return id;
+}
+
+std::string ReadWhole(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw std::runtime_error("cannot open " + path.string());
+    struct stat info {};
+    ::fstat(fd, &info);
+    std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (got <= 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    bytes.resize(done);
+    return bytes;
+}
+
+void BM_ReadIndexWhole(benchmark::State& state) {
+    for (auto _ : state) {
+        std::string bytes = ReadWhole(IndexPath());
+        benchmark::DoNotOptimize(bytes.data());
+    }
+}
+
+void BM_ListPoems(benchmark::State& state) {
+    std::size_t listed = 0;
+    for (auto _ : state) {
+        const auto list = PoemStore(g_collection.dir).ListPoems();
+        listed = list.size();
+        benchmark::DoNotOptimize(list.data());
+    }
+    // Shows whether the whole collection came back, not just a prefix of it.
+    state.counters["listed"] = static_cast<double>(listed);
+}
+
+void BM_LoadPoem(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        const std::string id = std::to_string(g_collection.ids[RandomLiveIndex()]);
+        state.ResumeTiming();
+        const PoemRecord poem = PoemStore(g_collection.dir).LoadPoem(id);
+        benchmark::DoNotOptimize(poem.text.data());
+    }
+}
+
+void BM_AtomicRewriteIndex(benchmark::State& state) {
+    const std::string bytes = ReadWhole(IndexPath());
+    for (auto _ : state) {
+        if (const auto error = stanzel::ReplaceFileAtomically(IndexPath(), bytes)) {
+            state.SkipWithError(error.message().c_str());
+            break;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+
+void BM_SavePoemExisting(benchmark::State& state) {
+    const auto pool = PoemPool(64);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const std::int32_t id = g_collection.ids[RandomLiveIndex()];
+        const PoemRecord& poem = pool[next++ % pool.size()];
+        state.ResumeTiming();
+        PoemStore store = Store();
+        benchmark::DoNotOptimize(store.SavePoem(id, poem.title, poem.poet, poem.date, poem.text));
+    }
+}
+
+// Each new poem is deleted again untimed, so the collection keeps its size.
+void BM_SavePoemNew(benchmark::State& state) {
+    const auto pool = PoemPool(64);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        const PoemRecord& poem = pool[next++ % pool.size()];
+        const std::int32_t id = SaveNew(poem);
+        state.PauseTiming();
+        PoemStore(g_collection.dir).DeletePoem(id);
+        state.ResumeTiming();
+    }
+}
+
+// The deleted poem comes back untimed as a new one at the end of the index,
+// so the collection keeps its size.
+void BM_DeletePoem(benchmark::State& state) {
+    const auto pool = PoemPool(64);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const std::int32_t slot = RandomLiveIndex();
+        const std::int32_t id = g_collection.ids[slot];
+        state.ResumeTiming();
+        PoemStore(g_collection.dir).DeletePoem(id);
+        state.PauseTiming();
+        g_collection.ids[slot] = SaveNew(pool[next++ % pool.size()]);
+        state.ResumeTiming();
+    }
+}
+
+// Disk-bound work: wall-clock time is what the user waits for.
+#define STORE_BENCHMARK(name)                                                                      \
+    BENCHMARK(name)->UseRealTime()->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()
+
+STORE_BENCHMARK(BM_ReadIndexWhole);
+STORE_BENCHMARK(BM_ListPoems);
+STORE_BENCHMARK(BM_LoadPoem);
+STORE_BENCHMARK(BM_AtomicRewriteIndex);
+STORE_BENCHMARK(BM_SavePoemExisting);
+STORE_BENCHMARK(BM_SavePoemNew);
+STORE_BENCHMARK(BM_DeletePoem);
+
+// Keeps the mean real time of every benchmark for the ratio table at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.error_occurred)
+                continue;
+            std::string name = run.benchmark_name();
+            name = name.substr(0, name.find('/'));
+            const double ns =
+                run.GetAdjustedRealTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            Mean& mean = means_[name];
+            mean.sum += ns;
+            ++mean.count;
+        }
+    }
+
+    double Nanoseconds(const std::string& name) const {
+        const auto found = means_.find(name);
+        return found == means_.end() ? 0.0 : found->second.sum / found->second.count;
+    }
+
+private:
+    struct Mean {
+        double sum = 0;
+        int count = 0;
+    };
+    std::map<std::string, Mean> means_;
+};
+
+long PeakRssKiB() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void PrintSummary(const RatioReporter& reporter) {
+    std::printf("\n%-24s %14s\n", "operation", "ns/op");
+    for (const char* name :
+         {"BM_ReadIndexWhole", "BM_ListPoems", "BM_LoadPoem", "BM_AtomicRewriteIndex",
+          "BM_SavePoemExisting", "BM_SavePoemNew", "BM_DeletePoem"}) {
+        if (const double ns = reporter.Nanoseconds(name); ns > 0)
+            std::printf("%-24s %14.0f\n", name, ns);
+    }
+
+    struct Ratio {
+        const char* what;
+        const char* baseline;
+        double target; // 0: no target, shown for information
+    };
+    std::printf("\n%-24s %-24s %8s %8s\n", "operation", "baseline", "ratio", "target");
+    for (const Ratio& ratio : {Ratio{"BM_ListPoems", "BM_ReadIndexWhole", 5.0},
+                               Ratio{"BM_LoadPoem", "BM_ReadIndexWhole", 0.0},
+                               Ratio{"BM_SavePoemExisting", "BM_AtomicRewriteIndex", 4.0},
+                               Ratio{"BM_SavePoemNew", "BM_AtomicRewriteIndex", 4.0},
+                               Ratio{"BM_DeletePoem", "BM_AtomicRewriteIndex", 0.0}}) {
+        const double what = reporter.Nanoseconds(ratio.what);
+        const double baseline = reporter.Nanoseconds(ratio.baseline);
+        if (what <= 0 || baseline <= 0)
+            continue;
+        const double value = what / baseline;
+        if (ratio.target > 0)
+            std::printf("%-24s %-24s %8.2f %7.1fx %s\n", ratio.what, ratio.baseline, value,
+                        ratio.target, value <= ratio.target ? "met" : "MISSED");
+        else
+            std::printf("%-24s %-24s %8.2f %8s\n", ratio.what, ratio.baseline, value, "-");
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int poems = 100000;
+    fs::path dir;
+    bool keep = false;
+    // Our own flags go before the library sees the rest.
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg.starts_with("--poems="))
+            poems = std::atoi(argv[i] + 8);
+        else if (arg.starts_with("--collection_dir=")) {
+            dir = std::string(arg.substr(17));
+            keep = true;
+        } else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+
+    if (dir.empty()) {
+        std::string pattern = (fs::temp_directory_path() / "stanzel-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::perror("mkdtemp");
+            return 1;
+        }
+        dir = pattern;
+    }
+    g_collection.dir = dir;
+
+    const auto started = std::chrono::steady_clock::now();
+    const auto stats = stanzel::bench::GenerateCollection(dir, poems, 1);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    for (std::int32_t id = 1; id <= poems; ++id)
+        g_collection.ids.push_back(id);
+    g_collection.autoid = poems + 1;
+    std::printf("collection: %d poems in %s, index %zu bytes, texts %zu bytes, made in %.1f s\n",
+                stats.poems, dir.c_str(), stats.indexBytes, stats.textBytes, seconds);
+    const long rssBefore = PeakRssKiB();
+
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    PrintSummary(reporter);
+    std::printf("\npeak RSS: %ld KiB after generating, %ld KiB at the end\n", rssBefore,
+                PeakRssKiB());
+
+    if (!keep) {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+    return 0;
+}

@@ -1,0 +1,450 @@
+// A writer killed at any moment must leave a collection that still opens, in
+// which every save it finished survives and the one it was in the middle of is
+// either wholly old or wholly new.
+//
+// A child process saves (and now and then deletes) poems without pause and
+// reports each step on a pipe before and after it; the parent kills it with
+// SIGKILL after a random few milliseconds, checks the directory against what
+// was reported, and starts the next child on the same directory.
+//
+// STANZEL_CRASH_SEED=<n> repeats a run's choices of poems and delays.
+
+#include "storage/atomic_file.h"
+#include "storage/ini_file.h"
+#include "storage/poem_store.h"
+#include "storage/text_lines.h"
+#include "test_dir.h"
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <optional>
+#include <poll.h>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace stanzel {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kRounds = 200;
+constexpr int kMaxDelayMs = 30;
+constexpr auto kTimeBudget = std::chrono::seconds(45);
+// Past this size the child only rewrites, so that checking a round stays cheap.
+constexpr std::size_t kMaxPoems = 150;
+
+std::uint64_t Hash(std::string_view bytes) {
+    std::uint64_t hash = 1469598103934665603ull;
+    for (unsigned char c : bytes) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// What the index holds for a poem and what its text file holds, kept apart
+// because they live in two files that are replaced one after the other.
+struct Content {
+    std::uint64_t fields = 0; // title, poet and date
+    std::uint64_t text = 0;
+    bool operator==(const Content&) const = default;
+};
+
+std::uint64_t FieldsHash(std::string_view title, std::string_view poet, std::string_view date) {
+    std::string joined;
+    joined.append(title).append(1, '\0').append(poet).append(1, '\0').append(date);
+    return Hash(joined);
+}
+
+// ---- the child ----------------------------------------------------------
+
+constexpr std::array<std::string_view, 24> kWords{
+    "night", "river", "autumn",  "light", "stone",  "winter",     "bell", "salt",
+    "ősz",   "híd",   "csönd",   "fűzfa", "Straße", "über",       "rêve", "forêt",
+    "łąka",  "dzień", "[draft]", "a=b",   ";note",  "\"quoted\"", "мир",  "the"};
+
+std::string Words(std::mt19937& rng, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0)
+            out += ' ';
+        out += kWords[rng() % kWords.size()];
+    }
+    return out;
+}
+
+std::string Text(std::mt19937& rng) {
+    // Now and then a long poem, so that a kill often lands inside a write.
+    const int lines =
+        rng() % 10 == 0 ? 600 + static_cast<int>(rng() % 1200) : static_cast<int>(rng() % 24);
+    std::string text;
+    for (int i = 0; i < lines; ++i) {
+        if (i > 0)
+            text += "\r\n";
+        text += Words(rng, static_cast<int>(rng() % 8));
+    }
+    if (rng() % 4 == 0)
+        text += "\r\n";
+    return text;
+}
+
+void Report(int fd, const std::string& line) {
+    std::string_view rest = line;
+    while (!rest.empty()) {
+        const ssize_t written = ::write(fd, rest.data(), rest.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            ::_exit(4);
+        rest.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+[[noreturn]] void RunChild(const fs::path& dir, std::uint32_t seed, int fd) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    try {
+        std::mt19937 rng(seed);
+        PoemStore store(dir);
+        std::vector<std::int32_t> ids;
+        std::int32_t highest = 0;
+        std::vector<std::string> names;
+        TIniFile(store.indexPath()).ListSections(names);
+        for (const auto& name : names) {
+            if (const auto id = CanonicalPoemId(name)) {
+                ids.push_back(*id);
+                highest = std::max(highest, *id);
+            }
+        }
+        // The counter lives in the settings file, which this writer lacks.
+        store.setAutoid(highest + 1);
+
+        for (;;) {
+            const unsigned dice = rng() % 100;
+            if (!ids.empty() && dice < 4) {
+                const std::size_t slot = rng() % ids.size();
+                const std::int32_t id = ids[slot];
+                Report(fd, "X " + std::to_string(id) + "\n");
+                store.DeletePoem(id);
+                Report(fd, "Y " + std::to_string(id) + "\n");
+                ids.erase(ids.begin() + static_cast<std::ptrdiff_t>(slot));
+                continue;
+            }
+            const bool isNew = ids.size() < 5 || (ids.size() < kMaxPoems && dice < 40);
+            const std::int32_t current = isNew ? 0 : ids[rng() % ids.size()];
+            const std::string title = Words(rng, 1 + static_cast<int>(rng() % 6));
+            const std::string poet = Words(rng, 2);
+            const std::string date = rng() % 3 ? std::to_string(1800 + rng() % 225) : "";
+            const std::string text = Text(rng);
+
+            std::ostringstream begin;
+            begin << "B " << current << ' ' << FieldsHash(title, poet, date) << ' ' << Hash(text)
+                  << '\n';
+            Report(fd, begin.str());
+            const std::int32_t id = store.SavePoem(current, title, poet, date, text);
+            Report(fd, "D " + std::to_string(id) + "\n");
+            if (isNew)
+                ids.push_back(id);
+        }
+    } catch (const std::exception& error) {
+        Report(fd, std::string("E ") + error.what() + "\n");
+    }
+    ::_exit(3);
+}
+
+// ---- the parent ---------------------------------------------------------
+
+// The step the child had begun and not reported done when it died.
+struct Pending {
+    enum Kind { Save, Delete } kind = Save;
+    std::int32_t id = 0; // 0: a new poem
+    Content content;
+};
+
+struct Model {
+    std::map<std::int32_t, Content> confirmed;
+    std::optional<Pending> pending;
+};
+
+struct RoundStats {
+    int saves = 0;
+    int deletes = 0;
+    int mixed = 0; // index and text file from different saves
+};
+
+// Applies the child's reports to the model; a failure text when the child
+// itself gave up.
+std::string Apply(std::string_view reports, Model& model, RoundStats& stats) {
+    std::istringstream in{std::string(reports)};
+    std::string line;
+    while (std::getline(in, line)) {
+        if (in.eof())
+            break; // cut off by the kill
+        std::istringstream words(line);
+        char kind = 0;
+        words >> kind;
+        if (kind == 'E')
+            return "the writer failed: " + line.substr(2);
+        std::int32_t id = 0;
+        if (kind == 'B') {
+            Pending step;
+            words >> step.id >> step.content.fields >> step.content.text;
+            model.pending = step;
+        } else if (kind == 'D') {
+            words >> id;
+            model.confirmed[id] = model.pending->content;
+            model.pending.reset();
+            ++stats.saves;
+        } else if (kind == 'X') {
+            words >> id;
+            model.pending = Pending{Pending::Delete, id, {}};
+        } else if (kind == 'Y') {
+            words >> id;
+            model.confirmed.erase(id);
+            model.pending.reset();
+            ++stats.deletes;
+        }
+    }
+    return {};
+}
+
+// The sections of the index as its bytes stand, with a complaint for any line
+// that the program would not have written.
+struct RawIndex {
+    std::vector<std::string> sections;
+    std::vector<std::string> faults;
+};
+
+RawIndex ReadRawIndex(const fs::path& path) {
+    RawIndex raw;
+    const FileContents file = ReadWholeFile(path);
+    if (file.missing())
+        return raw;
+    if (file.error) {
+        raw.faults.push_back("unreadable: " + file.error.message());
+        return raw;
+    }
+    if (!file.bytes.empty() && !file.bytes.ends_with("\r\n"))
+        raw.faults.push_back("does not end with CR LF (torn?)");
+    constexpr std::array<std::string_view, 3> kKeys{"title=", "poet=", "date="};
+    std::size_t nextKey = kKeys.size();
+    for (const std::string& line : SplitLines(file.bytes)) {
+        if (line.starts_with('[') && line.ends_with(']')) {
+            if (nextKey != kKeys.size())
+                raw.faults.push_back("section " + raw.sections.back() + " lacks entries");
+            raw.sections.push_back(line.substr(1, line.size() - 2));
+            nextKey = 0;
+        } else if (nextKey < kKeys.size() && line.starts_with(kKeys[nextKey])) {
+            ++nextKey;
+        } else {
+            raw.faults.push_back("unexpected line \"" + line.substr(0, 80) + "\"");
+        }
+    }
+    if (nextKey != kKeys.size())
+        raw.faults.push_back("last section lacks entries");
+    return raw;
+}
+
+bool IsOneOf(std::uint64_t value, std::uint64_t a, std::optional<std::uint64_t> b) {
+    return value == a || (b && value == *b);
+}
+
+// Checks the directory after a kill and brings the model up to what it holds.
+void CheckAfterKill(const fs::path& dir, Model& model, RoundStats& stats) {
+    PoemStore store(dir);
+    const RawIndex raw = ReadRawIndex(store.indexPath());
+    for (const auto& fault : raw.faults)
+        ADD_FAILURE() << "index: " << fault;
+
+    std::vector<std::string> names;
+    TIniFile(store.indexPath()).ListSections(names);
+    ASSERT_EQ(names, raw.sections) << "the sections read differ from the sections in the file";
+    ASSERT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size())
+        << "a poem's section stands twice";
+
+    const std::vector<PoemListEntry> list = store.ListPoems();
+    ASSERT_EQ(list.size(), names.size());
+
+    std::map<std::int32_t, Content> found;
+    for (const PoemListEntry& entry : list) {
+        const auto id = CanonicalPoemId(entry.id);
+        ASSERT_TRUE(id) << "section \"" << entry.id << "\"";
+        PoemRecord poem;
+        try {
+            poem = store.LoadPoem(entry.id);
+        } catch (const std::exception& error) {
+            FAIL() << "poem " << entry.id << " does not load: " << error.what();
+        }
+        found[*id] = {FieldsHash(entry.title, poem.poet, poem.date), Hash(poem.text)};
+    }
+
+    const std::optional<Pending>& pending = model.pending;
+    for (const auto& [id, expected] : model.confirmed) {
+        const bool inProgress = pending && pending->id == id;
+        const auto hit = found.find(id);
+        if (hit == found.end()) {
+            EXPECT_TRUE(inProgress && pending->kind == Pending::Delete)
+                << "poem " << id << " was saved and is gone";
+            continue;
+        }
+        const Content& actual = hit->second;
+        if (!inProgress) {
+            EXPECT_EQ(actual, expected) << "poem " << id << " differs from its last save";
+            continue;
+        }
+        std::optional<std::uint64_t> newFields, newText;
+        if (pending->kind == Pending::Save) {
+            newFields = pending->content.fields;
+            newText = pending->content.text;
+        }
+        EXPECT_TRUE(IsOneOf(actual.fields, expected.fields, newFields))
+            << "poem " << id << ": title, poet or date torn by the kill";
+        EXPECT_TRUE(IsOneOf(actual.text, expected.text, newText))
+            << "poem " << id << ": text torn by the kill";
+        if (pending->kind == Pending::Save &&
+            (actual.fields == expected.fields) != (actual.text == expected.text))
+            ++stats.mixed;
+    }
+
+    // A poem the model does not know can only be the new one being saved.
+    for (const auto& [id, actual] : found) {
+        if (model.confirmed.contains(id))
+            continue;
+        const bool pendingNew = pending && pending->kind == Pending::Save && pending->id == 0;
+        EXPECT_TRUE(pendingNew) << "poem " << id << " appeared without being saved";
+        if (!pendingNew)
+            continue;
+        EXPECT_EQ(actual.fields, pending->content.fields) << "new poem " << id;
+        EXPECT_TRUE(IsOneOf(actual.text, pending->content.text, Hash("")))
+            << "new poem " << id << " listed with a text that is not its own";
+    }
+
+    model.confirmed = found;
+    model.pending.reset();
+}
+
+struct Leftovers {
+    int temporaries = 0; // half-written replacements
+    int orphans = 0;     // text files of poems the index does not list
+};
+
+Leftovers CountLeftovers(const fs::path& dir, const Model& model) {
+    Leftovers leftovers;
+    for (const auto& item : fs::directory_iterator(dir)) {
+        const std::string name = item.path().filename().string();
+        if (name != "poems.dmp" && name != "poems")
+            ++leftovers.temporaries;
+    }
+    for (const auto& item : fs::directory_iterator(dir / "poems")) {
+        const std::string name = item.path().filename().string();
+        if (!name.ends_with(".poem")) {
+            ++leftovers.temporaries;
+            continue;
+        }
+        const auto id = CanonicalPoemId(std::string_view(name).substr(0, name.size() - 5));
+        if (!id || !model.confirmed.contains(*id))
+            ++leftovers.orphans;
+    }
+    return leftovers;
+}
+
+std::uint32_t Seed() {
+    if (const char* text = std::getenv("STANZEL_CRASH_SEED"))
+        return static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10));
+    return 20240611u;
+}
+
+TEST(CrashSafety, SavesSurviveKillsAtRandomMoments) {
+    const std::uint32_t seed = Seed();
+    SCOPED_TRACE("STANZEL_CRASH_SEED=" + std::to_string(seed));
+    std::mt19937 rng(seed);
+    testing::TestDir dir;
+    fs::create_directories(dir / "poems");
+
+    Model model;
+    RoundStats stats;
+    const auto started = Clock::now();
+    int rounds = 0;
+    for (; rounds < kRounds && Clock::now() - started < kTimeBudget; ++rounds) {
+        SCOPED_TRACE("round " + std::to_string(rounds));
+        int pipeEnds[2];
+        ASSERT_EQ(::pipe2(pipeEnds, O_CLOEXEC), 0);
+        const std::uint32_t childSeed = seed ^ (static_cast<std::uint32_t>(rounds) * 2654435761u);
+        const auto delay = std::chrono::microseconds(rng() % (kMaxDelayMs * 1000 + 1));
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(pipeEnds[0]);
+            RunChild(dir.path(), childSeed, pipeEnds[1]);
+        }
+        ::close(pipeEnds[1]);
+
+        // Keep the pipe drained while the child works, so it never waits on us.
+        std::string reports;
+        char buffer[4096];
+        const auto killAt = Clock::now() + delay;
+        bool open = true;
+        while (open) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(killAt - Clock::now());
+            if (left.count() < 0)
+                break;
+            pollfd watch{pipeEnds[0], POLLIN, 0};
+            if (::poll(&watch, 1, static_cast<int>(left.count())) > 0) {
+                const ssize_t got = ::read(pipeEnds[0], buffer, sizeof buffer);
+                if (got > 0)
+                    reports.append(buffer, static_cast<std::size_t>(got));
+                else
+                    open = false;
+            }
+        }
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        for (ssize_t got; (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+            reports.append(buffer, static_cast<std::size_t>(got));
+        ::close(pipeEnds[0]);
+
+        const std::string failure = Apply(reports, model, stats);
+        ASSERT_TRUE(failure.empty()) << failure;
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended by itself, status " << status;
+
+        CheckAfterKill(dir.path(), model, stats);
+        if (::testing::Test::HasFailure()) {
+            ++rounds;
+            break;
+        }
+    }
+
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    const Leftovers leftovers = CountLeftovers(dir.path(), model);
+    std::printf("%d kills in %.1f s: %d saves and %d deletes confirmed, %zu poems at the end, "
+                "%d kills between index and text file, %d temporary files and %d orphaned texts "
+                "left behind\n",
+                rounds, seconds, stats.saves, stats.deletes, model.confirmed.size(), stats.mixed,
+                leftovers.temporaries, leftovers.orphans);
+    if (::testing::Test::HasFailure())
+        return;
+    EXPECT_GE(rounds, kRounds / 4) << "too few kills within the time budget";
+    EXPECT_GT(stats.saves, rounds) << "the writer hardly got to save";
+}
+
+} // namespace
+} // namespace stanzel
