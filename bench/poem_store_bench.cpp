@@ -305,6 +305,7 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
 
     PrintSummary(reporter);
+    // The peak only grows: run one benchmark alone to see what it needs itself.
     std::printf("\npeak RSS: %ld KiB after generating, %ld KiB at the end\n", rssBefore,
                 PeakRssKiB());
 

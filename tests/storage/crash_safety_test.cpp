@@ -443,7 +443,7 @@ TEST(CrashSafety, SavesSurviveKillsAtRandomMoments) {
     if (::testing::Test::HasFailure())
         return;
     EXPECT_GE(rounds, kRounds / 4) << "too few kills within the time budget";
-    EXPECT_GT(stats.saves, rounds) << "the writer hardly got to save";
+    EXPECT_GE(stats.saves, rounds / 4) << "the writer hardly got to save";
 }
 
 } // namespace
