@@ -1,0 +1,137 @@
+#include "localisation/interface_strings.h"
+
+#include "storage/ini_file.h"
+
+#include <array>
+
+namespace stanzel {
+
+namespace {
+
+constexpr auto C = StringUse::Caption;
+constexpr auto M = StringUse::Message;
+
+constexpr std::array<InterfaceString, 55> kTable{{
+    {"file", "File", C},
+    {"new", "New", C},
+    {"save", "Save", C},
+    {"export", "Export", C},
+    {"exportall", "Export all", C},
+    {"exit", "Exit", C},
+    {"view", "View", C},
+    {"toolbar", "Toolbar", C},
+    {"statusbar", "Statusbar", C},
+    {"clist", "Colorize #2 List Items", C},
+    {"listid", "List ID", C},
+    {"edit", "Edit", C},
+    {"search", "Search", C},
+    {"net", "Search Online", C},
+    {"delete", "Delete", C},
+    {"colors", "Background Colors", C},
+    {"plc", "Poem List", C},
+    {"plic", "Poem List 2# Items", C},
+    {"netsec", "Search Online", C},
+    {"poemtitlec", "Poem Title", C},
+    {"poetc", "Poet", C},
+    {"datec", "Date of writing", C},
+    {"poemc", "Poem", C},
+    {"defaultc", "Default", C},
+    {"language", "Language", C},
+    {"help", "Help", C},
+    {"about", "About", C},
+    {"poemslist", "Poems", C},
+    {"poemtitle", "Poem Title:", C},
+    {"poem", "Poem:", C},
+    {"poet", "Poet:", C},
+    {"date", "Date of writing:", C},
+    {"searchpoet", "Search Poet Online", C},
+    {"import", "Import", M},
+    {"warning1", "You can add only one file at a time!", M},
+    {"warning2", "This is not a text file!", M},
+    {"warning3", "The file is too big! Maximum file size: 100Kb.", M},
+    {"warning4", "Do you want to import the \"%s\" poem from file?", M},
+    {"save", "Save", M},
+    {"savemsg", "Poems \"%s\" saved.", M},
+    {"lastsave", "Last saved:", M},
+    {"deletemsg", "Are you sure to delete \"%s\" poem?", M},
+    {"quest", "Confirmation", M},
+    {"txt", "Text files", M},
+    {"html", "Html Documents", M},
+    {"overwrite", "File \"%s\" is already exists. Do you want to overwrite?", M},
+    {"searching", "Searching...", M},
+    {"searchmsg", "Search string in poems title:", M},
+    {"searchfail", "Sorry, not found \"%s\" string in poems title.", M},
+    {"engine", "Search Engines", C},
+    {"engineinfo", "Format:  name|url", C},
+    {"engineeditor", "Search Engine Editor", C},
+    {"enginecancel", "Cancel", C},
+    {"print", "Print", C},
+    {"printmsg", "Are you sure print \"%s\" poem?", M},
+}};
+
+const std::string kNoText;
+
+} // namespace
+
+std::span<const InterfaceString> InterfaceStringTable() {
+    return kTable;
+}
+
+std::filesystem::path LanguageFilePath(const std::filesystem::path& programDir,
+                                       std::string_view language) {
+    // The name comes from the settings file, which may have been edited by
+    // hand: it must never lead out of the language folder.
+    std::string fileName(language);
+    for (char& c : fileName)
+        if (c == '/' || c == '\\' || c == '\0')
+            c = '_';
+    return programDir / "lang" / (fileName + ".lng");
+}
+
+InterfaceStrings InterfaceStrings::Load(const std::filesystem::path& languageFile) {
+    const TIniFile file(languageFile);
+    InterfaceStrings strings;
+    for (const auto& row : kTable)
+        strings.texts_[row.key] = file.ReadText(kLanguageSection, row.key, row.english);
+    return strings;
+}
+
+InterfaceStrings InterfaceStrings::English() {
+    InterfaceStrings strings;
+    for (const auto& row : kTable)
+        strings.texts_[row.key] = std::string(row.english);
+    return strings;
+}
+
+const std::string& InterfaceStrings::operator[](std::string_view key) const {
+    const auto found = texts_.find(key);
+    return found == texts_.end() ? kNoText : found->second;
+}
+
+std::string FormatTemplate(std::string_view templateText, std::string_view argument) {
+    const auto at = templateText.find("%s");
+    if (at == std::string_view::npos)
+        return std::string(templateText);
+    std::string result(templateText.substr(0, at));
+    result += argument;
+    result += templateText.substr(at + 2);
+    return result;
+}
+
+std::string LastSaveStatus(std::string_view label, std::string_view time) {
+    std::string status(label);
+    status += ' ';
+    status += time;
+    return status;
+}
+
+std::string WithoutAccelerators(std::string_view caption) {
+    std::string name;
+    for (char c : caption) {
+        if (c != '&')
+            name += c;
+    }
+    return name;
+}
+
+} // namespace stanzel

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace stanzel {
+
+// Captions go on their controls when a language is applied; message texts are
+// kept and taken by each command at the moment it shows them.
+enum class StringUse { Caption, Message };
+
+struct InterfaceString {
+    std::string_view key;
+    std::string_view english;
+    StringUse use;
+};
+
+// The table in the order it is applied: 55 rows over 54 keys, since "save"
+// is both the File > Save caption and the title of the save confirmation.
+std::span<const InterfaceString> InterfaceStringTable();
+
+inline constexpr std::string_view kEnglish = "English";
+inline constexpr std::string_view kLanguageSection = "language";
+
+// lang/<name>.lng in the program directory.
+std::filesystem::path LanguageFilePath(const std::filesystem::path& programDir,
+                                       std::string_view language);
+
+// The current text of every key. Empty until a language is first applied.
+class InterfaceStrings {
+public:
+    // Reads every key from the language file, with its English text where the
+    // file lacks it; a missing or unreadable file gives English throughout.
+    static InterfaceStrings Load(const std::filesystem::path& languageFile);
+    static InterfaceStrings English();
+
+    // The key's current text; empty for a key that is not in the table.
+    const std::string& operator[](std::string_view key) const;
+
+private:
+    std::unordered_map<std::string_view, std::string> texts_;
+};
+
+// Puts `argument` in place of the template's first "%s". Anything else in the
+// template, other directives included, is shown as it stands.
+std::string FormatTemplate(std::string_view templateText, std::string_view argument);
+
+// The status bar under the last-saved label: the label, one blank, the time.
+std::string LastSaveStatus(std::string_view label, std::string_view time);
+
+// The language name a menu caption stands for: every "&" removed.
+std::string WithoutAccelerators(std::string_view caption);
+
+} // namespace stanzel

@@ -1,0 +1,83 @@
+#include "mainwindow/poem_list_model.h"
+
+namespace stanzel {
+
+PoemListModel::PoemListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void PoemListModel::setPoems(std::vector<PoemListEntry> poems) {
+    beginResetModel();
+    poems_ = std::move(poems);
+    endResetModel();
+}
+
+void PoemListModel::removePoem(int row) {
+    if (row < 0 || row >= rowCount())
+        return;
+    beginRemoveRows({}, row, row);
+    poems_.erase(poems_.begin() + row);
+    endRemoveRows();
+}
+
+void PoemListModel::setTitleHeader(const QString& header) {
+    titleHeader_ = header;
+    emit headerDataChanged(Qt::Horizontal, TitleColumn, TitleColumn);
+}
+
+void PoemListModel::setRowColours(const QColor& listColour, const QColor& secondRowColour,
+                                  bool colourise) {
+    listColour_ = listColour;
+    secondRowColour_ = secondRowColour;
+    colourise_ = colourise;
+    if (!poems_.empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::BackgroundRole});
+}
+
+int PoemListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(poems_.size());
+}
+
+int PoemListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 2;
+}
+
+QVariant PoemListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const auto& entry = poems_[static_cast<std::size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole: {
+        // A hand-edited index may hold a title of megabytes; the list shows
+        // its beginning, which is all that fits, and keeps drawing quickly.
+        constexpr std::size_t kShown = 1000;
+        const std::string& text = index.column() == TitleColumn ? entry.title : entry.id;
+        QString shown =
+            QString::fromUtf8(text.data(), static_cast<qsizetype>(std::min(text.size(), kShown)));
+        if (text.size() > kShown)
+            shown += QChar(0x2026);
+        return shown;
+    }
+    case Qt::BackgroundRole:
+        if (colourise_ && index.row() % 2 == 1)
+            return secondRowColour_;
+        return listColour_;
+    default:
+        return {};
+    }
+}
+
+QVariant PoemListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    // The id column's header is the same in every language.
+    return section == TitleColumn ? titleHeader_ : QStringLiteral("ID");
+}
+
+Qt::ItemFlags PoemListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+} // namespace stanzel

@@ -1,0 +1,39 @@
+#include "mainwindow/qt_user_dialogs.h"
+
+#include <QDesktopServices>
+#include <QMessageBox>
+
+namespace stanzel {
+
+void QtUserDialogs::message(QWidget* parent, Icon icon, const QString& title, const QString& text) {
+    QMessageBox::Icon boxIcon = QMessageBox::Information;
+    switch (icon) {
+    case Icon::Information:
+        boxIcon = QMessageBox::Information;
+        break;
+    case Icon::Question:
+        boxIcon = QMessageBox::Question;
+        break;
+    case Icon::Warning:
+        boxIcon = QMessageBox::Warning;
+        break;
+    case Icon::Error:
+        boxIcon = QMessageBox::Critical;
+        break;
+    }
+    QMessageBox box(boxIcon, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool QtUserDialogs::question(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void QtUserDialogs::openUrl(const QUrl& url) {
+    // A desktop that cannot open the address reports nothing here either.
+    QDesktopServices::openUrl(url);
+}
+
+} // namespace stanzel

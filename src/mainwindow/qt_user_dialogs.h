@@ -1,0 +1,15 @@
+#pragma once
+
+#include "mainwindow/user_dialogs.h"
+
+namespace stanzel {
+
+// The real dialogs: Qt's message boxes and the desktop's URL opener.
+class QtUserDialogs : public UserDialogs {
+public:
+    void message(QWidget* parent, Icon icon, const QString& title, const QString& text) override;
+    bool question(QWidget* parent, const QString& title, const QString& text) override;
+    void openUrl(const QUrl& url) override;
+};
+
+} // namespace stanzel

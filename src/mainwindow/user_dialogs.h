@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <optional>
+
+class QWidget;
+
+namespace stanzel {
+
+// Every modal exchange with the user, and every hand-off to the desktop, goes
+// through this interface, so the window's commands can be driven by tests
+// that script the answers and capture what would be opened.
+class UserDialogs {
+public:
+    enum class Icon { Information, Question, Warning, Error };
+
+    virtual ~UserDialogs() = default;
+
+    // A message with an OK button.
+    virtual void message(QWidget* parent, Icon icon, const QString& title, const QString& text) = 0;
+    // A question with Yes and No buttons; true for Yes.
+    virtual bool question(QWidget* parent, const QString& title, const QString& text) = 0;
+    // Hands an address (web or mailto) to the desktop's default handler.
+    virtual void openUrl(const QUrl& url) = 0;
+};
+
+} // namespace stanzel

@@ -1,0 +1,89 @@
+#include "localisation/interface_strings.h"
+#include "test_dir.h"
+
+#include <gtest/gtest.h>
+#include <set>
+
+namespace stanzel {
+namespace {
+
+using testing::TestDir;
+using testing::WriteBytes;
+
+TEST(InterfaceStrings, TableHoldsFiftyFourKeys) {
+    std::set<std::string_view> keys;
+    int captions = 0;
+    for (const auto& row : InterfaceStringTable()) {
+        keys.insert(row.key);
+        captions += row.use == StringUse::Caption;
+    }
+    EXPECT_EQ(InterfaceStringTable().size(), 55u);
+    EXPECT_EQ(keys.size(), 54u);
+    EXPECT_EQ(captions, 38);
+    EXPECT_EQ(InterfaceStrings::English()["engineinfo"], "Format:  name|url");
+}
+
+TEST(InterfaceStrings, MissingFileGivesEnglishThroughout) {
+    TestDir dir;
+    const auto strings = InterfaceStrings::Load(LanguageFilePath(dir.path(), "English"));
+    for (const auto& row : InterfaceStringTable())
+        EXPECT_EQ(strings[row.key], row.english) << row.key;
+    EXPECT_EQ(strings["nonsense"], "");
+}
+
+TEST(InterfaceStrings, FileTextsWinKeyByKey) {
+    TestDir dir;
+    WriteBytes(dir / "de.lng", "[Language]\r\nNEW=Neu\r\nnetsec=Netzsuche\r\ndelete=\r\n"
+                               "[other]\r\nsave=Ignored\r\n");
+    const auto strings = InterfaceStrings::Load(dir / "de.lng");
+    EXPECT_EQ(strings["new"], "Neu"); // keys match in any letter case
+    EXPECT_EQ(strings["netsec"], "Netzsuche");
+    EXPECT_EQ(strings["net"], "Search Online"); // shares its English text only
+    EXPECT_EQ(strings["delete"], "");           // present but empty: shown empty
+    EXPECT_EQ(strings["save"], "Save");         // other sections do not count
+}
+
+TEST(InterfaceStrings, LanguageNamesStayInsideTheLanguageFolder) {
+    const std::filesystem::path programDir = "/opt/stanzel";
+    EXPECT_EQ(LanguageFilePath(programDir, "Deutsch"), "/opt/stanzel/lang/Deutsch.lng");
+    for (const char* odd : {"../settings", "a/b", "", "..", "x\\y"})
+        EXPECT_EQ(LanguageFilePath(programDir, odd).parent_path(), "/opt/stanzel/lang") << odd;
+    EXPECT_NE(LanguageFilePath(programDir, "../settings").filename(), "settings.lng");
+}
+
+struct TemplateCase {
+    const char* name;
+    std::string_view templateText;
+    std::string_view expected;
+};
+
+void PrintTo(const TemplateCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FormatTemplateTest : public ::testing::TestWithParam<TemplateCase> {};
+
+TEST_P(FormatTemplateTest, InsertsTheName) {
+    EXPECT_EQ(FormatTemplate(GetParam().templateText, "Rain"), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Templates, FormatTemplateTest,
+    ::testing::Values(TemplateCase{"English", "Poems \"%s\" saved.", "Poems \"Rain\" saved."},
+                      TemplateCase{"NoDirective", "Saved.", "Saved."},
+                      TemplateCase{"OnlyTheFirst", "%s and %s", "Rain and %s"},
+                      TemplateCase{"OtherDirectivesAsTheyStand", "%d%% %n %s", "%d%% %n Rain"},
+                      TemplateCase{"AtTheEnd", "Saved: %s", "Saved: Rain"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FormatTemplate, NameIsNeverReadAsADirective) {
+    EXPECT_EQ(FormatTemplate("<%s>", "100%s %d"), "<100%s %d>");
+}
+
+TEST(WithoutAccelerators, RemovesEveryAmpersand) {
+    EXPECT_EQ(WithoutAccelerators("&Deutsch"), "Deutsch");
+    EXPECT_EQ(WithoutAccelerators("A&&B&"), "AB");
+}
+
+} // namespace
+} // namespace stanzel

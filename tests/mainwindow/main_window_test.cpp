@@ -1,0 +1,346 @@
+#include "mainwindow/main_window.h"
+#include "mainwindow/poem_list_model.h"
+#include "mainwindow/scripted_dialogs.h"
+#include "test_dir.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+#include <QTextEdit>
+#include <QTreeView>
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+
+namespace stanzel {
+namespace {
+
+using testing::ReadBytes;
+using testing::ScriptedDialogs;
+using testing::TestDir;
+using testing::WriteBytes;
+using Icon = UserDialogs::Icon;
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void start() {
+        window = std::make_unique<MainWindow>(dir.path(), dialogs);
+        window->setClock([] { return QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)); });
+        window->show();
+    }
+
+    QLineEdit* box(const char* name) const { return window->findChild<QLineEdit*>(name); }
+    QTextEdit* memo() const { return window->findChild<QTextEdit*>("Memo1"); }
+    QAction* action(const char* name) const { return window->findChild<QAction*>(name); }
+    QTreeView* list() const { return window->findChild<QTreeView*>("ListView1"); }
+    QString status() const { return window->findChild<QLabel*>("StatusBar1")->text(); }
+    int rows() const { return window->poemList().rowCount(); }
+
+    void select(int row) {
+        list()->selectionModel()->select(window->poemList().index(row, 0),
+                                         QItemSelectionModel::ClearAndSelect |
+                                             QItemSelectionModel::Rows);
+    }
+    void type(const QString& title, const QString& text, const QString& poet = {},
+              const QString& date = {}) {
+        box("Edit1")->setText(title);
+        box("Edit4")->setText(poet);
+        box("Edit5")->setText(date);
+        memo()->setPlainText(text);
+    }
+    std::string file(std::string_view name) const { return ReadBytes(dir / name); }
+    bool exists(std::string_view name) const { return std::filesystem::exists(dir / name); }
+
+    TestDir dir;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, FirstSaveStoresThePoemAndTheCounter) {
+    start();
+    EXPECT_EQ(status(), "Last saved: -");
+    type("Rain", "The rain\nis falling", "Ady", "1906");
+    action("Save1")->trigger();
+
+    EXPECT_EQ(file("poems.dmp"), "[1]\r\ntitle=Rain\r\npoet=Ady\r\ndate=1906\r\n");
+    EXPECT_EQ(file("poems/1.poem"), "The rain\r\nis falling");
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].icon, Icon::Information);
+    EXPECT_EQ(dialogs.shown[0].title, "Save");
+    EXPECT_EQ(dialogs.shown[0].text, "Poems \"Rain\" saved.");
+
+    const std::string settings = file("settings.ini");
+    ASSERT_TRUE(settings.starts_with("[Save]\r\nlast=")) << settings;
+    const std::string stamp = settings.substr(13, settings.find("\r\n", 13) - 13);
+    EXPECT_NE(stamp.find("05:09"), std::string::npos) << stamp;
+    EXPECT_EQ(settings, "[Save]\r\nlast=" + stamp + "\r\nautoid=2\r\n");
+    EXPECT_EQ(status(), QString::fromStdString("Last saved: " + stamp));
+
+    // The editor keeps the poem, no row is selected, and saving again
+    // rewrites the same poem.
+    EXPECT_EQ(window->currentPoemId(), 1);
+    EXPECT_EQ(window->selectedRow(), -1);
+    EXPECT_FALSE(list()->selectionModel()->hasSelection());
+    EXPECT_EQ(box("Edit1")->text(), "Rain");
+    memo()->setPlainText("Dry now\n");
+    action("Save1")->trigger();
+    EXPECT_EQ(file("poems.dmp"), "[1]\r\ntitle=Rain\r\npoet=Ady\r\ndate=1906\r\n");
+    EXPECT_EQ(file("poems/1.poem"), "Dry now\r\n");
+    EXPECT_EQ(rows(), 1);
+}
+
+TEST_F(MainWindowTest, SaveWithoutTitleOrTextDoesNothing) {
+    start();
+    type("", "text");
+    action("Save1")->trigger();
+    type("Title", "");
+    action("Save1")->trigger();
+    EXPECT_FALSE(exists("poems.dmp"));
+    EXPECT_FALSE(exists("settings.ini"));
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(MainWindowTest, SelectingLoadsThePoemAndDiscardsEdits) {
+    WriteBytes(dir / "poems.dmp", "[4]\r\ntitle=Four\r\npoet=P\r\ndate=D\r\n[9]\r\ntitle=Nine\r\n");
+    std::filesystem::create_directory(dir / "poems");
+    WriteBytes(dir / "poems" / "4.poem", "one\r\ntwo\n");
+    start();
+    ASSERT_EQ(rows(), 2);
+    select(0);
+    EXPECT_EQ(window->currentPoemId(), 4);
+    EXPECT_EQ(window->selectedRow(), 0);
+    EXPECT_EQ(box("Edit1")->text(), "Four");
+    EXPECT_EQ(box("Edit3")->text(), "Four");
+    EXPECT_EQ(box("Edit4")->text(), "P");
+    EXPECT_EQ(box("Edit5")->text(), "D");
+    EXPECT_EQ(memo()->toPlainText(), "one\ntwo\n");
+
+    memo()->setPlainText("edited but never saved");
+    select(1);
+    select(0);
+    EXPECT_EQ(memo()->toPlainText(), "one\ntwo\n");
+    EXPECT_EQ(file("poems/4.poem"), "one\r\ntwo\n");
+}
+
+TEST_F(MainWindowTest, NewPoemGoesLastAndLeavesTheSelectedOneAlone) {
+    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=One\r\npoet=\r\ndate=\r\n");
+    WriteBytes(dir / "settings.ini", "[Save]\r\nautoid=2\r\n");
+    start();
+    select(0);
+    action("New1")->trigger();
+    EXPECT_EQ(window->currentPoemId(), 0);
+    EXPECT_EQ(window->selectedRow(), 0);
+    EXPECT_EQ(box("Edit1")->text(), "");
+    type("Two", "second");
+    action("Save1")->trigger();
+    ASSERT_EQ(rows(), 2);
+    EXPECT_EQ(window->poemList().poem(1).title, "Two");
+    EXPECT_EQ(file("poems.dmp"),
+              "[1]\r\ntitle=One\r\npoet=\r\ndate=\r\n[2]\r\ntitle=Two\r\npoet=\r\ndate=\r\n");
+}
+
+TEST_F(MainWindowTest, DeleteAsksWithTheEditedTitleAndRemovesThePoem) {
+    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=One\r\n[2]\r\ntitle=Two\r\n[3]\r\ntitle=Three\r\n");
+    std::filesystem::create_directory(dir / "poems");
+    WriteBytes(dir / "poems" / "2.poem", "two");
+    WriteBytes(dir / "settings.ini", "[Save]\r\nautoid=4\r\n");
+    start();
+
+    action("Delete1")->trigger(); // no row selected
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    select(1);
+    box("Edit1")->setText("Two, renamed");
+    dialogs.answers = {false};
+    action("Delete1")->trigger();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].title, "Confirmation");
+    EXPECT_EQ(dialogs.shown[0].text, "Are you sure to delete \"Two, renamed\" poem?");
+    EXPECT_EQ(rows(), 3);
+
+    dialogs.answers = {true};
+    action("Delete1")->trigger();
+    EXPECT_EQ(file("poems.dmp"), "[1]\r\ntitle=One\r\n[3]\r\ntitle=Three\r\n");
+    EXPECT_FALSE(exists("poems/2.poem"));
+    ASSERT_EQ(rows(), 2);
+    EXPECT_EQ(window->poemList().poem(1).id, "3");
+    EXPECT_EQ(window->currentPoemId(), 0);
+    EXPECT_EQ(window->selectedRow(), -1);
+    EXPECT_EQ(box("Edit1")->text(), "");
+    EXPECT_EQ(memo()->toPlainText(), "");
+
+    // The editor now holds a new poem.
+    type("Four", "four");
+    action("Save1")->trigger();
+    EXPECT_EQ(window->currentPoemId(), 4);
+}
+
+TEST_F(MainWindowTest, DeleteActsOnlyOnThePoemInTheEditor) {
+    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=One\r\n[x]\r\ntitle=Odd\r\n");
+    start();
+    select(0);
+    action("New1")->trigger(); // row 0 stays selected, nothing of it loaded
+    dialogs.answers = {true};
+    action("Delete1")->trigger();
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    list()->selectionModel()->clear();
+    select(0);
+    select(1); // a section name that is not a number
+    ASSERT_EQ(dialogs.errors().size(), 1u);
+    EXPECT_EQ(dialogs.errors()[0], "'x' is not a valid integer value");
+    EXPECT_EQ(window->currentPoemId(), 1);
+    EXPECT_EQ(box("Edit1")->text(), "Odd");
+    dialogs.answers = {true};
+    action("Delete1")->trigger();
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(file("poems.dmp"), "[1]\r\ntitle=One\r\n[x]\r\ntitle=Odd\r\n");
+}
+
+TEST_F(MainWindowTest, ClosingWritesLanguageSearchAndColoursWithoutAsking) {
+    start();
+    type("Unsaved", "edits");
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(file("settings.ini"),
+              "[Language]\r\ncurrent=English\r\nid=0\r\n[Search]\r\nselected=0\r\n"
+              "[Colors]\r\npoemt=$00E2F8FC\r\npoet=$00E2F8FC\r\ndate=$00E2F8FC\r\n"
+              "poem=$00E2F8FC\r\nlist=$00E2F8FC\r\nsearch=$00CBF2FA\r\nl1=$00CBF2FA\r\n"
+              "l2=$00E2F8FC\r\n");
+    EXPECT_FALSE(exists("poems.dmp"));
+}
+
+TEST_F(MainWindowTest, LanguageFileSuppliesCaptionsAndTemplates) {
+    std::filesystem::create_directory(dir / "lang");
+    WriteBytes(dir / "lang" / "Test.lng",
+               "[language]\r\nnew=Neu\r\nsave=Sichern\r\nsavemsg=Gedicht %s gesichert\r\n"
+               "lastsave=Zuletzt gesichert:\r\nnet=Im Netz\r\n");
+    WriteBytes(dir / "settings.ini", "[Language]\r\ncurrent=Test\r\n[Save]\r\nlast=yesterday\r\n");
+    start();
+    EXPECT_EQ(window->currentLanguage(), "Test");
+    EXPECT_EQ(action("New1")->text(), "Neu");
+    EXPECT_EQ(action("New1")->toolTip(), "Neu");
+    EXPECT_EQ(action("SearchInternet1")->text(), "Im Netz");
+    EXPECT_EQ(action("NetSearch2")->text(), "Search Online"); // a key of its own
+    EXPECT_EQ(action("Delete1")->text(), "Delete");
+    EXPECT_EQ(status(), "Zuletzt gesichert: yesterday");
+
+    type("Regen", "text");
+    action("Save1")->trigger();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].title, "Sichern");
+    EXPECT_EQ(dialogs.shown[0].text, "Gedicht Regen gesichert");
+
+    // Back to English: the time of the last save stays under the new label.
+    const QString time = status().mid(QString("Zuletzt gesichert: ").size());
+    window->langtolang("English");
+    EXPECT_EQ(status(), "Last saved: " + time);
+    EXPECT_EQ(action("New1")->text(), "New");
+}
+
+TEST_F(MainWindowTest, HelpCommandsOpenAddressesThroughTheDesktop) {
+    start();
+    action("myPage1")->trigger();
+    action("Email1")->trigger();
+    ASSERT_EQ(dialogs.opened.size(), 2u);
+    EXPECT_EQ(dialogs.opened[0].scheme(), "https");
+    EXPECT_EQ(dialogs.opened[1].scheme(), "mailto");
+    EXPECT_EQ(dialogs.opened[1].query(QUrl::FullyDecoded), "subject=Stanzel v0.1 Beta");
+    action("About1")->trigger();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].title, "About");
+    EXPECT_TRUE(dialogs.shown[0].text.startsWith(" Stanzel v0.1 Beta\n\n"));
+}
+
+TEST_F(MainWindowTest, ErrorsAreShownAndTheProgramGoesOn) {
+    start();
+    // An index that cannot be replaced: its place is taken by a directory.
+    std::filesystem::create_directories(dir / "poems.dmp" / "in-the-way");
+    type("Rain", "text");
+    action("Save1")->trigger();
+    ASSERT_EQ(dialogs.errors().size(), 1u);
+    EXPECT_EQ(dialogs.errors()[0],
+              QString::fromStdString("Unable to write to " + (dir / "poems.dmp").string()));
+    EXPECT_EQ(dialogs.shown.size(), 1u) << "no confirmation after a failed save";
+    EXPECT_FALSE(exists("settings.ini"));
+    EXPECT_EQ(window->currentPoemId(), 0);
+
+    std::filesystem::remove_all(dir / "poems.dmp");
+    action("Save1")->trigger();
+    EXPECT_EQ(file("poems.dmp"), "[2]\r\ntitle=Rain\r\npoet=\r\ndate=\r\n");
+}
+
+TEST_F(MainWindowTest, ShortcutsWorkFromInsideTheTextBoxes) {
+    start();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    type("Keys", "typed");
+    memo()->setFocus();
+    QTest::keyClick(memo(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(exists("poems.dmp"));
+    box("Edit1")->setFocus();
+    QTest::keyClick(box("Edit1"), Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(box("Edit1")->text(), "");
+}
+
+TEST_F(MainWindowTest, IdColumnIsHiddenAtStartAndToggles) {
+    start();
+    EXPECT_TRUE(list()->isColumnHidden(PoemListModel::IdColumn));
+    EXPECT_FALSE(action("IDinList1")->isChecked());
+    const int width = list()->width();
+    action("IDinList1")->trigger();
+    EXPECT_FALSE(list()->isColumnHidden(PoemListModel::IdColumn));
+    EXPECT_EQ(list()->columnWidth(PoemListModel::IdColumn), width / 2 - 4);
+    EXPECT_EQ(list()->columnWidth(PoemListModel::TitleColumn), width / 2);
+    action("IDinList1")->trigger();
+    EXPECT_TRUE(list()->isColumnHidden(PoemListModel::IdColumn));
+    EXPECT_EQ(list()->columnWidth(PoemListModel::TitleColumn), width - 4);
+}
+
+// Files a user or another program may leave behind: the window starts, shows
+// what it can, and changes nothing on disk by starting.
+class BadInputTest : public MainWindowTest, public ::testing::WithParamInterface<const char*> {};
+
+std::string Noise(std::size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    for (auto& byte : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        byte = static_cast<char>(seed >> 16);
+    }
+    return bytes;
+}
+
+TEST_P(BadInputTest, StartsAndChangesNothing) {
+    const std::string kind = GetParam();
+    std::filesystem::create_directories(dir / "lang");
+    std::map<std::string, std::string> files = {
+        {"settings.ini", "[Language]\r\ncurrent=Bad\r\n"},
+        {"poems.dmp", "[1]\r\ntitle=Kept\r\n[../../x]\r\ntitle=Odd\r\n[]\r\n"},
+        {"lang/Bad.lng", "[language]\r\nnew=Uj\r\n"},
+    };
+    if (kind == "settings")
+        files["settings.ini"] = Noise(50000, 1);
+    else if (kind == "index")
+        files["poems.dmp"] = Noise(200000, 2) + "\r\n[7]\r\ntitle=Found\r\n";
+    else if (kind == "language")
+        files["lang/Bad.lng"] = Noise(30000, 3);
+    else if (kind == "hugeLine")
+        files["poems.dmp"] = "[1]\r\ntitle=" + std::string(5'000'000, 'x') + "\r\n";
+    for (const auto& [name, bytes] : files)
+        WriteBytes(dir / name, bytes);
+
+    start();
+    QApplication::processEvents();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_GE(rows(), 1);
+    EXPECT_TRUE(dialogs.errors().empty());
+    for (const auto& [name, bytes] : files)
+        EXPECT_EQ(file(name), bytes) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, BadInputTest,
+                         ::testing::Values("settings", "index", "language", "hugeLine"));
+
+} // namespace
+} // namespace stanzel
