@@ -81,11 +81,15 @@ FileContents ReadWholeFile(const std::filesystem::path& path) {
         result.error = std::make_error_code(std::errc::is_a_directory);
         return result;
     }
-    if (info.st_size > 0)
-        result.bytes.reserve(static_cast<std::size_t>(info.st_size));
-    char buffer[1 << 16];
+    // Read straight into the result; the size is only a first guess, since
+    // the file may change while it is read.
+    std::size_t filled = 0;
+    result.bytes.resize(info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 1 << 16);
     for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (filled == result.bytes.size())
+            result.bytes.resize(result.bytes.size() * 2);
+        const ssize_t got =
+            ::read(fd.get(), result.bytes.data() + filled, result.bytes.size() - filled);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -95,8 +99,9 @@ FileContents ReadWholeFile(const std::filesystem::path& path) {
         }
         if (got == 0)
             break;
-        result.bytes.append(buffer, static_cast<std::size_t>(got));
+        filled += static_cast<std::size_t>(got);
     }
+    result.bytes.resize(filled);
     return result;
 }
 

@@ -24,44 +24,56 @@ struct Line {
     std::size_t next;
 };
 
-// Walks the lines of a text in one pass, whatever mix of breaks it holds.
+// Where the line that holds `from` ends, before its line break. The search
+// for LF looks only a short way ahead at a time, so a file whose lines end in
+// CR alone costs no more than any other.
+std::size_t LineEnd(std::string_view text, std::size_t from, std::size_t end) {
+    constexpr std::size_t kStep = 256;
+    const char* const first = text.data();
+    while (from < end) {
+        const std::size_t window = std::min(end - from, kStep);
+        const void* lf = std::memchr(first + from, '\n', window);
+        const std::size_t limit =
+            lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - first) : from + window;
+        if (const void* cr = std::memchr(first + from, '\r', limit - from))
+            return static_cast<std::size_t>(static_cast<const char*>(cr) - first);
+        if (lf)
+            return limit;
+        from = limit;
+    }
+    return end;
+}
+
+// Where the line break at `at` ends: after CR LF, LF or CR, or at once when
+// the text ends there.
+std::size_t BreakEnd(std::string_view text, std::size_t at, std::size_t end) {
+    if (at >= end)
+        return at;
+    if (text[at] == '\r' && at + 1 < end && text[at + 1] == '\n')
+        return at + 2;
+    return at + 1;
+}
+
+// Walks the lines of a stretch of text, whatever mix of breaks it holds.
+// Only a section's own lines are walked this way; they are short.
 class LineScanner {
 public:
     LineScanner(std::string_view text, std::size_t from, std::size_t to)
-        : text_(text), pos_(from), end_(to), nextLf_(find('\n')), nextCr_(find('\r')) {}
+        : text_(text), pos_(from), end_(to) {}
 
     bool next(Line& line) {
         if (pos_ >= end_)
             return false;
-        // Each break character is searched for once per pass, so a file with
-        // only CR breaks costs no more than one with only LF breaks.
-        if (nextLf_ < pos_)
-            nextLf_ = find('\n');
-        if (nextCr_ < pos_)
-            nextCr_ = find('\r');
-        const std::size_t contentEnd = std::min(nextLf_, nextCr_);
-        std::size_t next = contentEnd;
-        if (contentEnd < end_) {
-            next = contentEnd + 1;
-            if (text_[contentEnd] == '\r' && next < end_ && text_[next] == '\n')
-                ++next;
-        }
-        line = {pos_, contentEnd, next};
-        pos_ = next;
+        const std::size_t contentEnd = LineEnd(text_, pos_, end_);
+        line = {pos_, contentEnd, BreakEnd(text_, contentEnd, end_)};
+        pos_ = line.next;
         return true;
     }
 
 private:
-    std::size_t find(char c) const {
-        const void* hit = std::memchr(text_.data() + pos_, c, end_ - pos_);
-        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data()) : end_;
-    }
-
     std::string_view text_;
     std::size_t pos_;
     std::size_t end_;
-    std::size_t nextLf_;
-    std::size_t nextCr_;
 };
 
 // The section name of a line such as "[name]", or nothing for other lines.
@@ -98,6 +110,20 @@ std::string_view Unquote(std::string_view value) {
     if (value.size() >= 2 && IsQuote(value.front()) && value.front() == value.back())
         return value.substr(1, value.size() - 2);
     return value;
+}
+
+// The number a section name such as "42" stands for: digits only, no leading
+// zero. 0 for every other name.
+std::uint64_t DecimalName(std::string_view name) {
+    if (name.empty() || name.size() > 18 || name.front() == '0')
+        return 0;
+    std::uint64_t number = 0;
+    for (char c : name) {
+        if (c < '0' || c > '9')
+            return 0;
+        number = number * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return number;
 }
 
 std::uint64_t HashName(std::string_view name) {
@@ -160,24 +186,44 @@ void TIniFile::load() const {
 void TIniFile::parse() const {
     sections_.clear();
     nameSlots_.clear();
+    bool ascending = true;
     const std::string_view text = bytes_;
     const std::size_t start = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
 
-    LineScanner lines(text, start, text.size());
-    Line line;
-    while (lines.next(line)) {
-        const std::string_view content = text.substr(line.begin, line.contentEnd - line.begin);
-        // Only section lines matter here; entries are found when asked for.
-        if (content.empty() || (content.front() != '[' && !IsBlank(content.front())))
-            continue;
-        const auto name = SectionName(content);
+    // Only section lines matter here (entries are found when asked for), and
+    // every one of them holds a "[": jumping from one to the next keeps the
+    // parse of a 100,000-poem index in step with reading it.
+    std::size_t pos = start;
+    while (pos < text.size()) {
+        const void* hit = std::memchr(text.data() + pos, '[', text.size() - pos);
+        if (!hit)
+            break;
+        const std::size_t bracket =
+            static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+        pos = bracket + 1;
+        std::size_t lineBegin = bracket;
+        while (lineBegin > start && IsBlank(text[lineBegin - 1]))
+            --lineBegin;
+        if (lineBegin > start && text[lineBegin - 1] != '\n' && text[lineBegin - 1] != '\r')
+            continue; // a "[" inside a value
+        const std::size_t contentEnd = LineEnd(text, bracket, text.size());
+        const std::size_t next = BreakEnd(text, contentEnd, text.size());
+        pos = next;
+        const auto name = SectionName(text.substr(lineBegin, contentEnd - lineBegin));
         if (!name)
             continue;
         if (!sections_.empty())
-            sections_.back().end = line.begin;
-        sections_.push_back({*name, line.begin, line.next, text.size(), true});
+            sections_.back().end = lineBegin;
+        const std::uint64_t number = DecimalName(*name);
+        ascending = ascending && number > (sections_.empty() ? 0 : sections_.back().number);
+        sections_.push_back({*name, number, lineBegin, next, text.size(), true});
     }
-    indexNames();
+    // The poem index names its sections by ascending numbers, which can hold
+    // no name twice and can be searched by halves; any other file gets a
+    // table of its names.
+    namesAscending_ = ascending;
+    if (!ascending)
+        indexNames();
 }
 
 void TIniFile::indexNames() const {
@@ -207,6 +253,14 @@ const TIniFile::Section* TIniFile::findSection(std::string_view name) const {
     load();
     if (sections_.empty())
         return nullptr;
+    if (namesAscending_) {
+        const std::uint64_t number = DecimalName(name);
+        const auto found = std::lower_bound(
+            sections_.begin(), sections_.end(), number,
+            [](const Section& section, std::uint64_t wanted) { return section.number < wanted; });
+        return number != 0 && found != sections_.end() && found->number == number ? &*found
+                                                                                  : nullptr;
+    }
     const std::size_t mask = nameSlots_.size() - 1;
     for (std::size_t slot = HashName(name) & mask;; slot = (slot + 1) & mask) {
         const std::uint32_t held = nameSlots_[slot];
@@ -219,13 +273,25 @@ const TIniFile::Section* TIniFile::findSection(std::string_view name) const {
 
 std::optional<TIniFile::Found> TIniFile::findEntry(const Section& section,
                                                    std::string_view key) const {
-    LineScanner lines(bytes_, section.bodyBegin, section.end);
-    Line line;
-    while (lines.next(line)) {
-        const auto entry =
-            ParseEntry(std::string_view(bytes_).substr(line.begin, line.contentEnd - line.begin));
-        if (entry && EqualsIgnoringAsciiCase(entry->key, key))
-            return Found{line.begin, line.contentEnd, entry->value};
+    const std::string_view text = bytes_;
+    std::size_t pos = section.bodyBegin;
+    while (pos < section.end) {
+        std::size_t first = pos;
+        while (first < section.end && IsBlank(text[first]))
+            ++first;
+        const std::size_t contentEnd = LineEnd(text, first, section.end);
+        // The key, blanks, then "=": what ParseEntry would find, without
+        // parsing the lines that hold other keys.
+        if (contentEnd - first > key.size() &&
+            EqualsIgnoringAsciiCase(text.substr(first, key.size()), key)) {
+            std::size_t equals = first + key.size();
+            while (equals < contentEnd && IsBlank(text[equals]))
+                ++equals;
+            if (equals < contentEnd && text[equals] == '=')
+                return Found{pos, contentEnd,
+                             TrimBlanks(text.substr(equals + 1, contentEnd - equals - 1))};
+        }
+        pos = BreakEnd(text, contentEnd, section.end);
     }
     return std::nullopt;
 }
@@ -249,6 +315,25 @@ std::int32_t TIniFile::ReadNumber(std::string_view section, std::string_view key
 void TIniFile::ListSections(std::vector<std::string>& names) const {
     names.clear();
     ForEachSection([&](std::string_view name) { names.emplace_back(name); });
+}
+
+void TIniFile::ForEachSectionValue(
+    std::string_view key, std::string_view defaultText,
+    const std::function<void(std::string_view, std::string_view)>& visit) const {
+    load();
+    for (const auto& section : sections_) {
+        if (!section.firstOfName)
+            continue;
+        const auto entry = findEntry(section, key);
+        visit(section.name, entry ? Unquote(entry->value) : defaultText);
+    }
+}
+
+std::size_t TIniFile::SectionCount() const {
+    load();
+    return static_cast<std::size_t>(
+        std::count_if(sections_.begin(), sections_.end(),
+                      [](const Section& section) { return section.firstOfName; }));
 }
 
 void TIniFile::ForEachSection(const std::function<void(std::string_view)>& visit) const {

@@ -58,9 +58,11 @@ std::optional<std::filesystem::path> PoemStore::poemPath(std::string_view id) co
 std::vector<PoemListEntry> PoemStore::ListPoems() const {
     const TIniFile index(indexPath());
     std::vector<PoemListEntry> poems;
-    index.ForEachSection([&](std::string_view id) {
-        poems.push_back({std::string(id), index.ReadText(id, kTitleKey, kMissingTitle)});
-    });
+    poems.reserve(index.SectionCount());
+    index.ForEachSectionValue(kTitleKey, kMissingTitle,
+                              [&](std::string_view id, std::string_view title) {
+                                  poems.push_back({std::string(id), std::string(title)});
+                              });
     return poems;
 }
 
