@@ -4,6 +4,9 @@
 #include "mainwindow/product.h"
 #include "mainwindow/qt_colour.h"
 #include "mainwindow/user_dialogs.h"
+#include "search/engine_editor.h"
+#include "search/engine_list.h"
+#include "search/title_search.h"
 #include "storage/ini_file.h"
 #include "storage/number_text.h"
 #include "storage/settings.h"
@@ -88,6 +91,8 @@ MainWindow::MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, Q
     statusLabel_->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->addWidget(statusLabel_, 1);
     applyColours();
+    engineEditor_ =
+        new EngineEditor([this](const QString& text) { return saveEngineList(text); }, this);
 
     guarded([this] { readStartSettings(); });
     // A directory that cannot be made shows up when a command needs it.
@@ -142,16 +147,18 @@ void MainWindow::createActions() {
         action->setChecked(true);
     }
 
-    addAction("Search1", "edit-find", "search.svg")
+    addAction("Search1", "edit-find", "search.svg", &MainWindow::Search1Click)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    addAction("SearchInternet1", "internet-web-browser", "search-online.svg")
+    addAction("SearchInternet1", "internet-web-browser", "search-online.svg",
+              &MainWindow::ToolButton12Click)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
     addAction("Delete1", "edit-delete", "delete.svg", &MainWindow::Delete1Click)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     for (const char* name :
          {"List1", "PoemsList2Items1", "NetSearch2", "Poem1", "Poet1", "Date1", "Poem2", "Default"})
         addAction(name, nullptr, nullptr);
-    addAction("SearchEngines1", "preferences-other", "search-engines.svg");
+    addAction("SearchEngines1", "preferences-other", "search-engines.svg",
+              &MainWindow::SearchEngines1Click);
     addAction("English1", nullptr, nullptr)->setText(QStringLiteral("English"));
 
     addAction("About1", "help-about", "about.svg", &MainWindow::About1Click);
@@ -264,6 +271,8 @@ void MainWindow::createToolBar() {
     searchEdit_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     searchEdit_->setFont(WithPointSize(font(), 8, false, true));
     toolBar_->addWidget(searchEdit_);
+    connect(searchEdit_, &QLineEdit::returnPressed, this,
+            [this] { guarded([this] { ToolButton12Click(); }); });
 
     auto* online = new QToolButton(toolBar_);
     online->setObjectName(QStringLiteral("ToolButton12"));
@@ -340,7 +349,8 @@ void MainWindow::createCentralWidget() {
     poetSearchButton_->setFixedSize(25, 25);
     poetSearchButton_->setIcon(QIcon::fromTheme(QStringLiteral("system-search"),
                                                 QIcon(QStringLiteral(":/icons/search-poet.svg"))));
-    poetSearchButton_->setEnabled(false);
+    connect(poetSearchButton_, &QToolButton::clicked, this,
+            [this] { guarded([this] { SpeedButton1Click(); }); });
 
     poemEdit_ = new QTextEdit(panel);
     poemEdit_->setObjectName(QStringLiteral("Memo1"));
@@ -444,7 +454,10 @@ void MainWindow::runStartupSteps() {
     statusLabel_->setText(ToQ(LastSaveStatus(strings_["lastsave"], lastSaveTime_)));
     applyColours();
     IDinList1Click();
-    selectedEngine_ = ReadSetting(settings, setting::searchEngine);
+    search_.BuildMenu(programDir_);
+    fillEngineMenu();
+    search_.RestoreChoice(ReadSetting(settings, setting::searchEngine));
+    showEngineChoice();
 }
 
 void MainWindow::langtolang(const std::string& language) {
@@ -494,6 +507,7 @@ void MainWindow::applyCaptions() {
         labels_[name]->setText(text(key));
     listModel_->setTitleHeader(text("poemslist"));
     poetSearchButton_->setToolTip(text("searchpoet"));
+    engineEditor_->setCaptions(text("engineeditor"), text("engineinfo"), text("enginecancel"));
 }
 
 void MainWindow::applyColours() {
@@ -605,7 +619,7 @@ void MainWindow::writeClosingSettings() {
     TIniFile settings(SettingsPath(programDir_));
     WriteSetting(settings, setting::language, currentLanguage_);
     WriteSetting(settings, setting::languageIndex, languageIndex_);
-    WriteSetting(settings, setting::searchEngine, selectedEngine_);
+    WriteSetting(settings, setting::searchEngine, search_.selectedEngine());
     const Colour values[] = {
         colours_.title,          colours_.poet,   colours_.date,      colours_.poem,
         colours_.listBackground, colours_.search, colours_.secondRow, colours_.list};
@@ -660,6 +674,94 @@ void MainWindow::IDinList1Click() {
         listView_->setColumnHidden(PoemListModel::IdColumn, false);
         listView_->setColumnWidth(PoemListModel::IdColumn, width / 2 - 4);
         listView_->setColumnWidth(PoemListModel::TitleColumn, width / 2);
+    }
+}
+
+void MainWindow::Search1Click() {
+    const auto& poems = listModel_->poems();
+    if (poems.empty())
+        return;
+    const QString wanted =
+        dialogs_.inputText(this, text("searching"), text("searchmsg")).value_or(QString());
+    if (const auto row = FindTitle(poems, FromQ(wanted))) {
+        const QModelIndex found = listModel_->index(static_cast<int>(*row), 0);
+        listView_->selectionModel()->select(found, QItemSelectionModel::ClearAndSelect |
+                                                       QItemSelectionModel::Rows);
+        listView_->setCurrentIndex(found);
+        listView_->scrollTo(found);
+        listView_->setFocus();
+        return;
+    }
+    if (!wanted.isEmpty())
+        dialogs_.message(this, UserDialogs::Icon::Information, text("searching"),
+                         ToQ(FormatTemplate(strings_["searchfail"], FromQ(wanted))));
+}
+
+void MainWindow::ToolButton12Click() {
+    // Nothing is said when there is nothing to open: no text, or no engine.
+    if (const auto address = search_.AddressFor(FromQ(searchEdit_->text())))
+        dialogs_.openUrl(QUrl(QString::fromStdString(*address), QUrl::TolerantMode));
+}
+
+void MainWindow::SpeedButton1Click() {
+    searchEdit_->setText(poetEdit_->text());
+    ToolButton12Click();
+}
+
+void MainWindow::SearchItemsClick(int position) {
+    search_.ChooseEngine(static_cast<std::size_t>(position));
+    showEngineChoice();
+}
+
+void MainWindow::SearchEngines1Click() {
+    if (const auto loaded = OpenEngineEditor(programDir_))
+        engineEditor_->setText(ToQ(*loaded));
+    if (!dialogs_.exec(*engineEditor_))
+        return;
+    search_.RebuildAfterEdit(programDir_);
+    fillEngineMenu();
+    showEngineChoice();
+}
+
+bool MainWindow::saveEngineList(const QString& text) {
+    bool saved = false;
+    guarded([&] {
+        SaveEngineEditor(programDir_, FromQ(text));
+        saved = true;
+    });
+    return saved;
+}
+
+// netsearch: the engine menu as the engine list gives it.
+void MainWindow::fillEngineMenu() {
+    QMenu* menu = menus_["PopupMenu2"];
+    menu->clear();
+    engineActions_.clear();
+    const auto& entries = search_.menu();
+    for (std::size_t position = 0; position < entries.size(); ++position) {
+        const auto& entry = entries[position];
+        if (entry.showsAsSeparator()) {
+            engineActions_.push_back(menu->addSeparator());
+            continue;
+        }
+        // A "&" in a name is shown, not taken as a keyboard marker.
+        QAction* action =
+            menu->addAction(ToQ(entry.caption).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        action->setCheckable(true);
+        const int at = static_cast<int>(position);
+        connect(action, &QAction::triggered, this,
+                [this, at] { guarded([this, at] { SearchItemsClick(at); }); });
+        engineActions_.push_back(action);
+    }
+}
+
+void MainWindow::showEngineChoice() {
+    const auto checked = search_.checkedPosition();
+    for (std::size_t position = 0; position < engineActions_.size(); ++position) {
+        QAction* action = engineActions_[position];
+        if (action->isSeparator())
+            continue;
+        action->setChecked(checked && *checked == position);
     }
 }
 

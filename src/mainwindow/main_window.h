@@ -1,6 +1,7 @@
 #pragma once
 
 #include "localisation/interface_strings.h"
+#include "search/online_search.h"
 #include "storage/colour.h"
 #include "storage/poem_store.h"
 
@@ -10,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -22,6 +24,7 @@ class QTreeView;
 
 namespace stanzel {
 
+class EngineEditor;
 class PoemListModel;
 class UserDialogs;
 
@@ -62,6 +65,11 @@ public:
     void Statusbar2Click();
     void clistClick();
     void IDinList1Click();
+    void Search1Click();
+    void ToolButton12Click();
+    void SpeedButton1Click();
+    void SearchItemsClick(int position);
+    void SearchEngines1Click();
     // Applies a language: its captions at once, its messages for later.
     void langtolang(const std::string& language);
 
@@ -70,6 +78,7 @@ public:
     const std::string& currentLanguage() const { return currentLanguage_; }
     const InterfaceStrings& strings() const { return strings_; }
     const WindowColours& colours() const { return colours_; }
+    const OnlineSearch& onlineSearch() const { return search_; }
     PoemListModel& poemList() const { return *listModel_; }
     // The time of day for the last-save stamp; tests fix it.
     void setClock(Clock clock) { clock_ = std::move(clock); }
@@ -93,6 +102,9 @@ private:
     void fillPoemList();
     void clearEditor();
     void writeClosingSettings();
+    void fillEngineMenu();
+    void showEngineChoice();
+    bool saveEngineList(const QString& text);
     void showError(const QString& text);
     // Runs a command under the top-level error handler.
     void guarded(const std::function<void()>& command);
@@ -111,7 +123,7 @@ private:
     InterfaceStrings strings_;
     std::string currentLanguage_;
     std::int32_t languageIndex_ = 0;
-    std::int32_t selectedEngine_ = 0;
+    OnlineSearch search_;
     std::string lastSaveTime_;
     WindowColours colours_;
     bool startupDone_ = false;
@@ -127,6 +139,8 @@ private:
     QToolBar* toolBar_ = nullptr;
     QToolButton* poetSearchButton_ = nullptr;
     QLabel* statusLabel_ = nullptr;
+    EngineEditor* engineEditor_ = nullptr;
+    std::vector<QAction*> engineActions_; // by menu position, separators too
     std::map<std::string, QMenu*, std::less<>> menus_;
     std::map<std::string, QLabel*, std::less<>> labels_;
 };

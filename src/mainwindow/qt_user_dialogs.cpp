@@ -1,6 +1,9 @@
 #include "mainwindow/qt_user_dialogs.h"
 
 #include <QDesktopServices>
+#include <QDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace stanzel {
@@ -34,6 +37,20 @@ bool QtUserDialogs::question(QWidget* parent, const QString& title, const QStrin
 void QtUserDialogs::openUrl(const QUrl& url) {
     // A desktop that cannot open the address reports nothing here either.
     QDesktopServices::openUrl(url);
+}
+
+std::optional<QString> QtUserDialogs::inputText(QWidget* parent, const QString& title,
+                                                const QString& prompt) {
+    bool accepted = false;
+    const QString text =
+        QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, QString(), &accepted);
+    if (!accepted)
+        return std::nullopt;
+    return text;
+}
+
+bool QtUserDialogs::exec(QDialog& dialog) {
+    return dialog.exec() == QDialog::Accepted;
 }
 
 } // namespace stanzel

@@ -10,6 +10,9 @@ public:
     void message(QWidget* parent, Icon icon, const QString& title, const QString& text) override;
     bool question(QWidget* parent, const QString& title, const QString& text) override;
     void openUrl(const QUrl& url) override;
+    std::optional<QString> inputText(QWidget* parent, const QString& title,
+                                     const QString& prompt) override;
+    bool exec(QDialog& dialog) override;
 };
 
 } // namespace stanzel

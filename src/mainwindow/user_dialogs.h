@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace stanzel {
@@ -25,6 +26,11 @@ public:
     virtual bool question(QWidget* parent, const QString& title, const QString& text) = 0;
     // Hands an address (web or mailto) to the desktop's default handler.
     virtual void openUrl(const QUrl& url) = 0;
+    // A one-line prompt that starts empty; nothing when it is cancelled.
+    virtual std::optional<QString> inputText(QWidget* parent, const QString& title,
+                                             const QString& prompt) = 0;
+    // Shows one of the program's own modal windows; true when it was accepted.
+    virtual bool exec(QDialog& dialog) = 0;
 };
 
 } // namespace stanzel

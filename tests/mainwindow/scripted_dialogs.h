@@ -2,7 +2,9 @@
 
 #include "mainwindow/user_dialogs.h"
 
+#include <QDialog>
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace stanzel::testing {
@@ -29,6 +31,29 @@ public:
         return answer;
     }
     void openUrl(const QUrl& url) override { opened.push_back(url); }
+    std::optional<QString> inputText(QWidget*, const QString& title,
+                                     const QString& prompt) override {
+        shown.push_back({Icon::Question, title, prompt});
+        if (inputs.empty())
+            return std::nullopt;
+        auto answer = inputs.front();
+        inputs.pop_front();
+        return answer;
+    }
+    // The next script acts on the window as a user would (types, clicks a
+    // button, closes it); an unscripted window is closed by its title bar.
+    bool exec(QDialog& dialog) override {
+        dialog.setResult(QDialog::Rejected);
+        dialog.show();
+        if (!windowScripts.empty()) {
+            auto script = std::move(windowScripts.front());
+            windowScripts.pop_front();
+            script(dialog);
+        }
+        if (dialog.isVisible())
+            dialog.close();
+        return dialog.result() == QDialog::Accepted;
+    }
 
     std::vector<QString> errors() const {
         std::vector<QString> texts;
@@ -39,6 +64,8 @@ public:
     }
 
     std::deque<bool> answers;
+    std::deque<std::optional<QString>> inputs;
+    std::deque<std::function<void(QDialog&)>> windowScripts;
     std::vector<Shown> shown;
     std::vector<QUrl> opened;
 };

@@ -1,0 +1,305 @@
+// Export all over a collection of 100,000 poems, in each format, beside the
+// floor it cannot beat: reading every poem file once.
+//
+//   export_bench [--poems=N] [--collection_dir=DIR] [benchmark flags]
+//
+// Without --collection_dir the collection goes to a fresh temporary directory
+// that is removed at the end; a given directory is filled and kept. Peak memory
+// of each export is measured in a child process of its own, so that one
+// format's buffers do not hide another's.
+
+#include "collection_generator.h"
+#include "export/collection_export.h"
+#include "export/save_step.h"
+#include "storage/atomic_file.h"
+#include "storage/poem_store.h"
+
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using stanzel::ExportFormat;
+
+fs::path g_dir;
+int g_poems = 0;
+constexpr double kTarget = 3.0; // export all at most this many times reading every poem
+
+struct FormatCase {
+    ExportFormat format;
+    const char* name;
+};
+
+constexpr FormatCase kFormats[] = {
+    {ExportFormat::Text, "Text"},
+    {ExportFormat::Xhtml, "Xhtml"},
+    {ExportFormat::AbiWord, "AbiWord"},
+};
+
+std::string ReadFrame(const char* name) {
+    return stanzel::ReadWholeFile(fs::path(STANZEL_RESOURCES_DIR) / "abiword" / name).bytes;
+}
+
+const stanzel::ExportContext& Context() {
+    static const std::string start = ReadFrame("abi_start.txt");
+    static const std::string end = ReadFrame("abi_end.txt");
+    static const stanzel::ExportContext context{
+        {"Poet:", "Date of writing:", "Poems", "Text files", "Html Documents"},
+        {stanzel::kBoxColour, stanzel::kBoxColour, stanzel::kBoxColour},
+        {start, end}};
+    return context;
+}
+
+fs::path Target(ExportFormat format) {
+    return g_dir / ("export-all" + std::string(stanzel::FileExtension(format)));
+}
+
+// What Export all does once the dialog is confirmed: read and build, then
+// replace the target file.
+std::size_t ExportAll(ExportFormat format) {
+    const stanzel::PoemStore store(g_dir);
+    const auto document =
+        stanzel::BuildCollectionDocument(store, format, Context(), [](std::size_t, std::size_t) {
+            return stanzel::ProgressAnswer::Continue;
+        });
+    stanzel::WriteExportFile(Target(format), document.bytes.view());
+    return document.bytes.size();
+}
+
+void BM_ReadEveryPoemFile(benchmark::State& state) {
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        bytes = 0;
+        for (int id = 1; id <= g_poems; ++id) {
+            const auto contents =
+                stanzel::ReadWholeFile(g_dir / "poems" / (std::to_string(id) + ".poem"));
+            if (contents.error) {
+                state.SkipWithError(contents.error.message().c_str());
+                return;
+            }
+            bytes += contents.bytes.size();
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+}
+
+void BM_ExportAll(benchmark::State& state) {
+    const ExportFormat format = kFormats[state.range(0)].format;
+    state.SetLabel(kFormats[state.range(0)].name);
+    std::size_t bytes = 0;
+    for (auto _ : state)
+        bytes = ExportAll(format);
+    state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
+}
+
+// The same without writing the file, to show where the time goes.
+void BM_BuildOnly(benchmark::State& state) {
+    const ExportFormat format = kFormats[state.range(0)].format;
+    state.SetLabel(kFormats[state.range(0)].name);
+    for (auto _ : state) {
+        const auto document =
+            stanzel::BuildCollectionDocument(stanzel::PoemStore(g_dir), format, Context());
+        benchmark::DoNotOptimize(document.bytes.view().data());
+    }
+}
+
+// Disk-bound work: wall-clock time is what the user waits for.
+BENCHMARK(BM_ReadEveryPoemFile)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ExportAll)
+    ->DenseRange(0, 2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+BENCHMARK(BM_BuildOnly)->DenseRange(0, 2)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Keeps the mean real time of every run for the ratio table at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.error_occurred)
+                continue;
+            std::string name = run.run_name.function_name;
+            if (!run.run_name.args.empty())
+                name += "/" + run.run_name.args;
+            const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
+            means_[name] = {run.GetAdjustedRealTime() / unit, run.GetAdjustedCPUTime() / unit};
+        }
+    }
+    struct Times {
+        double real = 0; // seconds
+        double cpu = 0;
+    };
+    Times Seconds(const std::string& name) const {
+        const auto found = means_.find(name);
+        return found == means_.end() ? Times{} : found->second;
+    }
+
+private:
+    std::map<std::string, Times> means_;
+};
+
+long MaxRssKiB(int who) {
+    rusage usage{};
+    ::getrusage(who, &usage);
+    return usage.ru_maxrss;
+}
+
+// Peak resident memory of one export, run in a child of a small parent.
+long ExportPeakKiB(ExportFormat format) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        try {
+            ExportAll(format);
+        } catch (...) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
+        return -1;
+    return usage.ru_maxrss;
+}
+
+long ReadPeakKiB() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        for (int id = 1; id <= g_poems; ++id)
+            stanzel::ReadWholeFile(g_dir / "poems" / (std::to_string(id) + ".poem"));
+        ::_exit(0);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child)
+        return -1;
+    return usage.ru_maxrss;
+}
+
+double Seconds(const std::function<void()>& work) {
+    const auto started = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+}
+
+// The benchmarks above run one after another, and on a shared machine the
+// load can change between them. Here each round reads every poem file and
+// then exports in each format, back to back, and the ratio is taken within
+// the round; the median round is shown.
+void PairedRounds(int rounds) {
+    std::vector<double> ratios[3];
+    for (int round = 0; round < rounds; ++round) {
+        const double read = Seconds([] {
+            for (int id = 1; id <= g_poems; ++id)
+                stanzel::ReadWholeFile(g_dir / "poems" / (std::to_string(id) + ".poem"));
+        });
+        for (int i = 0; i < 3; ++i)
+            ratios[i].push_back(Seconds([i] { ExportAll(kFormats[i].format); }) / read);
+    }
+    std::printf("\n%-22s %10s %10s %10s %8s\n", "export all, paired", "median", "lowest", "highest",
+                "target");
+    for (int i = 0; i < 3; ++i) {
+        std::sort(ratios[i].begin(), ratios[i].end());
+        const double median = ratios[i][ratios[i].size() / 2];
+        std::printf("%-22s %10.2f %10.2f %10.2f %7.1fx %s\n", kFormats[i].name, median,
+                    ratios[i].front(), ratios[i].back(), kTarget,
+                    median <= kTarget ? "met" : "MISSED");
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    g_poems = 100000;
+    bool keep = false;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg.starts_with("--poems="))
+            g_poems = std::atoi(argv[i] + 8);
+        else if (arg.starts_with("--collection_dir=")) {
+            g_dir = std::string(arg.substr(17));
+            keep = true;
+        } else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+
+    if (g_dir.empty()) {
+        std::string pattern = (fs::temp_directory_path() / "stanzel-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::perror("mkdtemp");
+            return 1;
+        }
+        g_dir = pattern;
+    }
+
+    const auto started = std::chrono::steady_clock::now();
+    const auto stats = stanzel::bench::GenerateCollection(g_dir, g_poems, 1);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::printf("collection: %d poems in %s, index %zu bytes, texts %zu bytes, made in %.1f s\n",
+                stats.poems, g_dir.c_str(), stats.indexBytes, stats.textBytes, seconds);
+    Context();
+
+    // Memory first, while this process is still small.
+    const long parentKiB = MaxRssKiB(RUSAGE_SELF);
+    std::printf("\npeak RSS of one run in a child process (parent at %ld KiB when forked):\n",
+                parentKiB);
+    std::printf("  %-24s %10ld KiB\n", "read every poem file", ReadPeakKiB());
+    for (const FormatCase& c : kFormats) {
+        const long peak = ExportPeakKiB(c.format);
+        std::error_code error;
+        const auto size = fs::file_size(Target(c.format), error);
+        std::printf("  %-24s %10ld KiB   file %.1f MB\n",
+                    (std::string("export all ") + c.name).c_str(), peak,
+                    error ? 0.0 : static_cast<double>(size) / 1e6);
+    }
+    std::printf("\n");
+
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    const auto baseline = reporter.Seconds("BM_ReadEveryPoemFile");
+    std::printf("\n%-22s %10s %10s %10s %10s %8s\n", "export all, benchmarks", "real ms", "cpu ms",
+                "real ratio", "cpu ratio", "target");
+    for (int i = 0; i < 3; ++i) {
+        const auto time = reporter.Seconds("BM_ExportAll/" + std::to_string(i));
+        if (time.real <= 0 || baseline.real <= 0)
+            continue;
+        const double ratio = time.real / baseline.real;
+        std::printf("%-22s %10.1f %10.1f %10.2f %10.2f %7.1fx %s\n", kFormats[i].name,
+                    time.real * 1e3, time.cpu * 1e3, ratio, time.cpu / baseline.cpu, kTarget,
+                    ratio <= kTarget ? "met" : "MISSED");
+    }
+    std::printf("%-22s %10.1f %10.1f\n", "read every poem file", baseline.real * 1e3,
+                baseline.cpu * 1e3);
+    PairedRounds(5);
+    std::printf("\npeak RSS of this process: %ld KiB\n", MaxRssKiB(RUSAGE_SELF));
+
+    if (!keep) {
+        std::error_code ignored;
+        fs::remove_all(g_dir, ignored);
+    }
+    return 0;
+}

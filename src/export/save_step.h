@@ -1,0 +1,85 @@
+#pragma once
+
+#include "export/export_document.h"
+#include "storage/settings.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace stanzel {
+
+// One entry of the save dialog's file-type list.
+struct FilterEntry {
+    ExportFormat format;
+    std::string description; // "Text files (*.txt)"
+    std::string pattern;     // "*.txt"
+};
+
+// The three entries in their fixed order, 1 text, 2 XHTML, 3 AbiWord, the
+// first two described by the current texts of `txt` and `html`.
+std::vector<FilterEntry> ExportFilterEntries(const ExportLabels& labels);
+
+// The same list as one string, description and pattern alternating, "|"
+// between them: "Text files (*.txt)|*.txt|Html Documents (*.html)|*.html|...".
+std::string ExportFilterString(const ExportLabels& labels);
+
+// The 1-based entry to preselect for the value remembered at start-up; 0, and
+// anything else that names no entry, selects the first.
+int PreselectedFilterIndex(std::int32_t remembered);
+
+// The format of a 1-based entry; nothing for an index that names none.
+std::optional<ExportFormat> FormatOfFilterIndex(int filterIndex);
+
+// ".txt", ".html", ".abw".
+std::string_view FileExtension(ExportFormat format);
+
+enum class ExportKind { OnePoem, Collection };
+
+// Where each dialog's choice is remembered: "Export" "one" or "Export" "all".
+// Read once at start-up; later dialogs of the same run keep preselecting what
+// was read then.
+const IntegerSetting& RememberedFormatSetting(ExportKind kind);
+std::int32_t ReadRememberedFormat(const std::filesystem::path& programDir, ExportKind kind);
+
+// Stores the entry the user chose, after the document has been written.
+// Throws StorageError ("Unable to write to ...") when the settings file cannot
+// be written.
+void RememberExportFormat(const std::filesystem::path& programDir, ExportKind kind,
+                          int filterIndex);
+
+struct ExportTarget {
+    std::filesystem::path path; // where the document goes
+    bool replacesFile = false;  // a file of that name exists: ask first, naming `path`
+};
+
+// The file the document is written to for the name the dialog returned: the
+// name itself when a file of that name exists, otherwise the name with the
+// extension appended, even when it ends with it already ("poem.txt" becomes
+// "poem.txt.txt"). A file that the appended name would replace is asked about
+// just the same, so no file is ever replaced unasked.
+ExportTarget ResolveExportTarget(const std::filesystem::path& chosen, ExportFormat format);
+
+// Writes the document in one piece, replacing any file of that name as a
+// whole, so that a crash never leaves half an export. A file that may not be
+// written (read-only) is refused rather than replaced. Throws
+// StorageError("Cannot create file "<path>". <reason>").
+void WriteExportFile(const std::filesystem::path& path, std::string_view document);
+
+// Shows the question whether `file` may be replaced; true for Yes.
+using ConfirmOverwrite = std::function<bool(const std::filesystem::path& file)>;
+
+// The whole save step for a built document: resolves the target, asks before
+// replacing a file, writes, then remembers the entry. Returns the file written,
+// or nothing when the user answered No. Errors as above.
+std::optional<std::filesystem::path> SaveExportDocument(const std::filesystem::path& chosen,
+                                                        int filterIndex, std::string_view document,
+                                                        ExportKind kind,
+                                                        const std::filesystem::path& programDir,
+                                                        const ConfirmOverwrite& confirmOverwrite);
+
+} // namespace stanzel

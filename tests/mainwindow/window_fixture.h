@@ -1,0 +1,56 @@
+#pragma once
+
+#include "mainwindow/main_window.h"
+#include "mainwindow/poem_list_model.h"
+#include "mainwindow/scripted_dialogs.h"
+#include "test_dir.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTextEdit>
+#include <QTreeView>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace stanzel::testing {
+
+// The real main window on a fresh program directory, with scripted dialogs
+// and a fixed clock.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void start() {
+        window = std::make_unique<MainWindow>(dir.path(), dialogs);
+        window->setClock([] { return QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)); });
+        window->show();
+    }
+
+    QLineEdit* box(const char* name) const { return window->findChild<QLineEdit*>(name); }
+    QTextEdit* memo() const { return window->findChild<QTextEdit*>("Memo1"); }
+    QAction* action(const char* name) const { return window->findChild<QAction*>(name); }
+    QTreeView* list() const { return window->findChild<QTreeView*>("ListView1"); }
+    QString status() const { return window->findChild<QLabel*>("StatusBar1")->text(); }
+    int rows() const { return window->poemList().rowCount(); }
+
+    void select(int row) {
+        list()->selectionModel()->select(window->poemList().index(row, 0),
+                                         QItemSelectionModel::ClearAndSelect |
+                                             QItemSelectionModel::Rows);
+    }
+    void type(const QString& title, const QString& text, const QString& poet = {},
+              const QString& date = {}) {
+        box("Edit1")->setText(title);
+        box("Edit4")->setText(poet);
+        box("Edit5")->setText(date);
+        memo()->setPlainText(text);
+    }
+    std::string file(std::string_view name) const { return ReadBytes(dir / name); }
+    bool exists(std::string_view name) const { return std::filesystem::exists(dir / name); }
+
+    TestDir dir;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace stanzel::testing
