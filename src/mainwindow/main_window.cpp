@@ -4,6 +4,7 @@
 #include "mainwindow/product.h"
 #include "mainwindow/qt_colour.h"
 #include "mainwindow/user_dialogs.h"
+#include "printing/qt_print_surface.h"
 #include "search/engine_editor.h"
 #include "search/engine_list.h"
 #include "search/title_search.h"
@@ -11,9 +12,13 @@
 #include "storage/number_text.h"
 #include "storage/settings.h"
 #include "storage/storage_error.h"
+#include "storage/text_import.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -21,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -102,6 +108,7 @@ MainWindow::MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, Q
     currentPoemId_ = 0;
     selectedRow_ = -1;
     guarded([this] { fillPoemList(); });
+    setAcceptDrops(true);
 }
 
 MainWindow::~MainWindow() = default;
@@ -133,7 +140,7 @@ void MainWindow::createActions() {
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     addAction("Saveall1", "document-save-all", "export-all.svg")
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-    addAction("Print1", "document-print", "print.svg")
+    addAction("Print1", "document-print", "print.svg", &MainWindow::Print1Click)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     addAction("Exit1", "application-exit", "exit.svg", &MainWindow::Exit1Click)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -675,6 +682,52 @@ void MainWindow::IDinList1Click() {
         listView_->setColumnWidth(PoemListModel::IdColumn, width / 2 - 4);
         listView_->setColumnWidth(PoemListModel::TitleColumn, width / 2);
     }
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    std::vector<std::filesystem::path> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        paths.emplace_back(url.isLocalFile() ? QFile::encodeName(url.toLocalFile()).toStdString()
+                                             : FromQ(url.toString()));
+    event->acceptProposedAction();
+    guarded([&] { importDroppedFiles(paths); });
+}
+
+void MainWindow::importDroppedFiles(const std::vector<std::filesystem::path>& paths) {
+    const DropImport dropped = ImportDroppedFiles(paths, [this](const std::string& name) {
+        return dialogs_.question(this, text("import"),
+                                 ToQ(FormatTemplate(strings_["warning4"], name)));
+    });
+    if (dropped.outcome == DropImport::Outcome::Refused)
+        dialogs_.message(this, UserDialogs::Icon::Warning, text("import"),
+                         ToQ(strings_[dropped.warningKey]));
+    if (dropped.outcome != DropImport::Outcome::Imported)
+        return;
+    currentPoemId_ = 0;
+    searchEdit_->clear();
+    poetEdit_->clear();
+    dateEdit_->clear();
+    poemEdit_->setPlainText(PoemToEditor(dropped.text));
+    titleEdit_->setText(ToQ(dropped.title));
+    searchEdit_->setText(ToQ(dropped.title));
+    titleEdit_->setFocus();
+}
+
+void MainWindow::Print1Click() {
+    const QString title = titleEdit_->text();
+    if (title.isEmpty() || poemEdit_->toPlainText().isEmpty())
+        return;
+    if (!dialogs_.question(this, text("quest"),
+                           ToQ(FormatTemplate(strings_["printmsg"], FromQ(title)))))
+        return;
+    dialogs_.print({FromQ(title), DisplayedLines(*poemEdit_->document()),
+                    FromQ(labels_["Label3"]->text()), FromQ(poetEdit_->text()),
+                    FromQ(labels_["Label4"]->text()), FromQ(dateEdit_->text())});
 }
 
 void MainWindow::Search1Click() {

@@ -70,6 +70,9 @@ public:
     void SpeedButton1Click();
     void SearchItemsClick(int position);
     void SearchEngines1Click();
+    void Print1Click();
+    // The drop handler: the files dropped onto the window, as local paths.
+    void importDroppedFiles(const std::vector<std::filesystem::path>& paths);
     // Applies a language: its captions at once, its messages for later.
     void langtolang(const std::string& language);
 
@@ -86,6 +89,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

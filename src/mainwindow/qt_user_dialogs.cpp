@@ -1,5 +1,7 @@
 #include "mainwindow/qt_user_dialogs.h"
 
+#include "printing/qt_print_surface.h"
+
 #include <QDesktopServices>
 #include <QDialog>
 #include <QInputDialog>

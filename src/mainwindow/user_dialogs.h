@@ -1,5 +1,7 @@
 #pragma once
 
+#include "printing/print_layout.h"
+
 #include <QColor>
 #include <QString>
 #include <QStringList>
@@ -31,6 +33,8 @@ public:
                                              const QString& prompt) = 0;
     // Shows one of the program's own modal windows; true when it was accepted.
     virtual bool exec(QDialog& dialog) = 0;
+    // Prints on the default printer, without a print dialog.
+    virtual void print(const PrintedPoem& poem) = 0;
 };
 
 } // namespace stanzel

@@ -55,6 +55,8 @@ public:
         return dialog.result() == QDialog::Accepted;
     }
 
+    void print(const PrintedPoem& poem) override { printed.push_back(poem); }
+
     std::vector<QString> errors() const {
         std::vector<QString> texts;
         for (const auto& entry : shown)
@@ -68,6 +70,7 @@ public:
     std::deque<std::function<void(QDialog&)>> windowScripts;
     std::vector<Shown> shown;
     std::vector<QUrl> opened;
+    std::vector<PrintedPoem> printed;
 };
 
 } // namespace stanzel::testing

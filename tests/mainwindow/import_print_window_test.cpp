@@ -1,0 +1,116 @@
+#include "mainwindow/window_fixture.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+
+namespace stanzel {
+namespace {
+
+using testing::MainWindowTest;
+using testing::WriteBytes;
+using Icon = UserDialogs::Icon;
+
+class ImportPrintTest : public MainWindowTest {
+protected:
+    // Delivers a drop as the desktop does, with file addresses.
+    void drop(const std::vector<std::filesystem::path>& files) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const auto& file : files)
+            urls << QUrl::fromLocalFile(QString::fromStdString(file.string()));
+        data.setUrls(urls);
+        const QPoint at = window->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDropEvent event(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &event);
+    }
+};
+
+TEST_F(ImportPrintTest, DroppedFileBecomesANewUnsavedPoem) {
+    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=One\r\npoet=P\r\ndate=D\r\n");
+    WriteBytes(dir / "settings.ini", "[Save]\r\nautoid=2\r\n");
+    WriteBytes(dir / "my.poem.txt", "first\nsecond\n");
+    start();
+    select(0);
+    dialogs.answers = {true};
+    drop({dir / "my.poem.txt"});
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].title, "Import");
+    EXPECT_EQ(dialogs.shown[0].text, "Do you want to import the \"my.poem.txt\" poem from file?");
+    EXPECT_EQ(window->currentPoemId(), 0);
+    EXPECT_EQ(window->selectedRow(), 0);
+    EXPECT_EQ(box("Edit1")->text(), "my");
+    EXPECT_EQ(box("Edit3")->text(), "my");
+    EXPECT_EQ(box("Edit4")->text(), "");
+    EXPECT_EQ(memo()->toPlainText(), "first\nsecond\n");
+
+    action("Save1")->trigger(); // stored as a new poem, the old one untouched
+    EXPECT_EQ(file("poems.dmp"), "[1]\r\ntitle=One\r\npoet=P\r\ndate=D\r\n"
+                                 "[2]\r\ntitle=my\r\npoet=\r\ndate=\r\n");
+    EXPECT_EQ(file("poems/2.poem"), "first\r\nsecond\r\n");
+}
+
+TEST_F(ImportPrintTest, RefusalsAndNoLeaveTheEditorAlone) {
+    WriteBytes(dir / "a.txt", "a");
+    WriteBytes(dir / "b.txt", "b");
+    WriteBytes(dir / "notes.text", "n");
+    WriteBytes(dir / "big.txt", std::string(103424, 'x'));
+    start();
+    type("Kept", "kept text");
+    drop({dir / "a.txt", dir / "b.txt"});
+    drop({dir / "notes.text"});
+    drop({dir / "big.txt"});
+    dialogs.answers = {false};
+    drop({dir / "a.txt"});
+    ASSERT_EQ(dialogs.shown.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(dialogs.shown[i].icon, Icon::Warning);
+        EXPECT_EQ(dialogs.shown[i].title, "Import");
+    }
+    EXPECT_EQ(dialogs.shown[0].text, "You can add only one file at a time!");
+    EXPECT_EQ(dialogs.shown[1].text, "This is not a text file!");
+    EXPECT_EQ(dialogs.shown[2].text, "The file is too big! Maximum file size: 100Kb.");
+    EXPECT_EQ(box("Edit1")->text(), "Kept");
+    EXPECT_EQ(memo()->toPlainText(), "kept text");
+}
+
+TEST_F(ImportPrintTest, UnreadableDropIsReportedAndChangesNothing) {
+    std::filesystem::create_directory(dir / "folder.txt");
+    start();
+    type("Kept", "kept text");
+    dialogs.answers = {true};
+    drop({dir / "folder.txt"});
+    EXPECT_FALSE(dialogs.errors().empty());
+    EXPECT_EQ(box("Edit1")->text(), "Kept");
+}
+
+TEST_F(ImportPrintTest, PrintAsksThenPrintsTheBoxesAsTheyStand) {
+    WriteBytes(dir / "settings.ini", "[Save]\r\nautoid=1\r\n");
+    start();
+    type("", "text");
+    action("Print1")->trigger();
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    type("Rain", "one\ntwo\n", "Ady", "1906");
+    dialogs.answers = {false, true};
+    action("Print1")->trigger();
+    EXPECT_TRUE(dialogs.printed.empty());
+    action("Print1")->trigger();
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[1].title, "Confirmation");
+    EXPECT_EQ(dialogs.shown[1].text, "Are you sure print \"Rain\" poem?");
+    ASSERT_EQ(dialogs.printed.size(), 1u);
+    const PrintedPoem& printed = dialogs.printed[0];
+    EXPECT_EQ(printed.title, "Rain");
+    EXPECT_EQ(printed.lines, (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(printed.poetLabel, "Poet:");
+    EXPECT_EQ(printed.poet, "Ady");
+    EXPECT_EQ(printed.dateLabel, "Date of writing:");
+    EXPECT_EQ(printed.date, "1906");
+}
+
+} // namespace
+} // namespace stanzel
