@@ -1,5 +1,6 @@
 #include "mainwindow/main_window.h"
 
+#include "localisation/language_list.h"
 #include "mainwindow/poem_list_model.h"
 #include "mainwindow/product.h"
 #include "mainwindow/qt_colour.h"
@@ -161,12 +162,20 @@ void MainWindow::createActions() {
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
     addAction("Delete1", "edit-delete", "delete.svg", &MainWindow::Delete1Click)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
-    for (const char* name :
-         {"List1", "PoemsList2Items1", "NetSearch2", "Poem1", "Poet1", "Date1", "Poem2", "Default"})
-        addAction(name, nullptr, nullptr);
+    addAction("List1", nullptr, nullptr, &MainWindow::List1Click);
+    addAction("PoemsList2Items1", nullptr, nullptr, &MainWindow::PoemsList2Items1Click);
+    addAction("NetSearch2", nullptr, nullptr, &MainWindow::NetSearch2Click);
+    addAction("Poem1", nullptr, nullptr, &MainWindow::Poem1Click);
+    addAction("Poet1", nullptr, nullptr, &MainWindow::Poet1Click);
+    addAction("Date1", nullptr, nullptr, &MainWindow::Date1Click);
+    addAction("Poem2", nullptr, nullptr, &MainWindow::Poem2Click);
+    addAction("Default", nullptr, nullptr, &MainWindow::DefaultClick);
     addAction("SearchEngines1", "preferences-other", "search-engines.svg",
               &MainWindow::SearchEngines1Click);
-    addAction("English1", nullptr, nullptr)->setText(QStringLiteral("English"));
+    QAction* english = addAction("English1", nullptr, nullptr, &MainWindow::English1Click);
+    english->setText(QStringLiteral("English"));
+    english->setCheckable(true);
+    languageActions_.push_back(english);
 
     addAction("About1", "help-about", "about.svg", &MainWindow::About1Click);
     addAction("myPage1", "go-home", "home-page.svg", &MainWindow::myPage1Click)
@@ -455,10 +464,17 @@ void MainWindow::showEvent(QShowEvent* event) {
 void MainWindow::runStartupSteps() {
     titleEdit_->setFocus();
     const TIniFile settings(SettingsPath(programDir_));
+    buildLanguageMenu();
     langtolang(ReadSetting(settings, setting::language));
+    // The stored position is checked too, even when it names another item:
+    // the language files may have changed since the last run.
     languageIndex_ = ReadSetting(settings, setting::languageIndex);
+    if (languageIndex_ >= 0 && languageIndex_ < static_cast<int>(languageActions_.size()))
+        languageActions_[static_cast<std::size_t>(languageIndex_)]->setChecked(true);
     lastSaveTime_ = ReadSetting(settings, setting::lastSave);
     statusLabel_->setText(ToQ(LastSaveStatus(strings_["lastsave"], lastSaveTime_)));
+    for (auto [entry, colour] : colourEntries())
+        *colour = ReadSetting(settings, *entry, *colour);
     applyColours();
     IDinList1Click();
     search_.BuildMenu(programDir_);
@@ -471,6 +487,7 @@ void MainWindow::langtolang(const std::string& language) {
     strings_ = InterfaceStrings::Load(LanguageFilePath(programDir_, language));
     applyCaptions();
     statusLabel_->setText(ToQ(LastSaveStatus(strings_["lastsave"], lastSaveTime_)));
+    markLanguage(language);
     currentLanguage_ = language;
 }
 
@@ -517,7 +534,22 @@ void MainWindow::applyCaptions() {
     engineEditor_->setCaptions(text("engineeditor"), text("engineinfo"), text("enginecancel"));
 }
 
+std::vector<std::pair<const ColourSetting*, Colour*>> MainWindow::colourEntries() {
+    return {{&setting::titleColour, &colours_.title},
+            {&setting::poetColour, &colours_.poet},
+            {&setting::dateColour, &colours_.date},
+            {&setting::poemColour, &colours_.poem},
+            {&setting::listColour, &colours_.listBackground},
+            {&setting::searchColour, &colours_.search},
+            {&setting::oddRowColour, &colours_.secondRow},
+            {&setting::evenRowColour, &colours_.list}};
+}
+
 void MainWindow::applyColours() {
+    // The list takes the list colour as its background whenever it draws a
+    // row; an empty list keeps the background it had.
+    if (listModel_->rowCount() > 0)
+        colours_.listBackground = colours_.list;
     const QPalette palette = QApplication::palette();
     SetBackground(titleEdit_, ToQColor(colours_.title, palette));
     SetBackground(poetEdit_, ToQColor(colours_.poet, palette));
@@ -532,6 +564,7 @@ void MainWindow::applyColours() {
 
 void MainWindow::fillPoemList() {
     listModel_->setPoems(store_.ListPoems());
+    applyColours();
     // Nothing is selected after a refill, whatever the view reports.
     listView_->selectionModel()->clear();
     selectedRow_ = -1;
@@ -627,12 +660,8 @@ void MainWindow::writeClosingSettings() {
     WriteSetting(settings, setting::language, currentLanguage_);
     WriteSetting(settings, setting::languageIndex, languageIndex_);
     WriteSetting(settings, setting::searchEngine, search_.selectedEngine());
-    const Colour values[] = {
-        colours_.title,          colours_.poet,   colours_.date,      colours_.poem,
-        colours_.listBackground, colours_.search, colours_.secondRow, colours_.list};
-    static_assert(std::size(values) == setting::colours.size());
-    for (std::size_t i = 0; i < setting::colours.size(); ++i)
-        WriteSetting(settings, setting::colours[i], values[i]);
+    for (auto [entry, colour] : colourEntries())
+        WriteSetting(settings, *entry, *colour);
 }
 
 void MainWindow::About1Click() {
@@ -728,6 +757,85 @@ void MainWindow::Print1Click() {
     dialogs_.print({FromQ(title), DisplayedLines(*poemEdit_->document()),
                     FromQ(labels_["Label3"]->text()), FromQ(poetEdit_->text()),
                     FromQ(labels_["Label4"]->text()), FromQ(dateEdit_->text())});
+}
+
+void MainWindow::chooseColour(Colour& colour) {
+    // The chooser opens on the colour last confirmed in it, for any element.
+    const auto chosen = dialogs_.chooseColour(this, lastChosenColour_);
+    if (!chosen)
+        return;
+    lastChosenColour_ = *chosen;
+    colour = FromQColor(*chosen);
+    applyColours();
+}
+
+void MainWindow::List1Click() {
+    chooseColour(colours_.list);
+}
+void MainWindow::PoemsList2Items1Click() {
+    chooseColour(colours_.secondRow);
+}
+void MainWindow::NetSearch2Click() {
+    chooseColour(colours_.search);
+}
+void MainWindow::Poem1Click() {
+    chooseColour(colours_.title);
+}
+void MainWindow::Poet1Click() {
+    chooseColour(colours_.poet);
+}
+void MainWindow::Date1Click() {
+    chooseColour(colours_.date);
+}
+void MainWindow::Poem2Click() {
+    chooseColour(colours_.poem);
+}
+
+void MainWindow::DefaultClick() {
+    colours_.poem = colours_.title = colours_.date = kBoxColour;
+    colours_.search = kSearchColour;
+    colours_.poet = kBoxColour;
+    colours_.list = kBoxColour;
+    colours_.secondRow = kSearchColour;
+    applyColours();
+}
+
+void MainWindow::buildLanguageMenu() {
+    QMenu* menu = menus_["Language1"];
+    for (const std::string& language : ListLanguages(programDir_)) {
+        // The name is shown as it stands: a "&" in it is no keyboard marker.
+        QAction* action =
+            menu->addAction(ToQ(language).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        action->setCheckable(true);
+        action->setData(ToQ(language));
+        const int position = static_cast<int>(languageActions_.size());
+        connect(action, &QAction::triggered, this,
+                [this, position] { guarded([this, position] { menuitemsclick(position); }); });
+        languageActions_.push_back(action);
+    }
+}
+
+void MainWindow::markLanguage(const std::string& language) {
+    // Every item of that name is checked; with no such item the index stays.
+    for (std::size_t position = 0; position < languageActions_.size(); ++position) {
+        const std::string name = position == 0
+                                     ? std::string(kEnglish)
+                                     : FromQ(languageActions_[position]->data().toString());
+        const bool matches = name == language;
+        languageActions_[position]->setChecked(matches);
+        if (matches)
+            languageIndex_ = static_cast<std::int32_t>(position);
+    }
+}
+
+void MainWindow::English1Click() {
+    langtolang(std::string(kEnglish));
+}
+
+void MainWindow::menuitemsclick(int position) {
+    QAction* item = languageActions_[static_cast<std::size_t>(position)];
+    langtolang(FromQ(item->data().toString()));
+    item->setChecked(true);
 }
 
 void MainWindow::Search1Click() {

@@ -4,6 +4,7 @@
 #include "search/online_search.h"
 #include "storage/colour.h"
 #include "storage/poem_store.h"
+#include "storage/settings.h"
 
 #include <QDateTime>
 #include <QMainWindow>
@@ -71,6 +72,16 @@ public:
     void SearchItemsClick(int position);
     void SearchEngines1Click();
     void Print1Click();
+    void List1Click();
+    void PoemsList2Items1Click();
+    void NetSearch2Click();
+    void Poem1Click();
+    void Poet1Click();
+    void Date1Click();
+    void Poem2Click();
+    void DefaultClick();
+    void English1Click();
+    void menuitemsclick(int position);
     // The drop handler: the files dropped onto the window, as local paths.
     void importDroppedFiles(const std::vector<std::filesystem::path>& paths);
     // Applies a language: its captions at once, its messages for later.
@@ -79,6 +90,7 @@ public:
     std::int32_t currentPoemId() const { return currentPoemId_; }
     int selectedRow() const { return selectedRow_; }
     const std::string& currentLanguage() const { return currentLanguage_; }
+    std::int32_t languageIndex() const { return languageIndex_; }
     const InterfaceStrings& strings() const { return strings_; }
     const WindowColours& colours() const { return colours_; }
     const OnlineSearch& onlineSearch() const { return search_; }
@@ -108,6 +120,12 @@ private:
     void clearEditor();
     void writeClosingSettings();
     void fillEngineMenu();
+    void buildLanguageMenu();
+    void markLanguage(const std::string& language);
+    // Opens the colour chooser and, when the user confirms, changes `colour`.
+    void chooseColour(Colour& colour);
+    // Each colour of the window with its settings entry, in the stored order.
+    std::vector<std::pair<const ColourSetting*, Colour*>> colourEntries();
     void showEngineChoice();
     bool saveEngineList(const QString& text);
     void showError(const QString& text);
@@ -145,7 +163,9 @@ private:
     QToolButton* poetSearchButton_ = nullptr;
     QLabel* statusLabel_ = nullptr;
     EngineEditor* engineEditor_ = nullptr;
-    std::vector<QAction*> engineActions_; // by menu position, separators too
+    std::vector<QAction*> engineActions_;   // by menu position, separators too
+    std::vector<QAction*> languageActions_; // English first, then the language files
+    QColor lastChosenColour_ = Qt::black;
     std::map<std::string, QMenu*, std::less<>> menus_;
     std::map<std::string, QLabel*, std::less<>> labels_;
 };

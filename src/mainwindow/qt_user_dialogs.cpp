@@ -2,6 +2,7 @@
 
 #include "printing/qt_print_surface.h"
 
+#include <QColorDialog>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QInputDialog>

@@ -13,6 +13,7 @@ public:
     std::optional<QString> inputText(QWidget* parent, const QString& title,
                                      const QString& prompt) override;
     bool exec(QDialog& dialog) override;
+    std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) override;
     void print(const PrintedPoem& poem) override;
 };
 

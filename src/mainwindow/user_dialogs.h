@@ -33,6 +33,8 @@ public:
                                              const QString& prompt) = 0;
     // Shows one of the program's own modal windows; true when it was accepted.
     virtual bool exec(QDialog& dialog) = 0;
+    // The colour chooser, opened on `initial`; nothing when it is cancelled.
+    virtual std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) = 0;
     // Prints on the default printer, without a print dialog.
     virtual void print(const PrintedPoem& poem) = 0;
 };

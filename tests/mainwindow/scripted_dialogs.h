@@ -56,6 +56,14 @@ public:
     }
 
     void print(const PrintedPoem& poem) override { printed.push_back(poem); }
+    std::optional<QColor> chooseColour(QWidget*, const QColor& initial) override {
+        chooserOpenedOn.push_back(initial);
+        if (colours.empty())
+            return std::nullopt;
+        auto answer = colours.front();
+        colours.pop_front();
+        return answer;
+    }
 
     std::vector<QString> errors() const {
         std::vector<QString> texts;
@@ -71,6 +79,8 @@ public:
     std::vector<Shown> shown;
     std::vector<QUrl> opened;
     std::vector<PrintedPoem> printed;
+    std::deque<std::optional<QColor>> colours;
+    std::vector<QColor> chooserOpenedOn;
 };
 
 } // namespace stanzel::testing

@@ -1,0 +1,192 @@
+#include "mainwindow/window_fixture.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace stanzel {
+namespace {
+
+using testing::MainWindowTest;
+using testing::WriteBytes;
+
+class AppearanceTest : public MainWindowTest {
+protected:
+    // The colour a row is drawn in, read off a rendering of the list, away
+    // from its text.
+    QColor drawnRowColour(int row) {
+        QApplication::processEvents();
+        list()->selectionModel()->clear();
+        const QRect rect = list()->visualRect(window->poemList().index(row, 0));
+        QImage image(list()->viewport()->size(), QImage::Format_RGB32);
+        list()->viewport()->render(&image);
+        return image.pixelColor(rect.right() - 2, rect.center().y());
+    }
+    std::string colourSection() {
+        window->close();
+        const std::string settings = file("settings.ini");
+        return settings.substr(settings.find("[Colors]"));
+    }
+    QMenu* languageMenu() const { return window->findChild<QMenu*>("Language1"); }
+    QStringList languageItems() const {
+        QStringList items;
+        for (QAction* action : languageMenu()->actions())
+            items << action->text() + (action->isChecked() ? "*" : "");
+        return items;
+    }
+};
+
+TEST_F(AppearanceTest, EmptySettingsShowAndStoreTheDefaults) {
+    start();
+    EXPECT_EQ(box("Edit1")->palette().color(QPalette::Base), QColor(0xFC, 0xF8, 0xE2));
+    EXPECT_EQ(box("Edit3")->palette().color(QPalette::Base), QColor(0xFA, 0xF2, 0xCB));
+    EXPECT_EQ(colourSection(), "[Colors]\r\npoemt=$00E2F8FC\r\npoet=$00E2F8FC\r\ndate=$00E2F8FC\r\n"
+                               "poem=$00E2F8FC\r\nlist=$00E2F8FC\r\nsearch=$00CBF2FA\r\n"
+                               "l1=$00CBF2FA\r\nl2=$00E2F8FC\r\n");
+}
+
+TEST_F(AppearanceTest, ChooserStartsOnTheLastConfirmedColour) {
+    start();
+    dialogs.colours = {QColor(Qt::white), std::nullopt, QColor(1, 2, 3)};
+    action("Poem1")->trigger(); // title box: white
+    action("Poet1")->trigger(); // cancelled: nothing changes
+    action("Date1")->trigger(); // date box
+    ASSERT_EQ(dialogs.chooserOpenedOn.size(), 3u);
+    EXPECT_EQ(dialogs.chooserOpenedOn[0], QColor(Qt::black));
+    EXPECT_EQ(dialogs.chooserOpenedOn[1], QColor(Qt::white));
+    EXPECT_EQ(dialogs.chooserOpenedOn[2], QColor(Qt::white));
+    EXPECT_EQ(box("Edit1")->palette().color(QPalette::Base), QColor(Qt::white));
+    EXPECT_EQ(colourSection(), "[Colors]\r\npoemt=clWhite\r\npoet=$00E2F8FC\r\ndate=$00030201\r\n"
+                               "poem=$00E2F8FC\r\nlist=$00E2F8FC\r\nsearch=$00CBF2FA\r\n"
+                               "l1=$00CBF2FA\r\nl2=$00E2F8FC\r\n");
+}
+
+TEST_F(AppearanceTest, StoredColoursInEveryFormAreRestored) {
+    WriteBytes(dir / "settings.ini",
+               "[Colors]\r\npoemt=CLWHITE\r\npoet=16777215\r\ndate=$FFFFFF\r\n"
+               "poem=nonsense\r\nsearch=clBtnFace\r\n");
+    start();
+    for (const char* name : {"Edit1", "Edit4", "Edit5"})
+        EXPECT_EQ(box(name)->palette().color(QPalette::Base), QColor(Qt::white)) << name;
+    EXPECT_EQ(memo()->palette().color(QPalette::Base), QColor(0xFC, 0xF8, 0xE2));
+    EXPECT_EQ(box("Edit3")->palette().color(QPalette::Base),
+              QApplication::palette().color(QPalette::Active, QPalette::Button));
+    const std::string colours = colourSection();
+    EXPECT_NE(colours.find("poemt=clWhite\r\npoet=clWhite\r\ndate=clWhite\r\npoem=$00E2F8FC\r\n"),
+              std::string::npos);
+    EXPECT_NE(colours.find("search=clBtnFace\r\n"), std::string::npos);
+}
+
+TEST_F(AppearanceTest, EverySecondRowInItsOwnColour) {
+    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=a\r\n[2]\r\ntitle=b\r\n[3]\r\ntitle=c\r\n"
+                                  "[4]\r\ntitle=d\r\n[5]\r\ntitle=e\r\n");
+    start();
+    const QColor list(0xFC, 0xF8, 0xE2), second(0xFA, 0xF2, 0xCB);
+    EXPECT_EQ(drawnRowColour(0), list);
+    EXPECT_EQ(drawnRowColour(1), second);
+    EXPECT_EQ(drawnRowColour(2), list);
+    EXPECT_EQ(drawnRowColour(3), second);
+    EXPECT_EQ(drawnRowColour(4), list);
+
+    action("clist")->trigger();
+    for (int row = 0; row < 5; ++row)
+        EXPECT_EQ(drawnRowColour(row), list) << row;
+
+    action("clist")->trigger();
+    dialogs.colours = {QColor(10, 20, 30), QColor(200, 100, 50)};
+    action("List1")->trigger();
+    action("PoemsList2Items1")->trigger();
+    EXPECT_EQ(drawnRowColour(0), QColor(10, 20, 30));
+    EXPECT_EQ(drawnRowColour(1), QColor(200, 100, 50));
+
+    action("Default")->trigger();
+    EXPECT_EQ(drawnRowColour(0), list);
+    EXPECT_EQ(drawnRowColour(1), second);
+}
+
+TEST_F(AppearanceTest, EmptyListKeepsItsBackgroundUntilItHoldsARow) {
+    start();
+    dialogs.colours = {QColor(10, 20, 30)};
+    action("List1")->trigger();
+    const std::string colours = colourSection();
+    EXPECT_NE(colours.find("list=$00E2F8FC\r\n"), std::string::npos);
+    EXPECT_NE(colours.find("l2=$001E140A\r\n"), std::string::npos);
+}
+
+TEST_F(AppearanceTest, ViewSwitches) {
+    start();
+    action("oolbar1")->trigger();
+    EXPECT_FALSE(window->findChild<QToolBar*>("ToolBar1")->isVisible());
+    EXPECT_FALSE(action("oolbar1")->isChecked());
+    action("oolbar1")->trigger();
+    EXPECT_TRUE(window->findChild<QToolBar*>("ToolBar1")->isVisible());
+    action("Statusbar2")->trigger();
+    EXPECT_FALSE(window->statusBar()->isVisible());
+    EXPECT_FALSE(action("Statusbar2")->isChecked());
+}
+
+TEST_F(AppearanceTest, LanguageMenuListsTheFilesAndSwitches) {
+    std::filesystem::create_directories(dir / "lang");
+    WriteBytes(dir / "lang" / "Deutsch.lng", "[language]\r\nnew=Neu\r\nlastsave=Gespeichert:\r\n");
+    start();
+    EXPECT_EQ(languageItems(), QStringList({"English*", "Deutsch"}));
+    languageMenu()->actions()[1]->trigger();
+    EXPECT_EQ(languageItems(), QStringList({"English", "Deutsch*"}));
+    EXPECT_EQ(action("New1")->text(), "Neu");
+    EXPECT_EQ(status(), "Gespeichert: -");
+    window->close();
+    EXPECT_TRUE(file("settings.ini").starts_with("[Language]\r\ncurrent=Deutsch\r\nid=1\r\n"));
+}
+
+TEST_F(AppearanceTest, OddLanguageFileNames) {
+    std::filesystem::create_directories(dir / "lang");
+    WriteBytes(dir / "lang" / "Magyar.LNG", "[language]\r\nnew=Uj\r\n");
+    WriteBytes(dir / "lang" / "Twice.lng.lng", "[language]\r\nnew=Twice\r\n");
+    start();
+    QStringList items = languageItems();
+    items.sort();
+    EXPECT_EQ(items, QStringList({"English*", "Magyar.LNG", "Twice"}));
+    for (QAction* item : languageMenu()->actions()) {
+        if (item->text() == "Magyar.LNG") {
+            item->trigger(); // looks for "Magyar.LNG.lng": English texts
+            EXPECT_EQ(action("New1")->text(), "New");
+            EXPECT_TRUE(item->isChecked());
+            EXPECT_EQ(window->currentLanguage(), "Magyar.LNG");
+        }
+    }
+}
+
+TEST_F(AppearanceTest, StoredIndexAndNameMayDisagree) {
+    std::filesystem::create_directories(dir / "lang");
+    WriteBytes(dir / "lang" / "Deutsch.lng", "[language]\r\nnew=Neu\r\n");
+    WriteBytes(dir / "settings.ini", "[Language]\r\ncurrent=Gone\r\nid=1\r\n");
+    start();
+    // The stored name has no file: English texts, no item by name, the
+    // stored position checked all the same, and both written back.
+    EXPECT_EQ(action("New1")->text(), "New");
+    EXPECT_EQ(languageItems(), QStringList({"English", "Deutsch*"}));
+    EXPECT_EQ(window->languageIndex(), 1);
+    window->close();
+    EXPECT_TRUE(file("settings.ini").starts_with("[Language]\r\ncurrent=Gone\r\nid=1\r\n"));
+}
+
+TEST_F(AppearanceTest, StartUpStepsRunInTheirOrder) {
+    std::filesystem::create_directories(dir / "lang");
+    WriteBytes(dir / "lang" / "Deutsch.lng", "[language]\r\nlastsave=Gespeichert:\r\n");
+    WriteBytes(dir / "search.egs", "A|http://a/\r\nB|http://b/\r\n");
+    WriteBytes(dir / "settings.ini", "[Language]\r\ncurrent=Deutsch\r\n[Save]\r\nlast=gestern\r\n"
+                                     "[Search]\r\nselected=1\r\n[Colors]\r\npoem=clRed\r\n");
+    start();
+    // The status bar took the stored language's label, the engine was chosen
+    // after its menu was built, the colours and the hidden ID column are set.
+    EXPECT_EQ(status(), "Gespeichert: gestern");
+    EXPECT_EQ(window->onlineSearch().selectedEngine(), 1);
+    EXPECT_EQ(window->onlineSearch().searchUrl(), "http://b/");
+    EXPECT_EQ(memo()->palette().color(QPalette::Base), QColor(Qt::red));
+    EXPECT_TRUE(list()->isColumnHidden(PoemListModel::IdColumn));
+    EXPECT_TRUE(box("Edit1")->hasFocus() || !window->isActiveWindow());
+}
+
+} // namespace
+} // namespace stanzel
