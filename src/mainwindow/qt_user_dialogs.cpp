@@ -56,4 +56,15 @@ bool QtUserDialogs::exec(QDialog& dialog) {
     return dialog.exec() == QDialog::Accepted;
 }
 
+std::optional<QColor> QtUserDialogs::chooseColour(QWidget* parent, const QColor& initial) {
+    const QColor chosen = QColorDialog::getColor(initial, parent);
+    if (!chosen.isValid())
+        return std::nullopt;
+    return chosen;
+}
+
+void QtUserDialogs::print(const PrintedPoem& poem) {
+    PrintOnDefaultPrinter(poem);
+}
+
 } // namespace stanzel
