@@ -24,6 +24,12 @@ public:
     void message(QWidget*, Icon, const QString&, const QString&) override {}
     bool question(QWidget*, const QString&, const QString&) override { return true; }
     void openUrl(const QUrl&) override {}
+    std::optional<QString> inputText(QWidget*, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    bool exec(QDialog&) override { return false; }
+    std::optional<QColor> chooseColour(QWidget*, const QColor&) override { return std::nullopt; }
+    void print(const stanzel::PrintedPoem&) override {}
 };
 
 std::filesystem::path MakeDir(const char* name) {
