@@ -30,6 +30,10 @@ public:
     bool exec(QDialog&) override { return false; }
     std::optional<QColor> chooseColour(QWidget*, const QColor&) override { return std::nullopt; }
     void print(const stanzel::PrintedPoem&) override {}
+    std::optional<SaveChoice> saveFile(QWidget*, const QStringList&, int) override {
+        return std::nullopt;
+    }
+    std::unique_ptr<Progress> progress(QWidget*, const QString&) override { return nullptr; }
 };
 
 std::filesystem::path MakeDir(const char* name) {
@@ -63,8 +67,12 @@ void StartWindow(benchmark::State& state, const std::filesystem::path& dir) {
     }
 }
 
-void BM_StartWindowEmpty(benchmark::State& state) { StartWindow(state, EmptyCollection()); }
-void BM_StartWindow100k(benchmark::State& state) { StartWindow(state, LargeCollection()); }
+void BM_StartWindowEmpty(benchmark::State& state) {
+    StartWindow(state, EmptyCollection());
+}
+void BM_StartWindow100k(benchmark::State& state) {
+    StartWindow(state, LargeCollection());
+}
 
 void BM_SaveAmong100k(benchmark::State& state) {
     SilentDialogs dialogs;

@@ -1,5 +1,6 @@
 #include "mainwindow/main_window.h"
 
+#include "export/export_commands.h"
 #include "localisation/language_list.h"
 #include "mainwindow/poem_list_model.h"
 #include "mainwindow/product.h"
@@ -39,6 +40,7 @@
 // Resources in a static library must be registered by name.
 static void InitResources() {
     Q_INIT_RESOURCE(icons);
+    Q_INIT_RESOURCE(abiword);
 }
 
 namespace stanzel {
@@ -69,6 +71,13 @@ void SetBackground(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Base, colour);
     widget->setPalette(palette);
+}
+
+QByteArray Resource(const char* name) {
+    QFile file(QStringLiteral(":/abiword/") + QLatin1String(name));
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(std::string("The program's resource ") + name + " is missing.");
+    return file.readAll();
 }
 
 QFont WithPointSize(QFont font, int points, bool bold = false, bool italic = false) {
@@ -137,9 +146,9 @@ void MainWindow::createActions() {
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     addAction("Save1", "document-save", "save.svg", &MainWindow::Save1Click)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    addAction("Saveas1", "document-export", "export.svg")
+    addAction("Saveas1", "document-export", "export.svg", &MainWindow::Saveas1Click)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    addAction("Saveall1", "document-save-all", "export-all.svg")
+    addAction("Saveall1", "document-save-all", "export-all.svg", &MainWindow::Saveall1Click)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     addAction("Print1", "document-print", "print.svg", &MainWindow::Print1Click)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
@@ -745,6 +754,64 @@ void MainWindow::importDroppedFiles(const std::vector<std::filesystem::path>& pa
     titleEdit_->setText(ToQ(dropped.title));
     searchEdit_->setText(ToQ(dropped.title));
     titleEdit_->setFocus();
+}
+
+// What the exports need of the window: the current texts and colours, the
+// AbiWord frame, and the dialogs through which the user takes part.
+struct MainWindow::ExportSetup {
+    QByteArray frameStart = Resource("ABI_START");
+    QByteArray frameEnd = Resource("ABI_END");
+    ExportContext context;
+    ExportPrompts prompts;
+};
+
+std::unique_ptr<MainWindow::ExportSetup> MainWindow::exportSetup() {
+    auto setup = std::make_unique<ExportSetup>();
+    setup->context.labels = {strings_["poet"], strings_["date"], strings_["poemslist"],
+                             strings_["txt"], strings_["html"]};
+    setup->context.colours = {colours_.poem, colours_.title, colours_.listBackground};
+    setup->context.frame = {std::string_view(setup->frameStart.constData(),
+                                             static_cast<std::size_t>(setup->frameStart.size())),
+                            std::string_view(setup->frameEnd.constData(),
+                                             static_cast<std::size_t>(setup->frameEnd.size()))};
+    setup->prompts.chooseFile = [this](const std::vector<FilterEntry>& filters,
+                                       int preselected) -> std::optional<SaveChoice> {
+        QStringList names;
+        for (const auto& filter : filters)
+            names << ToQ(filter.description);
+        const auto chosen = dialogs_.saveFile(this, names, preselected);
+        if (!chosen)
+            return std::nullopt;
+        return SaveChoice{QFile::encodeName(chosen->file).toStdString(), chosen->filterIndex};
+    };
+    setup->prompts.confirmOverwrite = [this](const std::filesystem::path& file) {
+        return dialogs_.question(
+            this, text("quest"),
+            ToQ(FormatTemplate(strings_["overwrite"],
+                               QFile::decodeName(file.c_str()).toStdString())));
+    };
+    return setup;
+}
+
+void MainWindow::Saveas1Click() {
+    const auto setup = exportSetup();
+    const EditorPoem poem{FromQ(titleEdit_->text()), FromQ(poetEdit_->text()),
+                          FromQ(dateEdit_->text()), EditorToPoem(poemEdit_->toPlainText()),
+                          DisplayedLines(*poemEdit_->document())};
+    ExportPoem(poem, setup->context, programDir_, exportOneType_, setup->prompts);
+}
+
+void MainWindow::Saveall1Click() {
+    auto setup = exportSetup();
+    std::unique_ptr<UserDialogs::Progress> progress;
+    setup->prompts.progress = [&](std::size_t done, std::size_t total) {
+        if (!progress)
+            progress =
+                dialogs_.progress(this, actions_["Saveall1"]->text().remove(QLatin1Char('&')));
+        const bool goOn = !progress || progress->update(done, total);
+        return goOn ? ProgressAnswer::Continue : ProgressAnswer::Cancel;
+    };
+    ExportCollection(programDir_, setup->context, exportAllType_, setup->prompts);
 }
 
 void MainWindow::Print1Click() {

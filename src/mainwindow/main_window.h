@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,8 @@ public:
     void SearchItemsClick(int position);
     void SearchEngines1Click();
     void Print1Click();
+    void Saveas1Click();
+    void Saveall1Click();
     void List1Click();
     void PoemsList2Items1Click();
     void NetSearch2Click();
@@ -128,6 +131,8 @@ private:
     std::vector<std::pair<const ColourSetting*, Colour*>> colourEntries();
     void showEngineChoice();
     bool saveEngineList(const QString& text);
+    struct ExportSetup;
+    std::unique_ptr<ExportSetup> exportSetup();
     void showError(const QString& text);
     // Runs a command under the top-level error handler.
     void guarded(const std::function<void()>& command);

@@ -5,9 +5,12 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <climits>
 
 namespace stanzel {
 
@@ -54,6 +57,51 @@ std::optional<QString> QtUserDialogs::inputText(QWidget* parent, const QString& 
 
 bool QtUserDialogs::exec(QDialog& dialog) {
     return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<UserDialogs::SaveChoice>
+QtUserDialogs::saveFile(QWidget* parent, const QStringList& filters, int preselected) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The save step asks about an existing file itself, with the name it
+    // will really write.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setNameFilters(filters);
+    if (preselected >= 1 && preselected <= filters.size())
+        dialog.selectNameFilter(filters[preselected - 1]);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return SaveChoice{dialog.selectedFiles().front(),
+                      static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1};
+}
+
+namespace {
+
+class ProgressWindow : public UserDialogs::Progress {
+public:
+    ProgressWindow(QWidget* parent, const QString& title) : dialog_(parent) {
+        dialog_.setWindowTitle(title);
+        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setMinimumDuration(400);
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+    }
+    bool update(std::size_t done, std::size_t total) override {
+        dialog_.setMaximum(static_cast<int>(std::min<std::size_t>(total, INT_MAX)));
+        dialog_.setValue(static_cast<int>(std::min<std::size_t>(done, INT_MAX)));
+        return !dialog_.wasCanceled();
+    }
+
+private:
+    QProgressDialog dialog_;
+};
+
+} // namespace
+
+std::unique_ptr<UserDialogs::Progress> QtUserDialogs::progress(QWidget* parent,
+                                                               const QString& title) {
+    return std::make_unique<ProgressWindow>(parent, title);
 }
 
 std::optional<QColor> QtUserDialogs::chooseColour(QWidget* parent, const QColor& initial) {

@@ -13,6 +13,9 @@ public:
     std::optional<QString> inputText(QWidget* parent, const QString& title,
                                      const QString& prompt) override;
     bool exec(QDialog& dialog) override;
+    std::optional<SaveChoice> saveFile(QWidget* parent, const QStringList& filters,
+                                       int preselected) override;
+    std::unique_ptr<Progress> progress(QWidget* parent, const QString& title) override;
     std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) override;
     void print(const PrintedPoem& poem) override;
 };

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <memory>
 #include <optional>
 
 class QDialog;
@@ -33,6 +34,23 @@ public:
                                              const QString& prompt) = 0;
     // Shows one of the program's own modal windows; true when it was accepted.
     virtual bool exec(QDialog& dialog) = 0;
+    // The save dialog with its file-type list, `preselected` counting from 1;
+    // it does not ask about existing files itself. Nothing when cancelled.
+    struct SaveChoice {
+        QString file;
+        int filterIndex = 0; // counting from 1
+    };
+    virtual std::optional<SaveChoice> saveFile(QWidget* parent, const QStringList& filters,
+                                               int preselected) = 0;
+    // Progress of a long command that the user may cancel; it goes away with
+    // the object.
+    class Progress {
+    public:
+        virtual ~Progress() = default;
+        // False once the user has asked to cancel.
+        virtual bool update(std::size_t done, std::size_t total) = 0;
+    };
+    virtual std::unique_ptr<Progress> progress(QWidget* parent, const QString& title) = 0;
     // The colour chooser, opened on `initial`; nothing when it is cancelled.
     virtual std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) = 0;
     // Prints on the default printer, without a print dialog.

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace stanzel::testing {
@@ -56,6 +57,31 @@ public:
     }
 
     void print(const PrintedPoem& poem) override { printed.push_back(poem); }
+    std::optional<SaveChoice> saveFile(QWidget*, const QStringList& filters,
+                                       int preselected) override {
+        saveFilters = filters;
+        savePreselected.push_back(preselected);
+        if (saveChoices.empty())
+            return std::nullopt;
+        auto answer = saveChoices.front();
+        saveChoices.pop_front();
+        return answer;
+    }
+    class CountingProgress : public Progress {
+    public:
+        explicit CountingProgress(ScriptedDialogs& owner) : owner_(owner) {}
+        bool update(std::size_t done, std::size_t total) override {
+            owner_.progressSteps.push_back({done, total});
+            return owner_.cancelProgressAt < 0 ||
+                   done < static_cast<std::size_t>(owner_.cancelProgressAt);
+        }
+
+    private:
+        ScriptedDialogs& owner_;
+    };
+    std::unique_ptr<Progress> progress(QWidget*, const QString&) override {
+        return std::make_unique<CountingProgress>(*this);
+    }
     std::optional<QColor> chooseColour(QWidget*, const QColor& initial) override {
         chooserOpenedOn.push_back(initial);
         if (colours.empty())
@@ -80,6 +106,11 @@ public:
     std::vector<QUrl> opened;
     std::vector<PrintedPoem> printed;
     std::deque<std::optional<QColor>> colours;
+    std::deque<std::optional<SaveChoice>> saveChoices;
+    QStringList saveFilters;
+    std::vector<int> savePreselected;
+    std::vector<std::pair<std::size_t, std::size_t>> progressSteps;
+    long cancelProgressAt = -1; // cancel once this many poems are done
     std::vector<QColor> chooserOpenedOn;
 };
 
