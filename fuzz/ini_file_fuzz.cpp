@@ -207,6 +207,29 @@ void CheckReads(const TIniFile& ini, const fs::path& path, const std::vector<std
     TIniFile fresh(path);
     Check(Sections(fresh) == names, "a fresh object lists other sections: " +
                                         ListText(Sections(fresh)) + " against " + ListText(names));
+    Check(*fresh.Contents() == FileBytes(path), "Contents() differs from the file");
+    Check(ini.SectionCount() == names.size(),
+          "SectionCount() is " + std::to_string(ini.SectionCount()) + " for " + ListText(names));
+    std::vector<std::string> visited;
+    ini.ForEachSection([&](std::string_view name) { visited.emplace_back(name); });
+    Check(visited == names,
+          "ForEachSection visits " + ListText(visited) + ", ListSections gives " + ListText(names));
+    // The one-pass listing of a key's values must agree with looking each up.
+    for (std::size_t k = 0; k < keys.size() && k < 8; ++k) {
+        std::size_t index = 0;
+        ini.ForEachSectionValue(
+            keys[k], kMissing, [&](std::string_view name, std::string_view value) {
+                Check(index < names.size() && name == names[index],
+                      "ForEachSectionValue visits " + Escaped(name) +
+                          " out of ListSections' order");
+                const std::string looked = ini.ReadText(name, keys[k], kMissing);
+                Check(value == looked, "ForEachSectionValue gives " + Escaped(value) + " for [" +
+                                           Escaped(name) + "] " + Escaped(keys[k]) +
+                                           ", ReadText gives " + Escaped(looked));
+                ++index;
+            });
+        Check(index == names.size(), "ForEachSectionValue visits too few sections");
+    }
     for (std::size_t s = 0; s < names.size() && s < 24; ++s) {
         for (const auto& key : keys) {
             const std::string text = ini.ReadText(names[s], key, kMissing);

@@ -10,6 +10,7 @@
 #include "search/engine_editor.h"
 #include "search/engine_list.h"
 #include "search/title_search.h"
+#include "storage/atomic_file.h"
 #include "storage/ini_file.h"
 #include "storage/number_text.h"
 #include "storage/settings.h"
@@ -113,6 +114,7 @@ MainWindow::MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, Q
     guarded([this] { readStartSettings(); });
     // A directory that cannot be made shows up when a command needs it.
     std::error_code ignored;
+    RemoveStaleTemporaryFiles(programDir_);
     std::filesystem::create_directory(programDir_ / "poems", ignored);
     std::filesystem::create_directory(programDir_ / "lang", ignored);
     currentPoemId_ = 0;
@@ -601,7 +603,7 @@ void MainWindow::ListView1SelectItem(int row) {
     // shown but never becomes the poem that Save or Delete act on.
     const auto id = CanonicalPoemId(entry.id);
     if (!id)
-        throw StorageError("'" + entry.id + "' is not a valid integer value");
+        throw StorageError("'" + std::string(entry.id) + "' is not a valid integer value");
     currentPoemId_ = *id;
 }
 

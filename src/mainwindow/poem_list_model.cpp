@@ -4,7 +4,7 @@ namespace stanzel {
 
 PoemListModel::PoemListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void PoemListModel::setPoems(std::vector<PoemListEntry> poems) {
+void PoemListModel::setPoems(PoemList poems) {
     beginResetModel();
     poems_ = std::move(poems);
     endResetModel();
@@ -14,7 +14,7 @@ void PoemListModel::removePoem(int row) {
     if (row < 0 || row >= rowCount())
         return;
     beginRemoveRows({}, row, row);
-    poems_.erase(poems_.begin() + row);
+    poems_.erase(static_cast<std::size_t>(row));
     endRemoveRows();
 }
 
@@ -51,7 +51,7 @@ QVariant PoemListModel::data(const QModelIndex& index, int role) const {
         // A hand-edited index may hold a title of megabytes; the list shows
         // its beginning, which is all that fits, and keeps drawing quickly.
         constexpr std::size_t kShown = 1000;
-        const std::string& text = index.column() == TitleColumn ? entry.title : entry.id;
+        const std::string_view text = index.column() == TitleColumn ? entry.title : entry.id;
         QString shown =
             QString::fromUtf8(text.data(), static_cast<qsizetype>(std::min(text.size(), kShown)));
         if (text.size() > kShown)

@@ -17,10 +17,10 @@ public:
 
     explicit PoemListModel(QObject* parent = nullptr);
 
-    void setPoems(std::vector<PoemListEntry> poems);
+    void setPoems(PoemList poems);
     void removePoem(int row);
     const PoemListEntry& poem(int row) const { return poems_[static_cast<std::size_t>(row)]; }
-    const std::vector<PoemListEntry>& poems() const { return poems_; }
+    const PoemList& poems() const { return poems_; }
 
     void setTitleHeader(const QString& header);
     // Every second row (1, 3, 5 ... from 0) in its own colour while colourising is on.
@@ -33,7 +33,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    std::vector<PoemListEntry> poems_;
+    PoemList poems_;
     QString titleHeader_;
     QColor listColour_;
     QColor secondRowColour_;

@@ -19,8 +19,7 @@ std::optional<std::size_t> FindFirst(std::span<const Row> rows, std::string_view
 } // namespace
 
 std::optional<std::size_t> FindTitle(std::span<const PoemListEntry> rows, std::string_view text) {
-    return FindFirst(rows, text,
-                     [](const PoemListEntry& row) -> const std::string& { return row.title; });
+    return FindFirst(rows, text, [](const PoemListEntry& row) { return row.title; });
 }
 
 std::optional<std::size_t> FindTitle(std::span<const std::string> titles, std::string_view text) {

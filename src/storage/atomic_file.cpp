@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
@@ -148,6 +149,34 @@ std::error_code ReplaceFileAtomically(const std::filesystem::path& path, std::st
     if (dir.get() >= 0)
         ::fsync(dir.get());
     return {};
+}
+
+void RemoveStaleTemporaryFiles(const std::filesystem::path& directory) {
+    std::error_code error;
+    std::filesystem::directory_iterator entries(directory, error);
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        // <name>.tmp-<pid>-<seed>-<counter>, as TemporaryName makes them.
+        const std::string name = entries->path().filename().string();
+        const auto marker = name.rfind(".tmp-");
+        if (marker == std::string::npos)
+            continue;
+        const std::string_view rest = std::string_view(name).substr(marker + 5);
+        const auto dash = rest.find('-');
+        if (dash == std::string_view::npos || dash == 0)
+            continue;
+        pid_t pid = 0;
+        bool digits = true;
+        for (char c : rest.substr(0, dash)) {
+            digits = digits && c >= '0' && c <= '9';
+            pid = pid * 10 + (c - '0');
+        }
+        if (!digits || pid <= 0 || pid == ::getpid())
+            continue;
+        if (::kill(pid, 0) != 0 && errno == ESRCH) {
+            std::error_code ignored;
+            std::filesystem::remove(entries->path(), ignored);
+        }
+    }
 }
 
 std::string DescribeError(const std::error_code& error) {

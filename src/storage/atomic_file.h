@@ -24,6 +24,11 @@ FileContents ReadWholeFile(const std::filesystem::path& path);
 // file is untouched and the returned code says why.
 std::error_code ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
+// Removes the temporary files that ReplaceFileAtomically left in `directory`
+// when its process was killed mid-write: those of processes that no longer
+// run. Files of a running process, and every other file, stay.
+void RemoveStaleTemporaryFiles(const std::filesystem::path& directory);
+
 // The system's description of an error, for messages shown to the user.
 std::string DescribeError(const std::error_code& error);
 

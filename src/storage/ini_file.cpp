@@ -173,7 +173,7 @@ TIniFile::TIniFile(std::filesystem::path path) : path_(std::move(path)) {}
 void TIniFile::load() const {
     if (!loaded_) {
         // Reads never fail: an unreadable file reads as an empty one.
-        bytes_ = ReadWholeFile(path_).bytes;
+        bytes_ = std::make_shared<const std::string>(ReadWholeFile(path_).bytes);
         loaded_ = true;
         parsed_ = false;
     }
@@ -187,7 +187,7 @@ void TIniFile::parse() const {
     sections_.clear();
     nameSlots_.clear();
     bool ascending = true;
-    const std::string_view text = bytes_;
+    const std::string_view text = *bytes_;
     const std::size_t start = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
 
     // Only section lines matter here (entries are found when asked for), and
@@ -273,7 +273,7 @@ const TIniFile::Section* TIniFile::findSection(std::string_view name) const {
 
 std::optional<TIniFile::Found> TIniFile::findEntry(const Section& section,
                                                    std::string_view key) const {
-    const std::string_view text = bytes_;
+    const std::string_view text = *bytes_;
     std::size_t pos = section.bodyBegin;
     while (pos < section.end) {
         std::size_t first = pos;
@@ -329,6 +329,11 @@ void TIniFile::ForEachSectionValue(
     }
 }
 
+std::shared_ptr<const std::string> TIniFile::Contents() const {
+    load();
+    return bytes_;
+}
+
 std::size_t TIniFile::SectionCount() const {
     load();
     return static_cast<std::size_t>(
@@ -362,7 +367,7 @@ void TIniFile::WriteTexts(std::string_view section, std::initializer_list<Entry>
         CheckName(key, "=\r\n", "key");
     load();
 
-    const std::string_view text = bytes_;
+    const std::string_view text = *bytes_;
     std::string result;
     result.reserve(text.size() + 64 + entries.size() * 64);
 
@@ -436,7 +441,7 @@ void TIniFile::RemoveSection(std::string_view section) {
     const Section* first = findSection(section);
     if (!first)
         return;
-    const std::string_view text = bytes_;
+    const std::string_view text = *bytes_;
     std::string result;
     result.reserve(text.size());
     std::size_t copied = 0;
@@ -453,7 +458,7 @@ void TIniFile::RemoveSection(std::string_view section) {
 void TIniFile::replace(std::string bytes) {
     if (ReplaceFileAtomically(path_, bytes))
         throw StorageError("Unable to write to " + std::filesystem::absolute(path_).string());
-    bytes_ = std::move(bytes);
+    bytes_ = std::make_shared<const std::string>(std::move(bytes));
     parsed_ = false; // parsed again only if this object is asked again
 }
 

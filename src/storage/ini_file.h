@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,9 @@ public:
     // Visits every section name, as ListSections gives them, without copying.
     // The name is valid only during the call.
     void ForEachSection(const std::function<void(std::string_view)>& visit) const;
+    // The file's text as read, which the names and values that the visits
+    // above hand out point into, for a caller that keeps them.
+    std::shared_ptr<const std::string> Contents() const;
     // The same, with the value of `key` in each section as ReadText gives it:
     // the collection's titles in one pass, without looking each section up.
     void ForEachSectionValue(
@@ -82,7 +86,8 @@ private:
     std::filesystem::path path_;
     mutable bool loaded_ = false;
     mutable bool parsed_ = false;
-    mutable std::string bytes_;
+    // Shared so that a listing can keep the text its names point into.
+    mutable std::shared_ptr<const std::string> bytes_;
     mutable std::vector<Section> sections_;
     // Open addressing over `sections_`: slot value i + 1 names section i.
     mutable std::vector<std::uint32_t> nameSlots_;

@@ -55,15 +55,15 @@ std::optional<std::filesystem::path> PoemStore::poemPath(std::string_view id) co
     return poemsDir() / (std::string(id) + ".poem");
 }
 
-std::vector<PoemListEntry> PoemStore::ListPoems() const {
+PoemList PoemStore::ListPoems() const {
     const TIniFile index(indexPath());
-    std::vector<PoemListEntry> poems;
-    poems.reserve(index.SectionCount());
+    std::vector<PoemListEntry> rows;
+    rows.reserve(index.SectionCount());
     index.ForEachSectionValue(kTitleKey, kMissingTitle,
                               [&](std::string_view id, std::string_view title) {
-                                  poems.push_back({std::string(id), std::string(title)});
+                                  rows.push_back({id, title});
                               });
-    return poems;
+    return PoemList(index.Contents(), std::move(rows));
 }
 
 PoemRecord PoemStore::LoadPoem(std::string_view id) const {

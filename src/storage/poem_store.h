@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,10 +19,33 @@ struct PoemRecord {
     std::string text; // lines separated by CR LF
 };
 
-// One row of the collection as the index lists it.
+// One row of the collection as the index lists it. The texts point into the
+// PoemList they came from, or into whatever the maker keeps alive.
 struct PoemListEntry {
-    std::string id; // the section name as it stands in the index
-    std::string title;
+    std::string_view id; // the section name as it stands in the index
+    std::string_view title;
+};
+
+// The collection as the index lists it, in file order. It keeps the index's
+// text that its rows point into, so a list of 100,000 poems costs one read of
+// the index rather than 200,000 strings.
+class PoemList {
+public:
+    PoemList() = default;
+    PoemList(std::shared_ptr<const std::string> text, std::vector<PoemListEntry> rows)
+        : text_(std::move(text)), rows_(std::move(rows)) {}
+
+    std::size_t size() const { return rows_.size(); }
+    bool empty() const { return rows_.empty(); }
+    const PoemListEntry& operator[](std::size_t row) const { return rows_[row]; }
+    auto begin() const { return rows_.begin(); }
+    auto end() const { return rows_.end(); }
+    operator std::span<const PoemListEntry>() const { return rows_; }
+    void erase(std::size_t row) { rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(row)); }
+
+private:
+    std::shared_ptr<const std::string> text_;
+    std::vector<PoemListEntry> rows_;
 };
 
 // The collection on disk: the index "poems.dmp" holds title, poet and date
@@ -40,7 +65,7 @@ public:
     void setAutoid(std::int32_t next) { autoid_ = next; }
 
     // Every poem of the index in file order; a title that is missing reads "def".
-    std::vector<PoemListEntry> ListPoems() const;
+    PoemList ListPoems() const;
     // The poem stored under `id`. Missing entries read empty ("def" for the
     // title) and a missing text file reads as empty text; line breaks come
     // back as CR LF whatever the file holds.

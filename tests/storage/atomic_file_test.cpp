@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace stanzel {
 namespace {
@@ -41,6 +43,25 @@ TEST(ReplaceFileAtomically, FailedRenameLeavesNothingBehind) {
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
         ++entries;
     EXPECT_EQ(entries, 1);
+}
+
+TEST(RemoveStaleTemporaryFiles, OnlyThoseOfProcessesThatAreGone) {
+    TestDir dir;
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string mine = ".tmp-" + std::to_string(::getpid()) + "-1-0";
+    const std::string dead = ".tmp-" + std::to_string(gone) + "-1-0";
+    const std::vector<std::string> kept = {"poems.dmp" + mine, "poems.dmp", "notes.tmp-x-1",
+                                           "settings.ini.tmp-1-2-3" /* init never ends */};
+    WriteBytes(dir / ("poems.dmp" + dead), "x");
+    for (const std::string& name : kept)
+        WriteBytes(dir / name, "x");
+    RemoveStaleTemporaryFiles(dir.path());
+    EXPECT_FALSE(std::filesystem::exists(dir / ("poems.dmp" + dead)));
+    for (const std::string& name : kept)
+        EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
 }
 
 TEST(ReadWholeFile, ReportsWhyAFileCannotBeRead) {

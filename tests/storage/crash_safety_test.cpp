@@ -278,7 +278,7 @@ void CheckAfterKill(const fs::path& dir, Model& model, RoundStats& stats) {
     ASSERT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size())
         << "a poem's section stands twice";
 
-    const std::vector<PoemListEntry> list = store.ListPoems();
+    const PoemList list = store.ListPoems();
     ASSERT_EQ(list.size(), names.size());
 
     std::map<std::int32_t, Content> found;
