@@ -33,10 +33,10 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeView>
 
 // Resources in a static library must be registered by name.
 static void InitResources() {
@@ -315,19 +315,24 @@ void MainWindow::createCentralWidget() {
     splitter->setChildrenCollapsible(false);
 
     listModel_ = new PoemListModel(this);
-    listView_ = new QTreeView(splitter);
+    // A table rather than a tree: it lays out no item per row, so 100,000
+    // poems cost no more to show than a handful.
+    listView_ = new QTableView(splitter);
     listView_->setObjectName(QStringLiteral("ListView1"));
     listView_->setModel(listModel_);
-    listView_->setRootIsDecorated(false);
-    listView_->setItemsExpandable(false);
-    listView_->setUniformRowHeights(true);
+    listView_->setShowGrid(false);
+    listView_->setWordWrap(false);
+    listView_->verticalHeader()->hide();
+    listView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    listView_->verticalHeader()->setDefaultSectionSize(listView_->fontMetrics().height() + 2);
     listView_->setSelectionBehavior(QAbstractItemView::SelectRows);
     listView_->setSelectionMode(QAbstractItemView::SingleSelection);
     listView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    listView_->setAllColumnsShowFocus(true);
-    listView_->header()->setSectionsClickable(false);
-    listView_->header()->setSectionsMovable(false);
-    listView_->header()->setStretchLastSection(false);
+    listView_->horizontalHeader()->setSectionsClickable(false);
+    listView_->horizontalHeader()->setSectionsMovable(false);
+    listView_->horizontalHeader()->setHighlightSections(false);
+    listView_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    listView_->horizontalHeader()->setStretchLastSection(false);
     listView_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(listView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         menus_["PopupMenu1"]->popup(listView_->viewport()->mapToGlobal(at));

@@ -22,7 +22,7 @@ class QMenu;
 class QTextEdit;
 class QToolBar;
 class QToolButton;
-class QTreeView;
+class QTableView;
 
 namespace stanzel {
 
@@ -158,7 +158,7 @@ private:
 
     std::map<std::string, QAction*, std::less<>> actions_;
     PoemListModel* listModel_ = nullptr;
-    QTreeView* listView_ = nullptr;
+    QTableView* listView_ = nullptr;
     QLineEdit* titleEdit_ = nullptr;
     QLineEdit* poetEdit_ = nullptr;
     QLineEdit* dateEdit_ = nullptr;

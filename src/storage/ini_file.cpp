@@ -76,6 +76,22 @@ private:
     std::size_t end_;
 };
 
+// The value of the line [first, contentEnd) when the line holds `key`: the
+// key, blanks, then "=". What ParseEntry would find, without parsing lines
+// that hold other keys. `first` is the line's first non-blank character.
+std::optional<std::string_view> MatchEntry(std::string_view text, std::size_t first,
+                                           std::size_t contentEnd, std::string_view key) {
+    if (contentEnd - first <= key.size() ||
+        !EqualsIgnoringAsciiCase(text.substr(first, key.size()), key))
+        return std::nullopt;
+    std::size_t equals = first + key.size();
+    while (equals < contentEnd && IsBlank(text[equals]))
+        ++equals;
+    if (equals >= contentEnd || text[equals] != '=')
+        return std::nullopt;
+    return TrimBlanks(text.substr(equals + 1, contentEnd - equals - 1));
+}
+
 // The section name of a line such as "[name]", or nothing for other lines.
 std::optional<std::string_view> SectionName(std::string_view line) {
     line = TrimBlanks(line);
@@ -170,13 +186,17 @@ std::string FormatIniEntry(std::string_view key, std::string_view value) {
 
 TIniFile::TIniFile(std::filesystem::path path) : path_(std::move(path)) {}
 
-void TIniFile::load() const {
+void TIniFile::loadBytes() const {
     if (!loaded_) {
         // Reads never fail: an unreadable file reads as an empty one.
         bytes_ = std::make_shared<const std::string>(ReadWholeFile(path_).bytes);
         loaded_ = true;
         parsed_ = false;
     }
+}
+
+void TIniFile::load() const {
+    loadBytes();
     if (!parsed_) {
         parse();
         parsed_ = true;
@@ -187,6 +207,9 @@ void TIniFile::parse() const {
     sections_.clear();
     nameSlots_.clear();
     bool ascending = true;
+    // Room for the sections of a typical poem index at once: growing the
+    // table step by step costs more than the parse itself.
+    sections_.reserve(bytes_->size() / 64 + 16);
     const std::string_view text = *bytes_;
     const std::size_t start = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
 
@@ -280,17 +303,8 @@ std::optional<TIniFile::Found> TIniFile::findEntry(const Section& section,
         while (first < section.end && IsBlank(text[first]))
             ++first;
         const std::size_t contentEnd = LineEnd(text, first, section.end);
-        // The key, blanks, then "=": what ParseEntry would find, without
-        // parsing the lines that hold other keys.
-        if (contentEnd - first > key.size() &&
-            EqualsIgnoringAsciiCase(text.substr(first, key.size()), key)) {
-            std::size_t equals = first + key.size();
-            while (equals < contentEnd && IsBlank(text[equals]))
-                ++equals;
-            if (equals < contentEnd && text[equals] == '=')
-                return Found{pos, contentEnd,
-                             TrimBlanks(text.substr(equals + 1, contentEnd - equals - 1))};
-        }
+        if (const auto value = MatchEntry(text, first, contentEnd, key))
+            return Found{pos, contentEnd, *value};
         pos = BreakEnd(text, contentEnd, section.end);
     }
     return std::nullopt;
@@ -330,8 +344,66 @@ void TIniFile::ForEachSectionValue(
 }
 
 std::shared_ptr<const std::string> TIniFile::Contents() const {
-    load();
+    loadBytes();
     return bytes_;
+}
+
+bool TIniFile::scanAscendingSections(std::string_view key, std::string_view defaultText, void* sink,
+                                     AddRow add) const {
+    loadBytes();
+    const std::string_view text = *bytes_;
+    const std::size_t start = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+    // The section line that starts at `lineBegin`, if the line is one.
+    const auto sectionAt = [&](std::size_t lineBegin, std::size_t first, std::size_t& next) {
+        const std::size_t contentEnd = LineEnd(text, first, text.size());
+        next = BreakEnd(text, contentEnd, text.size());
+        return SectionName(text.substr(lineBegin, contentEnd - lineBegin));
+    };
+
+    std::uint64_t previous = 0;
+    std::size_t pos = start;
+    while (pos < text.size()) {
+        // From one "[" to the next, as parse() does.
+        const void* hit = std::memchr(text.data() + pos, '[', text.size() - pos);
+        if (!hit)
+            break;
+        const std::size_t bracket =
+            static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+        pos = bracket + 1;
+        std::size_t lineBegin = bracket;
+        while (lineBegin > start && IsBlank(text[lineBegin - 1]))
+            --lineBegin;
+        if (lineBegin > start && text[lineBegin - 1] != '\n' && text[lineBegin - 1] != '\r')
+            continue;
+        std::size_t body = 0;
+        const auto name = sectionAt(lineBegin, bracket, body);
+        pos = body;
+        if (!name)
+            continue;
+        const std::uint64_t number = DecimalName(*name);
+        if (number <= previous)
+            return false; // names that may repeat: the table of sections decides
+        previous = number;
+
+        // The section's lines up to the next section line, until one holds the key.
+        std::string_view value = defaultText;
+        while (pos < text.size()) {
+            std::size_t first = pos;
+            while (first < text.size() && IsBlank(text[first]))
+                ++first;
+            std::size_t next = 0;
+            if (first < text.size() && text[first] == '[' && sectionAt(pos, first, next))
+                break;
+            const std::size_t contentEnd = LineEnd(text, first, text.size());
+            pos = BreakEnd(text, contentEnd, text.size());
+            if (const auto found = MatchEntry(text, first, contentEnd, key)) {
+                value = Unquote(*found);
+                break;
+            }
+        }
+        add(sink, *name, value);
+    }
+    return true;
 }
 
 std::size_t TIniFile::SectionCount() const {

@@ -40,6 +40,27 @@ public:
     // Visits every section name, as ListSections gives them, without copying.
     // The name is valid only during the call.
     void ForEachSection(const std::function<void(std::string_view)>& visit) const;
+    // Every section, as ListSections gives them, with the value of `key` in
+    // it as ReadText gives it, made into Row{name, value}. The views point
+    // into Contents(). A poem index, whose sections are ascending numbers, is
+    // read in one pass without a table of its sections.
+    template <class Row>
+    std::vector<Row> SectionValues(std::string_view key, std::string_view defaultText) const {
+        std::vector<Row> rows;
+        loadBytes();
+        rows.reserve(bytes_->size() / 64 + 16);
+        const auto add = [](void* sink, std::string_view name, std::string_view value) {
+            static_cast<std::vector<Row>*>(sink)->push_back(Row{name, value});
+        };
+        if (!scanAscendingSections(key, defaultText, &rows, add)) {
+            rows.clear();
+            ForEachSectionValue(key, defaultText,
+                                [&](std::string_view name, std::string_view value) {
+                                    rows.push_back(Row{name, value});
+                                });
+        }
+        return rows;
+    }
     // The file's text as read, which the names and values that the visits
     // above hand out point into, for a caller that keeps them.
     std::shared_ptr<const std::string> Contents() const;
@@ -76,7 +97,13 @@ private:
         std::string_view value; // as stored, quotes included
     };
 
+    void loadBytes() const;
     void load() const;
+    // The one-pass reading of SectionValues; false, having added only part of
+    // the rows, when the section names are not ascending numbers.
+    using AddRow = void (*)(void* sink, std::string_view name, std::string_view value);
+    bool scanAscendingSections(std::string_view key, std::string_view defaultText, void* sink,
+                               AddRow add) const;
     void parse() const;
     void indexNames() const;
     const Section* findSection(std::string_view name) const;

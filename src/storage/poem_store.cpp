@@ -57,12 +57,7 @@ std::optional<std::filesystem::path> PoemStore::poemPath(std::string_view id) co
 
 PoemList PoemStore::ListPoems() const {
     const TIniFile index(indexPath());
-    std::vector<PoemListEntry> rows;
-    rows.reserve(index.SectionCount());
-    index.ForEachSectionValue(kTitleKey, kMissingTitle,
-                              [&](std::string_view id, std::string_view title) {
-                                  rows.push_back({id, title});
-                              });
+    auto rows = index.SectionValues<PoemListEntry>(kTitleKey, kMissingTitle);
     return PoemList(index.Contents(), std::move(rows));
 }
 

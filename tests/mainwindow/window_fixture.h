@@ -9,8 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTableView>
 #include <QTextEdit>
-#include <QTreeView>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -29,7 +29,7 @@ protected:
     QLineEdit* box(const char* name) const { return window->findChild<QLineEdit*>(name); }
     QTextEdit* memo() const { return window->findChild<QTextEdit*>("Memo1"); }
     QAction* action(const char* name) const { return window->findChild<QAction*>(name); }
-    QTreeView* list() const { return window->findChild<QTreeView*>("ListView1"); }
+    QTableView* list() const { return window->findChild<QTableView*>("ListView1"); }
     QString status() const { return window->findChild<QLabel*>("StatusBar1")->text(); }
     int rows() const { return window->poemList().rowCount(); }
 

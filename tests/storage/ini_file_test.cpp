@@ -268,6 +268,36 @@ TEST(IniSections, NoLimitOnHowManyAreListed) {
     EXPECT_EQ(ini.ReadText("19999", "title", ""), "t19999");
 }
 
+// The one-pass reading of a poem index must agree with the general one.
+TEST(IniSections, SectionValuesAgreeWithTheFullParse) {
+    struct Row {
+        std::string_view name;
+        std::string_view value;
+        bool operator==(const Row&) const = default;
+    };
+    const char* files[] = {
+        "[1]\r\ntitle=a\r\npoet=p\r\n[2]\r\npoet=q\r\n[3]\r\n title = \" c \" \r\n",
+        "\xEF\xBB\xBF[1]\rtitle=a\r[2]\rTITLE=b\r",
+        "x=[0]\n[1]\n;title=no\n[x\ntitle=[1]\n[2]\ndate=[3]\ntitle=two\n",
+        "[1]\r\ntitle=a\r\n  [2]  \r\n\r\ntitle=b",
+        "[2]\r\ntitle=b\r\n[1]\r\ntitle=a\r\n[2]\r\ntitle=again\r\n",
+        "[1]\r\ntitle=a\r\n[abc]\r\ntitle=b\r\n",
+        "[01]\r\ntitle=a\r\n[]\r\n",
+        "[1]\r\n[2]\r\ntitle=late\r\n",
+        "",
+    };
+    for (const char* bytes : files) {
+        TestDir dir;
+        WriteBytes(dir / "f.ini", bytes);
+        const TIniFile ini(dir / "f.ini");
+        std::vector<Row> visited;
+        ini.ForEachSectionValue("title", "def", [&](std::string_view name, std::string_view value) {
+            visited.push_back({name, value});
+        });
+        EXPECT_EQ(TIniFile(dir / "f.ini").SectionValues<Row>("title", "def"), visited) << bytes;
+    }
+}
+
 TEST(IniSections, RemoveTakesEveryTwinAndItsLines) {
     TestDir dir;
     WriteBytes(dir / "f.ini",
