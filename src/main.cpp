@@ -1,8 +1,11 @@
 #include "mainwindow/main_window.h"
 #include "mainwindow/product.h"
 #include "mainwindow/qt_user_dialogs.h"
+#include "storage/data_folder.h"
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QStandardPaths>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -10,9 +13,23 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationDisplayName(QString::fromLatin1(stanzel::product::kTitle));
     QApplication::setDesktopFileName(QStringLiteral("stanzel"));
 
+    const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
+    const std::filesystem::path dataFolder = stanzel::ChooseDataFolder(
+        programDir, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
+    if (dataFolder != programDir)
+        stanzel::CopyMissingLanguageFiles(programDir / ".." / "share" / "stanzel" / "lang",
+                                          dataFolder / "lang");
+
+    const auto lock = stanzel::CollectionLock::Acquire(dataFolder);
+    if (!lock) {
+        QMessageBox::warning(nullptr, QString::fromLatin1(stanzel::product::kTitle),
+                             QStringLiteral("Stanzel is already open on the collection in %1.")
+                                 .arg(QString::fromStdString(dataFolder.string())));
+        return 1;
+    }
+
     stanzel::QtUserDialogs dialogs;
-    // Everything the program keeps lives beside the executable.
-    stanzel::MainWindow window(QCoreApplication::applicationDirPath().toStdString(), dialogs);
+    stanzel::MainWindow window(dataFolder, dialogs);
     window.show();
     return app.exec();
 }

@@ -684,7 +684,9 @@ void MainWindow::About1Click() {
     const QString title = actions_["About1"]->text().remove(QLatin1Char('&'));
     dialogs_.message(this, UserDialogs::Icon::Information, title,
                      QStringLiteral(" ") + QString::fromLatin1(product::kTitle) +
-                         QStringLiteral("\n\n") + QString::fromUtf8(product::kCredits));
+                         QStringLiteral("\n\n") + QString::fromUtf8(product::kCredits) +
+                         QStringLiteral("\n\nCollection: ") +
+                         QString::fromStdString(programDir_.string()));
 }
 
 void MainWindow::myPage1Click() {

@@ -205,6 +205,8 @@ TEST_F(MainWindowTest, HelpCommandsOpenAddressesThroughTheDesktop) {
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].title, "About");
     EXPECT_TRUE(dialogs.shown[0].text.startsWith(" Stanzel v0.1 Beta\n\n"));
+    EXPECT_TRUE(dialogs.shown[0].text.endsWith(QString::fromStdString(dir.path().string())))
+        << "the About box names the collection's folder";
 }
 
 TEST_F(MainWindowTest, ErrorsAreShownAndTheProgramGoesOn) {
