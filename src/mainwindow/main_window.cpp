@@ -412,6 +412,12 @@ void MainWindow::createCentralWidget() {
     splitter->setSizes({161, 643 - 161});
     setCentralWidget(splitter);
 
+    // A flat speed button takes no focus: Tab goes from box to box.
+    poetSearchButton_->setFocusPolicy(Qt::NoFocus);
+    setTabOrder(titleEdit_, poetEdit_);
+    setTabOrder(poetEdit_, dateEdit_);
+    setTabOrder(dateEdit_, poemEdit_);
+
     for (QWidget* box :
          std::initializer_list<QWidget*>{titleEdit_, poetEdit_, dateEdit_, searchEdit_, poemEdit_})
         box->installEventFilter(this);
