@@ -103,6 +103,39 @@ std::optional<std::string_view> SectionName(std::string_view line) {
     return TrimBlanks(line.substr(1, close - 1));
 }
 
+struct SectionLine {
+    std::string_view name;
+    std::size_t begin; // start of the line
+    std::size_t next;  // start of the line after it
+};
+
+// The next section line from `pos` on, which is moved past it. Every section
+// line holds a "[": jumping from one to the next keeps the parse of a
+// 100,000-poem index in step with reading it. `start` is where the text
+// begins after a byte-order mark.
+std::optional<SectionLine> NextSectionLine(std::string_view text, std::size_t start,
+                                           std::size_t& pos) {
+    while (pos < text.size()) {
+        const void* hit = std::memchr(text.data() + pos, '[', text.size() - pos);
+        if (!hit)
+            break;
+        const std::size_t bracket =
+            static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+        pos = bracket + 1;
+        std::size_t lineBegin = bracket;
+        while (lineBegin > start && IsBlank(text[lineBegin - 1]))
+            --lineBegin;
+        if (lineBegin > start && text[lineBegin - 1] != '\n' && text[lineBegin - 1] != '\r')
+            continue; // a "[" inside a value
+        const std::size_t contentEnd = LineEnd(text, bracket, text.size());
+        pos = BreakEnd(text, contentEnd, text.size());
+        if (const auto name = SectionName(text.substr(lineBegin, contentEnd - lineBegin)))
+            return SectionLine{*name, lineBegin, pos};
+    }
+    pos = text.size();
+    return std::nullopt;
+}
+
 struct EntryLine {
     std::string_view key;
     std::string_view value; // as stored, quotes included
@@ -213,33 +246,14 @@ void TIniFile::parse() const {
     const std::string_view text = *bytes_;
     const std::size_t start = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
 
-    // Only section lines matter here (entries are found when asked for), and
-    // every one of them holds a "[": jumping from one to the next keeps the
-    // parse of a 100,000-poem index in step with reading it.
+    // Only section lines matter here; entries are found when asked for.
     std::size_t pos = start;
-    while (pos < text.size()) {
-        const void* hit = std::memchr(text.data() + pos, '[', text.size() - pos);
-        if (!hit)
-            break;
-        const std::size_t bracket =
-            static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-        pos = bracket + 1;
-        std::size_t lineBegin = bracket;
-        while (lineBegin > start && IsBlank(text[lineBegin - 1]))
-            --lineBegin;
-        if (lineBegin > start && text[lineBegin - 1] != '\n' && text[lineBegin - 1] != '\r')
-            continue; // a "[" inside a value
-        const std::size_t contentEnd = LineEnd(text, bracket, text.size());
-        const std::size_t next = BreakEnd(text, contentEnd, text.size());
-        pos = next;
-        const auto name = SectionName(text.substr(lineBegin, contentEnd - lineBegin));
-        if (!name)
-            continue;
+    while (const auto line = NextSectionLine(text, start, pos)) {
         if (!sections_.empty())
-            sections_.back().end = lineBegin;
-        const std::uint64_t number = DecimalName(*name);
+            sections_.back().end = line->begin;
+        const std::uint64_t number = DecimalName(line->name);
         ascending = ascending && number > (sections_.empty() ? 0 : sections_.back().number);
-        sections_.push_back({*name, number, lineBegin, next, text.size(), true});
+        sections_.push_back({line->name, number, line->begin, line->next, text.size(), true});
     }
     // The poem index names its sections by ascending numbers, which can hold
     // no name twice and can be searched by halves; any other file gets a
@@ -353,34 +367,10 @@ bool TIniFile::scanAscendingSections(std::string_view key, std::string_view defa
     loadBytes();
     const std::string_view text = *bytes_;
     const std::size_t start = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
-    // The section line that starts at `lineBegin`, if the line is one.
-    const auto sectionAt = [&](std::size_t lineBegin, std::size_t first, std::size_t& next) {
-        const std::size_t contentEnd = LineEnd(text, first, text.size());
-        next = BreakEnd(text, contentEnd, text.size());
-        return SectionName(text.substr(lineBegin, contentEnd - lineBegin));
-    };
-
     std::uint64_t previous = 0;
     std::size_t pos = start;
-    while (pos < text.size()) {
-        // From one "[" to the next, as parse() does.
-        const void* hit = std::memchr(text.data() + pos, '[', text.size() - pos);
-        if (!hit)
-            break;
-        const std::size_t bracket =
-            static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-        pos = bracket + 1;
-        std::size_t lineBegin = bracket;
-        while (lineBegin > start && IsBlank(text[lineBegin - 1]))
-            --lineBegin;
-        if (lineBegin > start && text[lineBegin - 1] != '\n' && text[lineBegin - 1] != '\r')
-            continue;
-        std::size_t body = 0;
-        const auto name = sectionAt(lineBegin, bracket, body);
-        pos = body;
-        if (!name)
-            continue;
-        const std::uint64_t number = DecimalName(*name);
+    while (const auto line = NextSectionLine(text, start, pos)) {
+        const std::uint64_t number = DecimalName(line->name);
         if (number <= previous)
             return false; // names that may repeat: the table of sections decides
         previous = number;
@@ -391,17 +381,17 @@ bool TIniFile::scanAscendingSections(std::string_view key, std::string_view defa
             std::size_t first = pos;
             while (first < text.size() && IsBlank(text[first]))
                 ++first;
-            std::size_t next = 0;
-            if (first < text.size() && text[first] == '[' && sectionAt(pos, first, next))
-                break;
             const std::size_t contentEnd = LineEnd(text, first, text.size());
+            if (first < contentEnd && text[first] == '[' &&
+                SectionName(text.substr(pos, contentEnd - pos)))
+                break; // the next section
             pos = BreakEnd(text, contentEnd, text.size());
             if (const auto found = MatchEntry(text, first, contentEnd, key)) {
                 value = Unquote(*found);
                 break;
             }
         }
-        add(sink, *name, value);
+        add(sink, line->name, value);
     }
     return true;
 }
