@@ -13,6 +13,8 @@ packages=(
     xvfb xauth xdotool imagemagick fonts-dejavu-core
     # checking exported files: Word/RTF, HTML, PDF
     abiword fonts-liberation libxml2-utils w3c-sgml-lib poppler-utils
+    # packaging: validating the menu entry and metainfo, building and checking the .deb; SVG icons at run time
+    desktop-file-utils appstream dpkg-dev fakeroot libqt6svg6
 )
 
 missing=()

@@ -11,14 +11,14 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("stanzel"));
     QApplication::setApplicationDisplayName(QString::fromLatin1(stanzel::product::kTitle));
-    QApplication::setDesktopFileName(QStringLiteral("stanzel"));
+    QApplication::setDesktopFileName(QStringLiteral("org.stanzel_notebook.Stanzel"));
 
     const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
     const std::filesystem::path dataFolder = stanzel::ChooseDataFolder(
         programDir, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
-    if (dataFolder != programDir)
-        stanzel::CopyMissingLanguageFiles(programDir / ".." / "share" / "stanzel" / "lang",
-                                          dataFolder / "lang");
+    // An installed program ships its translations apart from the collection.
+    stanzel::CopyMissingLanguageFiles(programDir / ".." / "share" / "stanzel" / "lang",
+                                      dataFolder / "lang");
 
     const auto lock = stanzel::CollectionLock::Acquire(dataFolder);
     if (!lock) {
