@@ -229,6 +229,24 @@ void CheckReads(const TIniFile& ini, const fs::path& path, const std::vector<std
                 ++index;
             });
         Check(index == names.size(), "ForEachSectionValue visits too few sections");
+        // The one-pass reading of a poem index gives the same rows.
+        struct Row {
+            std::string_view name;
+            std::string_view value;
+        };
+        const TIniFile lister(path); // the rows point into its text
+        const auto rows = lister.SectionValues<Row>(keys[k], kMissing);
+        Check(rows.size() == names.size(), "SectionValues lists " + std::to_string(rows.size()) +
+                                               " sections, ListSections " +
+                                               std::to_string(names.size()));
+        for (std::size_t r = 0; r < rows.size() && r < names.size(); ++r) {
+            Check(rows[r].name == names[r], "SectionValues lists " + Escaped(rows[r].name) +
+                                                " where ListSections has " + Escaped(names[r]));
+            const std::string looked = ini.ReadText(names[r], keys[k], kMissing);
+            Check(rows[r].value == looked,
+                  "SectionValues gives " + Escaped(rows[r].value) + " for [" + Escaped(names[r]) +
+                      "] " + Escaped(keys[k]) + ", ReadText gives " + Escaped(looked));
+        }
     }
     for (std::size_t s = 0; s < names.size() && s < 24; ++s) {
         for (const auto& key : keys) {

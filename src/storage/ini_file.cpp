@@ -425,8 +425,12 @@ void TIniFile::WriteNumber(std::string_view section, std::string_view key, std::
 
 void TIniFile::WriteTexts(std::string_view section, std::initializer_list<Entry> entries) {
     CheckName(section, "]\r\n", "section name");
-    for (const auto& [key, value] : entries)
+    for (const auto& [key, value] : entries) {
         CheckName(key, "=\r\n", "key");
+        // A key that opens with "[" would make its line read as a section.
+        if (key.front() == '[')
+            throw std::invalid_argument("Not a usable profile key: \"" + std::string(key) + "\"");
+    }
     load();
 
     const std::string_view text = *bytes_;
