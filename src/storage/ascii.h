@@ -13,10 +13,8 @@ constexpr char AsciiLower(char c) {
 constexpr bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
-    if (a == b)
-        return true; // the usual case, and a quick one
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+        if (a[i] != b[i] && AsciiLower(a[i]) != AsciiLower(b[i]))
             return false;
     }
     return true;

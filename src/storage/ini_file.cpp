@@ -97,8 +97,11 @@ std::optional<std::string_view> SectionName(std::string_view line) {
     line = TrimBlanks(line);
     if (line.empty() || line.front() != '[')
         return std::nullopt;
-    const auto close = line.find(']');
-    if (close == std::string_view::npos)
+    // Names are short: a loop finds the "]" sooner than a call to memchr.
+    std::size_t close = 1;
+    while (close < line.size() && line[close] != ']')
+        ++close;
+    if (close == line.size())
         return std::nullopt;
     return TrimBlanks(line.substr(1, close - 1));
 }
