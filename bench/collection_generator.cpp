@@ -4,9 +4,11 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 
 namespace stanzel::bench {
 namespace {
@@ -139,6 +141,33 @@ CollectionStats GenerateCollection(const std::filesystem::path& programDir, int 
     stats.poems = count;
     stats.indexBytes = index.size();
     return stats;
+}
+
+std::optional<CollectionOptions> TakeCollectionOptions(int& argc, char** argv) {
+    CollectionOptions options;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg.starts_with("--poems=")) {
+            options.poems = std::atoi(argv[i] + 8);
+        } else if (arg.starts_with("--collection_dir=")) {
+            options.dir = std::string(arg.substr(17));
+            options.keep = true;
+        } else {
+            argv[kept++] = argv[i];
+        }
+    }
+    argc = kept;
+    if (options.dir.empty()) {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "stanzel-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::perror("mkdtemp");
+            return std::nullopt;
+        }
+        options.dir = pattern;
+    }
+    return options;
 }
 
 } // namespace stanzel::bench

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <random>
 
 namespace stanzel::bench {
@@ -24,5 +25,18 @@ struct CollectionStats {
 // The same seed gives the same bytes.
 CollectionStats GenerateCollection(const std::filesystem::path& programDir, int count,
                                    std::uint32_t seed);
+
+// Where a benchmark's collection goes and how large it is, from the flags
+// --poems=N and --collection_dir=DIR, which are taken out of argv before the
+// benchmark library sees the rest. Without a directory a fresh temporary one
+// is made, and `keep` is false so the caller removes it afterwards.
+struct CollectionOptions {
+    int poems = 100000;
+    std::filesystem::path dir;
+    bool keep = false;
+};
+
+// Nothing, with the reason printed, when no temporary directory can be made.
+std::optional<CollectionOptions> TakeCollectionOptions(int& argc, char** argv);
 
 } // namespace stanzel::bench

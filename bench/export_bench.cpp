@@ -226,32 +226,15 @@ void PairedRounds(int rounds) {
 } // namespace
 
 int main(int argc, char** argv) {
-    g_poems = 100000;
-    bool keep = false;
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg.starts_with("--poems="))
-            g_poems = std::atoi(argv[i] + 8);
-        else if (arg.starts_with("--collection_dir=")) {
-            g_dir = std::string(arg.substr(17));
-            keep = true;
-        } else
-            argv[kept++] = argv[i];
-    }
-    argc = kept;
+    const auto options = stanzel::bench::TakeCollectionOptions(argc, argv);
+    if (!options)
+        return 1;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-
-    if (g_dir.empty()) {
-        std::string pattern = (fs::temp_directory_path() / "stanzel-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::perror("mkdtemp");
-            return 1;
-        }
-        g_dir = pattern;
-    }
+    g_poems = options->poems;
+    g_dir = options->dir;
+    const bool keep = options->keep;
 
     const auto started = std::chrono::steady_clock::now();
     const auto stats = stanzel::bench::GenerateCollection(g_dir, g_poems, 1);

@@ -257,34 +257,15 @@ void PrintSummary(const RatioReporter& reporter) {
 } // namespace
 
 int main(int argc, char** argv) {
-    int poems = 100000;
-    fs::path dir;
-    bool keep = false;
-    // Our own flags go before the library sees the rest.
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg.starts_with("--poems="))
-            poems = std::atoi(argv[i] + 8);
-        else if (arg.starts_with("--collection_dir=")) {
-            dir = std::string(arg.substr(17));
-            keep = true;
-        } else
-            argv[kept++] = argv[i];
-    }
-    argc = kept;
+    const auto options = stanzel::bench::TakeCollectionOptions(argc, argv);
+    if (!options)
+        return 1;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-
-    if (dir.empty()) {
-        std::string pattern = (fs::temp_directory_path() / "stanzel-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::perror("mkdtemp");
-            return 1;
-        }
-        dir = pattern;
-    }
+    const int poems = options->poems;
+    const fs::path dir = options->dir;
+    const bool keep = options->keep;
     g_collection.dir = dir;
 
     const auto started = std::chrono::steady_clock::now();

@@ -170,13 +170,7 @@ bool BuildXhtml(DocumentWriter& doc, const Collection& collection, const ExportC
             doc.endLine();
         });
         doc.endLine();
-        doc.raw(R"(<div style="text-align: left; font-weight: bold;">)").endLine();
-        export_detail::WriteXhtmlLabelled(doc, context.labels.poet, poem.poet);
-        doc.raw("</div>").endLine();
-        doc.raw("<br />").endLine();
-        doc.raw(R"(<div style="text-align: left; font-weight: bold;">)").endLine();
-        export_detail::WriteXhtmlLabelled(doc, context.labels.date, poem.date);
-        doc.raw("</div>").endLine();
+        export_detail::WriteXhtmlPoetAndDate(doc, context.labels, poem.poet, poem.date);
         doc.raw(R"(<p><a href="#top">^ TOP ^</a></p>)").endLine();
         doc.raw("<br />").endLine();
         if (!collection.poemWritten(++done))

@@ -81,6 +81,17 @@ void WriteXhtmlLabelled(DocumentWriter& doc, std::string_view label, std::string
     doc.raw("<ins>").text(label).raw("</ins> ").text(value).endLine();
 }
 
+void WriteXhtmlPoetAndDate(DocumentWriter& doc, const ExportLabels& labels, std::string_view poet,
+                           std::string_view date) {
+    doc.raw(R"(<div style="text-align: left; font-weight: bold;">)").endLine();
+    WriteXhtmlLabelled(doc, labels.poet, poet);
+    doc.raw("</div>").endLine();
+    doc.raw("<br />").endLine();
+    doc.raw(R"(<div style="text-align: left; font-weight: bold;">)").endLine();
+    WriteXhtmlLabelled(doc, labels.date, date);
+    doc.raw("</div>").endLine();
+}
+
 void WriteAbiTitle(DocumentWriter& doc, std::uint64_t xid, std::string_view title) {
     doc.raw(R"(<p xid=")")
         .number(xid)

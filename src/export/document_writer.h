@@ -75,6 +75,11 @@ void WriteXhtmlHead(DocumentWriter& doc, std::optional<std::string_view> poemTit
 // `<ins>label</ins> value`, the poet and date lines of the pages.
 void WriteXhtmlLabelled(DocumentWriter& doc, std::string_view label, std::string_view value);
 
+// The poet's box, a line break and the date's box, with which both kinds of
+// page end a poem.
+void WriteXhtmlPoetAndDate(DocumentWriter& doc, const ExportLabels& labels, std::string_view poet,
+                           std::string_view date);
+
 // The AbiWord paragraphs.
 void WriteAbiTitle(DocumentWriter& doc, std::uint64_t xid, std::string_view title);
 void WriteAbiCentred(DocumentWriter& doc, std::uint64_t xid, std::string_view line);

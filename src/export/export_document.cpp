@@ -48,13 +48,7 @@ void BuildXhtml(DocumentWriter& doc, const EditorPoem& poem, const ExportContext
     doc.endLine();
     doc.raw("<br />").endLine();
     doc.raw("<br />").endLine();
-    doc.raw(R"(<div style="text-align: left; font-weight: bold;">)").endLine();
-    export_detail::WriteXhtmlLabelled(doc, context.labels.poet, poem.poet);
-    doc.raw("</div>").endLine();
-    doc.raw("<br />").endLine();
-    doc.raw(R"(<div style="text-align: left; font-weight: bold;">)").endLine();
-    export_detail::WriteXhtmlLabelled(doc, context.labels.date, poem.date);
-    doc.raw("</div>").endLine();
+    export_detail::WriteXhtmlPoetAndDate(doc, context.labels, poem.poet, poem.date);
     doc.raw("</div>").endLine();
     doc.raw("</body>").endLine();
     doc.raw("</html>").endLine();
