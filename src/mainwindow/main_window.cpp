@@ -602,6 +602,10 @@ void MainWindow::clearEditor() {
 
 void MainWindow::ListView1SelectItem(int row) {
     clearEditor();
+    // Until the poem has loaded, the editor holds no stored poem: should
+    // loading fail, a Save must not write what it shows over the poem that
+    // was open before.
+    currentPoemId_ = 0;
     const PoemListEntry entry = listModel_->poem(row);
     titleEdit_->setText(ToQ(entry.title));
     searchEdit_->setText(ToQ(entry.title));

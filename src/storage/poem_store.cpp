@@ -18,6 +18,7 @@ constexpr std::string_view kPoetKey = "poet";
 constexpr std::string_view kDateKey = "date";
 constexpr std::string_view kMissingTitle = "def";
 constexpr std::int32_t kLargestId = std::numeric_limits<std::int32_t>::max();
+constexpr std::uintmax_t kLargestPoemText = 64 * 1024 * 1024;
 
 std::string Quoted(const std::filesystem::path& path) {
     return "\"" + path.string() + "\"";
@@ -69,6 +70,13 @@ PoemRecord PoemStore::LoadPoem(std::string_view id) const {
     poem.poet = index.ReadText(id, kPoetKey, "");
     poem.date = index.ReadText(id, kDateKey, "");
     if (const auto path = poemPath(id)) {
+        // A file of this size is no poem; reading it would only stall the window.
+        std::error_code sizeError;
+        const auto size = std::filesystem::file_size(*path, sizeError);
+        if (!sizeError && size > kLargestPoemText)
+            throw StorageError("Cannot open file " + Quoted(*path) + ". It holds " +
+                               std::to_string(size) + " bytes; a poem's text may hold " +
+                               std::to_string(kLargestPoemText) + ".");
         FileContents contents = ReadWholeFile(*path);
         if (contents.error && !contents.missing())
             throw StorageError("Cannot open file " + Quoted(*path) + ". " +

@@ -144,12 +144,18 @@ TEST_F(MainWindowTest, DeleteActsOnlyOnThePoemInTheEditor) {
     select(1); // a section name that is not a number
     ASSERT_EQ(dialogs.errors().size(), 1u);
     EXPECT_EQ(dialogs.errors()[0], "'x' is not a valid integer value");
-    EXPECT_EQ(window->currentPoemId(), 1);
+    EXPECT_EQ(window->currentPoemId(), 0);
     EXPECT_EQ(box("Edit1")->text(), "Odd");
     dialogs.answers = {true};
     action("Delete1")->trigger();
     EXPECT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(file("poems.dmp"), "[1]\r\ntitle=One\r\n[x]\r\ntitle=Odd\r\n");
+
+    // What the editor shows is saved as a new poem, never over poem 1.
+    memo()->setPlainText("text");
+    action("Save1")->trigger();
+    EXPECT_EQ(file("poems.dmp"), "[1]\r\ntitle=One\r\n[x]\r\ntitle=Odd\r\n"
+                                 "[2]\r\ntitle=Odd\r\npoet=\r\ndate=\r\n");
 }
 
 TEST_F(MainWindowTest, ClosingWritesLanguageSearchAndColoursWithoutAsking) {

@@ -145,6 +145,19 @@ TEST_F(PoemStoreTest, UnreadableTextFileIsReported) {
     }
 }
 
+TEST_F(PoemStoreTest, HugeTextFileIsRefusedNotRead) {
+    WriteBytes(dir / "poems.dmp", "[5]\r\ntitle=T\r\n");
+    std::filesystem::resize_file(
+        (WriteBytes(dir / "poems" / "5.poem", ""), dir / "poems" / "5.poem"), 65 * 1024 * 1024);
+    try {
+        store.LoadPoem("5");
+        FAIL() << "no error raised";
+    } catch (const StorageError& error) {
+        EXPECT_NE(std::string(error.what()).find("68157440 bytes"), std::string::npos)
+            << error.what();
+    }
+}
+
 TEST_F(PoemStoreTest, TextThatCannotBeWrittenLeavesTheIndexAlone) {
     store.SavePoem(0, "T", "P", "D", "old");
     const std::string before = index();
