@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 
 namespace stanzel {
 
@@ -365,18 +366,32 @@ std::shared_ptr<const std::string> TIniFile::Contents() const {
     return bytes_;
 }
 
-bool TIniFile::scanAscendingSections(std::string_view key, std::string_view defaultText, void* sink,
-                                     AddRow add) const {
-    loadBytes();
-    const std::string_view text = *bytes_;
-    const std::size_t start = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
-    std::uint64_t previous = 0;
-    std::size_t pos = start;
+namespace {
+
+// One stretch of a poem index, read by ScanAscending.
+struct ScanResult {
+    bool ascending = true;
+    std::uint64_t first = 0; // the first and last section numbers read
+    std::uint64_t last = 0;
+};
+
+// The sections whose lines start in [from, to), each with the value of `key`,
+// as long as their names are ascending numbers.
+ScanResult ScanAscending(std::string_view text, std::size_t start, std::size_t from, std::size_t to,
+                         std::string_view key, std::string_view defaultText, void* sink,
+                         void (*add)(void*, std::string_view, std::string_view)) {
+    ScanResult result;
+    text = text.substr(0, to);
+    std::size_t pos = from;
     while (const auto line = NextSectionLine(text, start, pos)) {
         const std::uint64_t number = DecimalName(line->name);
-        if (number <= previous)
-            return false; // names that may repeat: the table of sections decides
-        previous = number;
+        if (number <= result.last) {
+            result.ascending = false; // names that may repeat: the table of sections decides
+            return result;
+        }
+        if (result.first == 0)
+            result.first = number;
+        result.last = number;
 
         // The section's lines up to the next section line, until one holds the key.
         std::string_view value = defaultText;
@@ -396,7 +411,38 @@ bool TIniFile::scanAscendingSections(std::string_view key, std::string_view defa
         }
         add(sink, line->name, value);
     }
-    return true;
+    return result;
+}
+
+} // namespace
+
+bool TIniFile::scanAscendingSections(std::string_view key, std::string_view defaultText,
+                                     std::array<void*, 2> sinks, AddRow add) const {
+    loadBytes();
+    const std::string_view text = *bytes_;
+    const std::size_t start = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+
+    // A large index is read in two halves at once, split at a section line.
+    constexpr std::size_t kWorthSplitting = 1 << 20;
+    std::size_t split = text.size();
+    if (text.size() >= kWorthSplitting) {
+        std::size_t pos = text.size() / 2;
+        if (const auto line = NextSectionLine(text, start, pos))
+            split = line->begin;
+    }
+    ScanResult second;
+    std::thread secondReader;
+    if (split < text.size()) {
+        secondReader = std::thread([&] {
+            second =
+                ScanAscending(text, start, split, text.size(), key, defaultText, sinks[1], add);
+        });
+    }
+    const ScanResult first =
+        ScanAscending(text, start, start, split, key, defaultText, sinks[0], add);
+    if (secondReader.joinable())
+        secondReader.join();
+    return first.ascending && second.ascending && (second.first == 0 || first.last < second.first);
 }
 
 std::size_t TIniFile::SectionCount() const {

@@ -299,6 +299,47 @@ TEST(IniSections, SectionValuesAgreeWithTheFullParse) {
     }
 }
 
+// A large index is read in two halves at once; the halves must add up to
+// what the full parse gives, also when the names stop ascending at the seam.
+TEST(IniSections, LargeIndexReadInHalvesAgreesWithTheFullParse) {
+    struct Row {
+        std::string_view name;
+        std::string_view value;
+        bool operator==(const Row&) const = default;
+    };
+    const auto makeIndex = [](bool swapAtMiddle) {
+        std::string file;
+        const int count = 30000;
+        for (int i = 1; i <= count; ++i) {
+            int id = i;
+            if (swapAtMiddle && (i == count / 2 || i == count / 2 + 1))
+                id = i == count / 2 ? count / 2 + 1 : count / 2;
+            const std::string name = std::to_string(id);
+            const char* breaks[] = {"\r\n", "\n", "\r"};
+            const char* br = breaks[i % 3];
+            file += "[" + name + "]" + br;
+            if (i % 7 != 0)
+                file += (i % 5 == 0 ? " TITLE = \"  t" : "title=t") + name +
+                        (i % 5 == 0 ? " \"" : "") + br;
+            file += "poet=p [x] " + name + br + "date=" + br;
+        }
+        return file;
+    };
+    for (bool swapAtMiddle : {false, true}) {
+        TestDir dir;
+        const std::string bytes = makeIndex(swapAtMiddle);
+        ASSERT_GT(bytes.size(), 1u << 20) << "large enough to be split";
+        WriteBytes(dir / "f.ini", bytes);
+        const TIniFile ini(dir / "f.ini");
+        std::vector<Row> visited;
+        ini.ForEachSectionValue("title", "def", [&](std::string_view name, std::string_view value) {
+            visited.push_back({name, value});
+        });
+        const TIniFile lister(dir / "f.ini");
+        EXPECT_EQ(lister.SectionValues<Row>("title", "def"), visited) << swapAtMiddle;
+    }
+}
+
 TEST(IniSections, RemoveTakesEveryTwinAndItsLines) {
     TestDir dir;
     WriteBytes(dir / "f.ini",
