@@ -1,27 +1,18 @@
 #include "mainwindow/main_window.h"
 
-#include "export/export_commands.h"
-#include "localisation/language_list.h"
 #include "mainwindow/poem_list_model.h"
 #include "mainwindow/product.h"
-#include "mainwindow/qt_colour.h"
+#include "mainwindow/qt_text.h"
 #include "mainwindow/user_dialogs.h"
-#include "printing/qt_print_surface.h"
 #include "search/engine_editor.h"
-#include "search/engine_list.h"
-#include "search/title_search.h"
 #include "storage/atomic_file.h"
 #include "storage/ini_file.h"
 #include "storage/number_text.h"
 #include "storage/settings.h"
 #include "storage/storage_error.h"
-#include "storage/text_import.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFile>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -29,7 +20,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -47,39 +37,6 @@ static void InitResources() {
 namespace stanzel {
 
 namespace {
-
-QString ToQ(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string FromQ(const QString& text) {
-    return text.toStdString();
-}
-
-// The editor shows line breaks as LF; poems are stored with CR LF.
-QString PoemToEditor(const std::string& text) {
-    return ToQ(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
-
-std::string EditorToPoem(const QString& text) {
-    QString stored = text;
-    stored.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    stored.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return FromQ(stored);
-}
-
-void SetBackground(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Base, colour);
-    widget->setPalette(palette);
-}
-
-QByteArray Resource(const char* name) {
-    QFile file(QStringLiteral(":/abiword/") + QLatin1String(name));
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(std::string("The program's resource ") + name + " is missing.");
-    return file.readAll();
-}
 
 QFont WithPointSize(QFont font, int points, bool bold = false, bool italic = false) {
     font.setPointSize(points);
@@ -556,34 +513,6 @@ void MainWindow::applyCaptions() {
     engineEditor_->setCaptions(text("engineeditor"), text("engineinfo"), text("enginecancel"));
 }
 
-std::vector<std::pair<const ColourSetting*, Colour*>> MainWindow::colourEntries() {
-    return {{&setting::titleColour, &colours_.title},
-            {&setting::poetColour, &colours_.poet},
-            {&setting::dateColour, &colours_.date},
-            {&setting::poemColour, &colours_.poem},
-            {&setting::listColour, &colours_.listBackground},
-            {&setting::searchColour, &colours_.search},
-            {&setting::oddRowColour, &colours_.secondRow},
-            {&setting::evenRowColour, &colours_.list}};
-}
-
-void MainWindow::applyColours() {
-    // The list takes the list colour as its background whenever it draws a
-    // row; an empty list keeps the background it had.
-    if (listModel_->rowCount() > 0)
-        colours_.listBackground = colours_.list;
-    const QPalette palette = QApplication::palette();
-    SetBackground(titleEdit_, ToQColor(colours_.title, palette));
-    SetBackground(poetEdit_, ToQColor(colours_.poet, palette));
-    SetBackground(dateEdit_, ToQColor(colours_.date, palette));
-    SetBackground(poemEdit_, ToQColor(colours_.poem, palette));
-    SetBackground(searchEdit_, ToQColor(colours_.search, palette));
-    SetBackground(listView_, ToQColor(colours_.listBackground, palette));
-    listModel_->setRowColours(ToQColor(colours_.list, palette),
-                              ToQColor(colours_.secondRow, palette),
-                              actions_["clist"]->isChecked());
-}
-
 void MainWindow::fillPoemList() {
     listModel_->setPoems(store_.ListPoems());
     applyColours();
@@ -707,309 +636,6 @@ void MainWindow::Email1Click() {
     dialogs_.openUrl(QUrl(QStringLiteral("mailto:") +
                           QString::fromLatin1(product::kContactAddress) +
                           QStringLiteral("?subject=") + QString::fromLatin1(product::kTitle)));
-}
-
-void MainWindow::oolbar1Click() {
-    toolBar_->setVisible(!toolBar_->isVisible());
-    actions_["oolbar1"]->setChecked(toolBar_->isVisible());
-}
-
-void MainWindow::Statusbar2Click() {
-    statusBar()->setVisible(!statusBar()->isVisible());
-    actions_["Statusbar2"]->setChecked(statusBar()->isVisible());
-}
-
-void MainWindow::clistClick() {
-    applyColours();
-}
-
-void MainWindow::IDinList1Click() {
-    QAction* toggle = actions_["IDinList1"];
-    const int width = listView_->width();
-    // The action's check mark has already flipped when the menu triggers it;
-    // the start-up step calls this directly with the mark still set.
-    const bool showing = toggle->isChecked() && listView_->isColumnHidden(PoemListModel::IdColumn);
-    if (!showing) {
-        listView_->setColumnHidden(PoemListModel::IdColumn, true);
-        listView_->setColumnWidth(PoemListModel::TitleColumn, width - 4);
-        toggle->setChecked(false);
-    } else {
-        toggle->setChecked(true);
-        listView_->setColumnHidden(PoemListModel::IdColumn, false);
-        listView_->setColumnWidth(PoemListModel::IdColumn, width / 2 - 4);
-        listView_->setColumnWidth(PoemListModel::TitleColumn, width / 2);
-    }
-}
-
-void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
-}
-
-void MainWindow::dropEvent(QDropEvent* event) {
-    std::vector<std::filesystem::path> paths;
-    for (const QUrl& url : event->mimeData()->urls())
-        paths.emplace_back(url.isLocalFile() ? QFile::encodeName(url.toLocalFile()).toStdString()
-                                             : FromQ(url.toString()));
-    event->acceptProposedAction();
-    guarded([&] { importDroppedFiles(paths); });
-}
-
-void MainWindow::importDroppedFiles(const std::vector<std::filesystem::path>& paths) {
-    const DropImport dropped = ImportDroppedFiles(paths, [this](const std::string& name) {
-        return dialogs_.question(this, text("import"),
-                                 ToQ(FormatTemplate(strings_["warning4"], name)));
-    });
-    if (dropped.outcome == DropImport::Outcome::Refused)
-        dialogs_.message(this, UserDialogs::Icon::Warning, text("import"),
-                         ToQ(strings_[dropped.warningKey]));
-    if (dropped.outcome != DropImport::Outcome::Imported)
-        return;
-    currentPoemId_ = 0;
-    searchEdit_->clear();
-    poetEdit_->clear();
-    dateEdit_->clear();
-    poemEdit_->setPlainText(PoemToEditor(dropped.text));
-    titleEdit_->setText(ToQ(dropped.title));
-    searchEdit_->setText(ToQ(dropped.title));
-    titleEdit_->setFocus();
-}
-
-// What the exports need of the window: the current texts and colours, the
-// AbiWord frame, and the dialogs through which the user takes part.
-struct MainWindow::ExportSetup {
-    QByteArray frameStart = Resource("ABI_START");
-    QByteArray frameEnd = Resource("ABI_END");
-    ExportContext context;
-    ExportPrompts prompts;
-};
-
-std::unique_ptr<MainWindow::ExportSetup> MainWindow::exportSetup() {
-    auto setup = std::make_unique<ExportSetup>();
-    setup->context.labels = {strings_["poet"], strings_["date"], strings_["poemslist"],
-                             strings_["txt"], strings_["html"]};
-    setup->context.colours = {colours_.poem, colours_.title, colours_.listBackground};
-    setup->context.frame = {std::string_view(setup->frameStart.constData(),
-                                             static_cast<std::size_t>(setup->frameStart.size())),
-                            std::string_view(setup->frameEnd.constData(),
-                                             static_cast<std::size_t>(setup->frameEnd.size()))};
-    setup->prompts.chooseFile = [this](const std::vector<FilterEntry>& filters,
-                                       int preselected) -> std::optional<SaveChoice> {
-        QStringList names;
-        for (const auto& filter : filters)
-            names << ToQ(filter.description);
-        const auto chosen = dialogs_.saveFile(this, names, preselected);
-        if (!chosen)
-            return std::nullopt;
-        return SaveChoice{QFile::encodeName(chosen->file).toStdString(), chosen->filterIndex};
-    };
-    setup->prompts.confirmOverwrite = [this](const std::filesystem::path& file) {
-        return dialogs_.question(
-            this, text("quest"),
-            ToQ(FormatTemplate(strings_["overwrite"],
-                               QFile::decodeName(file.c_str()).toStdString())));
-    };
-    return setup;
-}
-
-void MainWindow::Saveas1Click() {
-    const auto setup = exportSetup();
-    const EditorPoem poem{FromQ(titleEdit_->text()), FromQ(poetEdit_->text()),
-                          FromQ(dateEdit_->text()), EditorToPoem(poemEdit_->toPlainText()),
-                          DisplayedLines(*poemEdit_->document())};
-    ExportPoem(poem, setup->context, programDir_, exportOneType_, setup->prompts);
-}
-
-void MainWindow::Saveall1Click() {
-    auto setup = exportSetup();
-    std::unique_ptr<UserDialogs::Progress> progress;
-    setup->prompts.progress = [&](std::size_t done, std::size_t total) {
-        if (!progress)
-            progress =
-                dialogs_.progress(this, actions_["Saveall1"]->text().remove(QLatin1Char('&')));
-        const bool goOn = !progress || progress->update(done, total);
-        return goOn ? ProgressAnswer::Continue : ProgressAnswer::Cancel;
-    };
-    ExportCollection(programDir_, setup->context, exportAllType_, setup->prompts);
-}
-
-void MainWindow::Print1Click() {
-    const QString title = titleEdit_->text();
-    if (title.isEmpty() || poemEdit_->toPlainText().isEmpty())
-        return;
-    if (!dialogs_.question(this, text("quest"),
-                           ToQ(FormatTemplate(strings_["printmsg"], FromQ(title)))))
-        return;
-    dialogs_.print({FromQ(title), DisplayedLines(*poemEdit_->document()),
-                    FromQ(labels_["Label3"]->text()), FromQ(poetEdit_->text()),
-                    FromQ(labels_["Label4"]->text()), FromQ(dateEdit_->text())});
-}
-
-void MainWindow::chooseColour(Colour& colour) {
-    // The chooser opens on the colour last confirmed in it, for any element.
-    const auto chosen = dialogs_.chooseColour(this, lastChosenColour_);
-    if (!chosen)
-        return;
-    lastChosenColour_ = *chosen;
-    colour = FromQColor(*chosen);
-    applyColours();
-}
-
-void MainWindow::List1Click() {
-    chooseColour(colours_.list);
-}
-void MainWindow::PoemsList2Items1Click() {
-    chooseColour(colours_.secondRow);
-}
-void MainWindow::NetSearch2Click() {
-    chooseColour(colours_.search);
-}
-void MainWindow::Poem1Click() {
-    chooseColour(colours_.title);
-}
-void MainWindow::Poet1Click() {
-    chooseColour(colours_.poet);
-}
-void MainWindow::Date1Click() {
-    chooseColour(colours_.date);
-}
-void MainWindow::Poem2Click() {
-    chooseColour(colours_.poem);
-}
-
-void MainWindow::DefaultClick() {
-    colours_.poem = colours_.title = colours_.date = kBoxColour;
-    colours_.search = kSearchColour;
-    colours_.poet = kBoxColour;
-    colours_.list = kBoxColour;
-    colours_.secondRow = kSearchColour;
-    applyColours();
-}
-
-void MainWindow::buildLanguageMenu() {
-    QMenu* menu = menus_["Language1"];
-    for (const std::string& language : ListLanguages(programDir_)) {
-        // The name is shown as it stands: a "&" in it is no keyboard marker.
-        QAction* action =
-            menu->addAction(ToQ(language).replace(QLatin1Char('&'), QStringLiteral("&&")));
-        action->setCheckable(true);
-        action->setData(ToQ(language));
-        const int position = static_cast<int>(languageActions_.size());
-        connect(action, &QAction::triggered, this,
-                [this, position] { guarded([this, position] { menuitemsclick(position); }); });
-        languageActions_.push_back(action);
-    }
-}
-
-void MainWindow::markLanguage(const std::string& language) {
-    // Every item of that name is checked; with no such item the index stays.
-    for (std::size_t position = 0; position < languageActions_.size(); ++position) {
-        const std::string name = position == 0
-                                     ? std::string(kEnglish)
-                                     : FromQ(languageActions_[position]->data().toString());
-        const bool matches = name == language;
-        languageActions_[position]->setChecked(matches);
-        if (matches)
-            languageIndex_ = static_cast<std::int32_t>(position);
-    }
-}
-
-void MainWindow::English1Click() {
-    langtolang(std::string(kEnglish));
-}
-
-void MainWindow::menuitemsclick(int position) {
-    QAction* item = languageActions_[static_cast<std::size_t>(position)];
-    langtolang(FromQ(item->data().toString()));
-    item->setChecked(true);
-}
-
-void MainWindow::Search1Click() {
-    const auto& poems = listModel_->poems();
-    if (poems.empty())
-        return;
-    const QString wanted =
-        dialogs_.inputText(this, text("searching"), text("searchmsg")).value_or(QString());
-    if (const auto row = FindTitle(poems, FromQ(wanted))) {
-        const QModelIndex found = listModel_->index(static_cast<int>(*row), 0);
-        listView_->selectionModel()->select(found, QItemSelectionModel::ClearAndSelect |
-                                                       QItemSelectionModel::Rows);
-        listView_->setCurrentIndex(found);
-        listView_->scrollTo(found);
-        listView_->setFocus();
-        return;
-    }
-    if (!wanted.isEmpty())
-        dialogs_.message(this, UserDialogs::Icon::Information, text("searching"),
-                         ToQ(FormatTemplate(strings_["searchfail"], FromQ(wanted))));
-}
-
-void MainWindow::ToolButton12Click() {
-    // Nothing is said when there is nothing to open: no text, or no engine.
-    if (const auto address = search_.AddressFor(FromQ(searchEdit_->text())))
-        dialogs_.openUrl(QUrl(QString::fromStdString(*address), QUrl::TolerantMode));
-}
-
-void MainWindow::SpeedButton1Click() {
-    searchEdit_->setText(poetEdit_->text());
-    ToolButton12Click();
-}
-
-void MainWindow::SearchItemsClick(int position) {
-    search_.ChooseEngine(static_cast<std::size_t>(position));
-    showEngineChoice();
-}
-
-void MainWindow::SearchEngines1Click() {
-    if (const auto loaded = OpenEngineEditor(programDir_))
-        engineEditor_->setText(ToQ(*loaded));
-    if (!dialogs_.exec(*engineEditor_))
-        return;
-    search_.RebuildAfterEdit(programDir_);
-    fillEngineMenu();
-    showEngineChoice();
-}
-
-bool MainWindow::saveEngineList(const QString& text) {
-    bool saved = false;
-    guarded([&] {
-        SaveEngineEditor(programDir_, FromQ(text));
-        saved = true;
-    });
-    return saved;
-}
-
-// netsearch: the engine menu as the engine list gives it.
-void MainWindow::fillEngineMenu() {
-    QMenu* menu = menus_["PopupMenu2"];
-    menu->clear();
-    engineActions_.clear();
-    const auto& entries = search_.menu();
-    for (std::size_t position = 0; position < entries.size(); ++position) {
-        const auto& entry = entries[position];
-        if (entry.showsAsSeparator()) {
-            engineActions_.push_back(menu->addSeparator());
-            continue;
-        }
-        // A "&" in a name is shown, not taken as a keyboard marker.
-        QAction* action =
-            menu->addAction(ToQ(entry.caption).replace(QLatin1Char('&'), QStringLiteral("&&")));
-        action->setCheckable(true);
-        const int at = static_cast<int>(position);
-        connect(action, &QAction::triggered, this,
-                [this, at] { guarded([this, at] { SearchItemsClick(at); }); });
-        engineActions_.push_back(action);
-    }
-}
-
-void MainWindow::showEngineChoice() {
-    const auto checked = search_.checkedPosition();
-    for (std::size_t position = 0; position < engineActions_.size(); ++position) {
-        QAction* action = engineActions_[position];
-        if (action->isSeparator())
-            continue;
-        action->setChecked(checked && *checked == position);
-    }
 }
 
 } // namespace stanzel

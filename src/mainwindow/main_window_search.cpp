@@ -1,0 +1,106 @@
+// The main window's search commands: title search, online search, the
+// engine menu and its editor.
+#include "mainwindow/main_window.h"
+#include "mainwindow/poem_list_model.h"
+#include "mainwindow/qt_text.h"
+#include "mainwindow/user_dialogs.h"
+#include "search/engine_editor.h"
+#include "search/engine_list.h"
+#include "search/title_search.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTableView>
+
+namespace stanzel {
+
+void MainWindow::Search1Click() {
+    const auto& poems = listModel_->poems();
+    if (poems.empty())
+        return;
+    const QString wanted =
+        dialogs_.inputText(this, text("searching"), text("searchmsg")).value_or(QString());
+    if (const auto row = FindTitle(poems, FromQ(wanted))) {
+        const QModelIndex found = listModel_->index(static_cast<int>(*row), 0);
+        listView_->selectionModel()->select(found, QItemSelectionModel::ClearAndSelect |
+                                                       QItemSelectionModel::Rows);
+        listView_->setCurrentIndex(found);
+        listView_->scrollTo(found);
+        listView_->setFocus();
+        return;
+    }
+    if (!wanted.isEmpty())
+        dialogs_.message(this, UserDialogs::Icon::Information, text("searching"),
+                         ToQ(FormatTemplate(strings_["searchfail"], FromQ(wanted))));
+}
+
+void MainWindow::ToolButton12Click() {
+    // Nothing is said when there is nothing to open: no text, or no engine.
+    if (const auto address = search_.AddressFor(FromQ(searchEdit_->text())))
+        dialogs_.openUrl(QUrl(QString::fromStdString(*address), QUrl::TolerantMode));
+}
+
+void MainWindow::SpeedButton1Click() {
+    searchEdit_->setText(poetEdit_->text());
+    ToolButton12Click();
+}
+
+void MainWindow::SearchItemsClick(int position) {
+    search_.ChooseEngine(static_cast<std::size_t>(position));
+    showEngineChoice();
+}
+
+void MainWindow::SearchEngines1Click() {
+    if (const auto loaded = OpenEngineEditor(programDir_))
+        engineEditor_->setText(ToQ(*loaded));
+    if (!dialogs_.exec(*engineEditor_))
+        return;
+    search_.RebuildAfterEdit(programDir_);
+    fillEngineMenu();
+    showEngineChoice();
+}
+
+bool MainWindow::saveEngineList(const QString& text) {
+    bool saved = false;
+    guarded([&] {
+        SaveEngineEditor(programDir_, FromQ(text));
+        saved = true;
+    });
+    return saved;
+}
+
+// netsearch: the engine menu as the engine list gives it.
+void MainWindow::fillEngineMenu() {
+    QMenu* menu = menus_["PopupMenu2"];
+    menu->clear();
+    engineActions_.clear();
+    const auto& entries = search_.menu();
+    for (std::size_t position = 0; position < entries.size(); ++position) {
+        const auto& entry = entries[position];
+        if (entry.showsAsSeparator()) {
+            engineActions_.push_back(menu->addSeparator());
+            continue;
+        }
+        // A "&" in a name is shown, not taken as a keyboard marker.
+        QAction* action =
+            menu->addAction(ToQ(entry.caption).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        action->setCheckable(true);
+        const int at = static_cast<int>(position);
+        connect(action, &QAction::triggered, this,
+                [this, at] { guarded([this, at] { SearchItemsClick(at); }); });
+        engineActions_.push_back(action);
+    }
+}
+
+void MainWindow::showEngineChoice() {
+    const auto checked = search_.checkedPosition();
+    for (std::size_t position = 0; position < engineActions_.size(); ++position) {
+        QAction* action = engineActions_[position];
+        if (action->isSeparator())
+            continue;
+        action->setChecked(checked && *checked == position);
+    }
+}
+
+} // namespace stanzel
