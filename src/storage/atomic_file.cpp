@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -68,6 +69,21 @@ std::filesystem::path ResolveLink(const std::filesystem::path& path) {
     return path;
 }
 
+// Reads `count` bytes at `offset`; false when the file holds fewer or fails.
+bool ReadAt(int fd, char* into, std::size_t count, std::size_t offset) {
+    while (count > 0) {
+        const ssize_t got = ::pread(fd, into, count, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        into += got;
+        offset += static_cast<std::size_t>(got);
+        count -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
 } // namespace
 
 FileContents ReadWholeFile(const std::filesystem::path& path) {
@@ -85,7 +101,22 @@ FileContents ReadWholeFile(const std::filesystem::path& path) {
     // Read straight into the result; the size is only a first guess, since
     // the file may change while it is read.
     std::size_t filled = 0;
-    result.bytes.resize(info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 1 << 16);
+    const std::size_t expected = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
+    result.bytes.resize(expected > 0 ? expected + 1 : 1 << 16);
+    // A large file (a big collection's index) is read in two halves at once.
+    constexpr std::size_t kWorthSplitting = 4 << 20;
+    if (expected >= kWorthSplitting) {
+        const std::size_t half = expected / 2;
+        bool secondRead = false;
+        std::thread second([&] {
+            secondRead = ReadAt(fd.get(), result.bytes.data() + half, expected - half, half);
+        });
+        const bool firstRead = ReadAt(fd.get(), result.bytes.data(), half, 0);
+        second.join();
+        // Whatever is added meanwhile follows; a file that shrank is read again.
+        filled = firstRead && secondRead ? expected : 0;
+        ::lseek(fd.get(), static_cast<off_t>(filled), SEEK_SET);
+    }
     for (;;) {
         if (filled == result.bytes.size())
             result.bytes.resize(result.bytes.size() * 2);
