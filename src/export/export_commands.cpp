@@ -15,6 +15,33 @@ ExportResult Save(const SaveChoice& choice, std::string_view document, ExportKin
     return {ExportOutcome::Written, *written};
 }
 
+// The save dialog and the format of the entry the user picked; otherwise the
+// outcome that ends the command.
+struct Chosen {
+    std::optional<SaveChoice> choice;
+    ExportFormat format = ExportFormat::Text;
+    ExportOutcome failure = ExportOutcome::Written;
+};
+
+Chosen ChooseFile(const ExportContext& context, std::int32_t rememberedAtStart,
+                  const ExportPrompts& prompts) {
+    Chosen chosen;
+    chosen.choice = prompts.chooseFile(ExportFilterEntries(context.labels),
+                                       PreselectedFilterIndex(rememberedAtStart));
+    if (!chosen.choice) {
+        chosen.failure = ExportOutcome::DialogCancelled;
+        return chosen;
+    }
+    const auto format = FormatOfFilterIndex(chosen.choice->filterIndex);
+    if (!format) {
+        chosen.choice.reset();
+        chosen.failure = ExportOutcome::UnknownFormat;
+        return chosen;
+    }
+    chosen.format = *format;
+    return chosen;
+}
+
 } // namespace
 
 ExportResult ExportPoem(const EditorPoem& poem, const ExportContext& context,
@@ -22,29 +49,21 @@ ExportResult ExportPoem(const EditorPoem& poem, const ExportContext& context,
                         const ExportPrompts& prompts) {
     if (!CanExportPoem(poem))
         return {ExportOutcome::NotExportable, {}};
-    const auto choice = prompts.chooseFile(ExportFilterEntries(context.labels),
-                                           PreselectedFilterIndex(rememberedAtStart));
-    if (!choice)
-        return {ExportOutcome::DialogCancelled, {}};
-    const auto format = FormatOfFilterIndex(choice->filterIndex);
-    if (!format)
-        return {ExportOutcome::UnknownFormat, {}};
-    const std::string document = BuildPoemDocument(*format, poem, context);
-    return Save(*choice, document, ExportKind::OnePoem, programDir, prompts);
+    const Chosen chosen = ChooseFile(context, rememberedAtStart, prompts);
+    if (!chosen.choice)
+        return {chosen.failure, {}};
+    const std::string document = BuildPoemDocument(chosen.format, poem, context);
+    return Save(*chosen.choice, document, ExportKind::OnePoem, programDir, prompts);
 }
 
 ExportResult ExportCollection(const std::filesystem::path& programDir, const ExportContext& context,
                               std::int32_t rememberedAtStart, const ExportPrompts& prompts) {
-    const auto choice = prompts.chooseFile(ExportFilterEntries(context.labels),
-                                           PreselectedFilterIndex(rememberedAtStart));
-    if (!choice)
-        return {ExportOutcome::DialogCancelled, {}};
-    const auto format = FormatOfFilterIndex(choice->filterIndex);
-    if (!format)
-        return {ExportOutcome::UnknownFormat, {}};
+    const Chosen chosen = ChooseFile(context, rememberedAtStart, prompts);
+    if (!chosen.choice)
+        return {chosen.failure, {}};
     const PoemStore store(programDir);
     const CollectionDocument document =
-        BuildCollectionDocument(store, *format, context, prompts.progress);
+        BuildCollectionDocument(store, chosen.format, context, prompts.progress);
     switch (document.outcome) {
     case CollectionDocument::Outcome::Empty:
         return {ExportOutcome::EmptyCollection, {}};
@@ -53,7 +72,7 @@ ExportResult ExportCollection(const std::filesystem::path& programDir, const Exp
     case CollectionDocument::Outcome::Built:
         break;
     }
-    return Save(*choice, document.bytes.view(), ExportKind::Collection, programDir, prompts);
+    return Save(*chosen.choice, document.bytes.view(), ExportKind::Collection, programDir, prompts);
 }
 
 } // namespace stanzel
