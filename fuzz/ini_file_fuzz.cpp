@@ -1,4 +1,4 @@
-// Feeds arbitrary bytes to TIniFile as a profile file, reads it, writes to it
+// Feeds arbitrary bytes to IniFile as a profile file, reads it, writes to it
 // and checks after every write that what was written reads back and that
 // nothing else changed. Any broken promise aborts with a description.
 
@@ -22,7 +22,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using stanzel::TIniFile;
+using stanzel::IniFile;
 
 // ReadText may cut a value to this length, as the Windows profile service did.
 constexpr std::size_t kMaxValueLength = 2047;
@@ -103,7 +103,7 @@ void PutFile(const fs::path& path, std::string_view bytes) {
         Fail("cannot write the input file " + path.string());
 }
 
-std::vector<std::string> Sections(const TIniFile& ini) {
+std::vector<std::string> Sections(const IniFile& ini) {
     std::vector<std::string> names;
     ini.ListSections(names);
     return names;
@@ -155,7 +155,7 @@ struct Reading {
 // Every value of the listed sections under the known keys, read through a
 // fresh object so that it comes from the file itself.
 std::vector<Reading> Snapshot(const fs::path& path, const std::vector<std::string>& keys) {
-    TIniFile fresh(path);
+    IniFile fresh(path);
     std::vector<Reading> readings;
     const auto sections = Sections(fresh);
     for (std::size_t s = 0; s < sections.size() && s < 24; ++s) {
@@ -168,7 +168,7 @@ std::vector<Reading> Snapshot(const fs::path& path, const std::vector<std::strin
 // Reads that a write to `section` (and `key`, when given) must not disturb.
 void CheckUnchanged(const fs::path& path, const std::vector<Reading>& before,
                     std::string_view section, const std::string* key, const std::string& action) {
-    TIniFile fresh(path);
+    IniFile fresh(path);
     for (const auto& reading : before) {
         if (SameName(reading.section, section) && (key == nullptr || SameName(reading.key, *key)))
             continue;
@@ -195,7 +195,7 @@ bool ReadsBackAs(const std::string& got, const std::string& expected) {
            (expected.size() > kMaxValueLength && got == expected.substr(0, kMaxValueLength));
 }
 
-void CheckReads(const TIniFile& ini, const fs::path& path, const std::vector<std::string>& keys) {
+void CheckReads(const IniFile& ini, const fs::path& path, const std::vector<std::string>& keys) {
     const auto names = Sections(ini);
     for (std::size_t i = 0; i < names.size(); ++i) {
         Check(ini.SectionExists(names[i]),
@@ -204,7 +204,7 @@ void CheckReads(const TIniFile& ini, const fs::path& path, const std::vector<std
             Check(!SameName(names[i], names[j]),
                   "section listed twice: " + Escaped(names[i]) + " and " + Escaped(names[j]));
     }
-    TIniFile fresh(path);
+    IniFile fresh(path);
     Check(Sections(fresh) == names, "a fresh object lists other sections: " +
                                         ListText(Sections(fresh)) + " against " + ListText(names));
     Check(*fresh.Contents() == FileBytes(path), "Contents() differs from the file");
@@ -234,7 +234,7 @@ void CheckReads(const TIniFile& ini, const fs::path& path, const std::vector<std
             std::string_view name;
             std::string_view value;
         };
-        const TIniFile lister(path); // the rows point into its text
+        const IniFile lister(path); // the rows point into its text
         const auto rows = lister.SectionValues<Row>(keys[k], kMissing);
         Check(rows.size() == names.size(), "SectionValues lists " + std::to_string(rows.size()) +
                                                " sections, ListSections " +
@@ -302,7 +302,7 @@ std::string PickValue(FuzzedDataProvider& data) {
     }
 }
 
-void Write(TIniFile& ini, const fs::path& path, const std::vector<std::string>& keys,
+void Write(IniFile& ini, const fs::path& path, const std::vector<std::string>& keys,
            FuzzedDataProvider& data, bool asNumber) {
     const std::string section = PickName(data, Sections(ini));
     const std::string key = PickName(data, keys);
@@ -327,8 +327,8 @@ void Write(TIniFile& ini, const fs::path& path, const std::vector<std::string>& 
         return;
     }
 
-    const TIniFile fresh(path);
-    for (const TIniFile* reader : {static_cast<const TIniFile*>(&ini), &fresh}) {
+    const IniFile fresh(path);
+    for (const IniFile* reader : {static_cast<const IniFile*>(&ini), &fresh}) {
         const std::string got = reader->ReadText(section, key, kMissing);
         if (asNumber) {
             Check(reader->ReadNumber(section, key, number ^ 1) == number,
@@ -352,7 +352,7 @@ void Write(TIniFile& ini, const fs::path& path, const std::vector<std::string>& 
     CheckUnchanged(path, readings, section, &key, action);
 }
 
-void WriteTwo(TIniFile& ini, const fs::path& path, const std::vector<std::string>& keys,
+void WriteTwo(IniFile& ini, const fs::path& path, const std::vector<std::string>& keys,
               FuzzedDataProvider& data) {
     const std::string section = PickName(data, Sections(ini));
     const std::string key1 = PickName(data, keys);
@@ -371,15 +371,15 @@ void WriteTwo(TIniFile& ini, const fs::path& path, const std::vector<std::string
         Check(FileBytes(path) == before, action + " threw but changed the file");
         return;
     }
-    const TIniFile fresh(path);
-    for (const TIniFile* reader : {static_cast<const TIniFile*>(&ini), &fresh}) {
+    const IniFile fresh(path);
+    for (const IniFile* reader : {static_cast<const IniFile*>(&ini), &fresh}) {
         const std::string got1 = reader->ReadText(section, key1, kMissing);
         const std::string got2 = reader->ReadText(section, key2, kMissing);
         Check(ReadsBackAs(got1, Stored(value1)), action + ": first reads back as " + Escaped(got1));
         Check(ReadsBackAs(got2, Stored(value2)),
               action + ": second reads back as " + Escaped(got2));
     }
-    TIniFile reread(path);
+    IniFile reread(path);
     for (const auto& reading : readings) {
         if (SameName(reading.section, section) &&
             (SameName(reading.key, key1) || SameName(reading.key, key2)))
@@ -391,7 +391,7 @@ void WriteTwo(TIniFile& ini, const fs::path& path, const std::vector<std::string
     }
 }
 
-void Remove(TIniFile& ini, const fs::path& path, const std::vector<std::string>& keys,
+void Remove(IniFile& ini, const fs::path& path, const std::vector<std::string>& keys,
             FuzzedDataProvider& data) {
     const std::string section = PickName(data, Sections(ini));
     const std::string before = FileBytes(path);
@@ -408,8 +408,8 @@ void Remove(TIniFile& ini, const fs::path& path, const std::vector<std::string>&
     if (!existed)
         Check(FileBytes(path) == before, action + " changed a file that lacks the section");
 
-    const TIniFile fresh(path);
-    for (const TIniFile* reader : {static_cast<const TIniFile*>(&ini), &fresh}) {
+    const IniFile fresh(path);
+    for (const IniFile* reader : {static_cast<const IniFile*>(&ini), &fresh}) {
         Check(!reader->SectionExists(section), action + ": the section still exists");
         for (const auto& name : Sections(*reader))
             Check(!SameName(name, section), action + ": still listed as " + Escaped(name));
@@ -438,7 +438,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     PutFile(path, contents);
     const auto keys = KeysOf(contents);
 
-    TIniFile ini(path);
+    IniFile ini(path);
     CheckReads(ini, path, keys);
 
     if (data.remaining_bytes() == 0) {

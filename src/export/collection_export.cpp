@@ -95,7 +95,7 @@ public:
 
 private:
     const PoemStore& store_;
-    const TIniFile index_;
+    const IniFile index_;
     const ExportProgress& progress_;
     std::string& pending_;
     DocumentBytes& document_;

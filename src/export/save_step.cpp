@@ -79,13 +79,13 @@ const IntegerSetting& RememberedFormatSetting(ExportKind kind) {
 }
 
 std::int32_t ReadRememberedFormat(const std::filesystem::path& programDir, ExportKind kind) {
-    const TIniFile settings(SettingsPath(programDir));
+    const IniFile settings(SettingsPath(programDir));
     return ReadSetting(settings, RememberedFormatSetting(kind));
 }
 
 void RememberExportFormat(const std::filesystem::path& programDir, ExportKind kind,
                           int filterIndex) {
-    TIniFile settings(SettingsPath(programDir));
+    IniFile settings(SettingsPath(programDir));
     WriteSetting(settings, RememberedFormatSetting(kind), filterIndex);
 }
 

@@ -89,7 +89,7 @@ std::filesystem::path LanguageFilePath(const std::filesystem::path& programDir,
 }
 
 InterfaceStrings InterfaceStrings::Load(const std::filesystem::path& languageFile) {
-    const TIniFile file(languageFile);
+    const IniFile file(languageFile);
     InterfaceStrings strings;
     for (const auto& row : kTable)
         strings.texts_[row.key] = file.ReadText(kLanguageSection, row.key, row.english);

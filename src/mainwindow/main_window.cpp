@@ -426,7 +426,7 @@ QString MainWindow::nowStamp() const {
 }
 
 void MainWindow::readStartSettings() {
-    const TIniFile settings(SettingsPath(programDir_));
+    const IniFile settings(SettingsPath(programDir_));
     exportOneType_ = ReadSetting(settings, setting::exportOne);
     exportAllType_ = ReadSetting(settings, setting::exportAll);
     store_.setAutoid(ReadSetting(settings, setting::autoid));
@@ -442,7 +442,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::runStartupSteps() {
     titleEdit_->setFocus();
-    const TIniFile settings(SettingsPath(programDir_));
+    const IniFile settings(SettingsPath(programDir_));
     buildLanguageMenu();
     langtolang(ReadSetting(settings, setting::language));
     // The stored position is checked too, even when it names another item:
@@ -568,7 +568,7 @@ void MainWindow::Save1Click() {
     fillPoemList();
     lastSaveTime_ = FromQ(nowStamp());
     statusLabel_->setText(ToQ(LastSaveStatus(strings_["lastsave"], lastSaveTime_)));
-    TIniFile settings(SettingsPath(programDir_));
+    IniFile settings(SettingsPath(programDir_));
     WriteSetting(settings, setting::lastSave, lastSaveTime_);
     WriteSetting(settings, setting::autoid, store_.autoid());
 }
@@ -611,7 +611,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::writeClosingSettings() {
-    TIniFile settings(SettingsPath(programDir_));
+    IniFile settings(SettingsPath(programDir_));
     WriteSetting(settings, setting::language, currentLanguage_);
     WriteSetting(settings, setting::languageIndex, languageIndex_);
     WriteSetting(settings, setting::searchEngine, search_.selectedEngine());

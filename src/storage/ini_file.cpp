@@ -221,9 +221,9 @@ std::string FormatIniEntry(std::string_view key, std::string_view value) {
     return line;
 }
 
-TIniFile::TIniFile(std::filesystem::path path) : path_(std::move(path)) {}
+IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {}
 
-void TIniFile::loadBytes() const {
+void IniFile::loadBytes() const {
     if (!loaded_) {
         // Reads never fail: an unreadable file reads as an empty one.
         bytes_ = std::make_shared<const std::string>(ReadWholeFile(path_).bytes);
@@ -232,7 +232,7 @@ void TIniFile::loadBytes() const {
     }
 }
 
-void TIniFile::load() const {
+void IniFile::load() const {
     loadBytes();
     if (!parsed_) {
         parse();
@@ -240,7 +240,7 @@ void TIniFile::load() const {
     }
 }
 
-void TIniFile::parse() const {
+void IniFile::parse() const {
     sections_.clear();
     nameSlots_.clear();
     bool ascending = true;
@@ -267,7 +267,7 @@ void TIniFile::parse() const {
         indexNames();
 }
 
-void TIniFile::indexNames() const {
+void IniFile::indexNames() const {
     std::size_t capacity = 16;
     while (capacity < sections_.size() * 2)
         capacity *= 2;
@@ -290,7 +290,7 @@ void TIniFile::indexNames() const {
     }
 }
 
-const TIniFile::Section* TIniFile::findSection(std::string_view name) const {
+const IniFile::Section* IniFile::findSection(std::string_view name) const {
     load();
     if (sections_.empty())
         return nullptr;
@@ -312,7 +312,7 @@ const TIniFile::Section* TIniFile::findSection(std::string_view name) const {
     }
 }
 
-std::optional<TIniFile::Found> TIniFile::findEntry(const Section& section,
+std::optional<IniFile::Found> IniFile::findEntry(const Section& section,
                                                    std::string_view key) const {
     const std::string_view text = *bytes_;
     std::size_t pos = section.bodyBegin;
@@ -328,7 +328,7 @@ std::optional<TIniFile::Found> TIniFile::findEntry(const Section& section,
     return std::nullopt;
 }
 
-std::string TIniFile::ReadText(std::string_view section, std::string_view key,
+std::string IniFile::ReadText(std::string_view section, std::string_view key,
                                std::string_view defaultText) const {
     const Section* found = findSection(section);
     if (!found)
@@ -339,17 +339,17 @@ std::string TIniFile::ReadText(std::string_view section, std::string_view key,
     return std::string(Unquote(entry->value));
 }
 
-std::int32_t TIniFile::ReadNumber(std::string_view section, std::string_view key,
+std::int32_t IniFile::ReadNumber(std::string_view section, std::string_view key,
                                   std::int32_t defaultNumber) const {
     return ParseInt32(ReadText(section, key, "")).value_or(defaultNumber);
 }
 
-void TIniFile::ListSections(std::vector<std::string>& names) const {
+void IniFile::ListSections(std::vector<std::string>& names) const {
     names.clear();
     ForEachSection([&](std::string_view name) { names.emplace_back(name); });
 }
 
-void TIniFile::ForEachSectionValue(
+void IniFile::ForEachSectionValue(
     std::string_view key, std::string_view defaultText,
     const std::function<void(std::string_view, std::string_view)>& visit) const {
     load();
@@ -361,7 +361,7 @@ void TIniFile::ForEachSectionValue(
     }
 }
 
-std::shared_ptr<const std::string> TIniFile::Contents() const {
+std::shared_ptr<const std::string> IniFile::Contents() const {
     loadBytes();
     return bytes_;
 }
@@ -416,7 +416,7 @@ ScanResult ScanAscending(std::string_view text, std::size_t start, std::size_t f
 
 } // namespace
 
-bool TIniFile::scanAscendingSections(std::string_view key, std::string_view defaultText,
+bool IniFile::scanAscendingSections(std::string_view key, std::string_view defaultText,
                                      std::array<void*, 2> sinks, AddRow add) const {
     loadBytes();
     const std::string_view text = *bytes_;
@@ -445,14 +445,14 @@ bool TIniFile::scanAscendingSections(std::string_view key, std::string_view defa
     return first.ascending && second.ascending && (second.first == 0 || first.last < second.first);
 }
 
-std::size_t TIniFile::SectionCount() const {
+std::size_t IniFile::SectionCount() const {
     load();
     return static_cast<std::size_t>(
         std::count_if(sections_.begin(), sections_.end(),
                       [](const Section& section) { return section.firstOfName; }));
 }
 
-void TIniFile::ForEachSection(const std::function<void(std::string_view)>& visit) const {
+void IniFile::ForEachSection(const std::function<void(std::string_view)>& visit) const {
     load();
     for (const auto& section : sections_) {
         if (section.firstOfName)
@@ -460,19 +460,19 @@ void TIniFile::ForEachSection(const std::function<void(std::string_view)>& visit
     }
 }
 
-bool TIniFile::SectionExists(std::string_view section) const {
+bool IniFile::SectionExists(std::string_view section) const {
     return findSection(section);
 }
 
-void TIniFile::WriteText(std::string_view section, std::string_view key, std::string_view value) {
+void IniFile::WriteText(std::string_view section, std::string_view key, std::string_view value) {
     WriteTexts(section, {{key, value}});
 }
 
-void TIniFile::WriteNumber(std::string_view section, std::string_view key, std::int32_t value) {
+void IniFile::WriteNumber(std::string_view section, std::string_view key, std::int32_t value) {
     WriteText(section, key, FormatInt32(value));
 }
 
-void TIniFile::WriteTexts(std::string_view section, std::initializer_list<Entry> entries) {
+void IniFile::WriteTexts(std::string_view section, std::initializer_list<Entry> entries) {
     CheckName(section, "]\r\n", "section name");
     for (const auto& [key, value] : entries) {
         CheckName(key, "=\r\n", "key");
@@ -551,7 +551,7 @@ void TIniFile::WriteTexts(std::string_view section, std::initializer_list<Entry>
     replace(std::move(result));
 }
 
-void TIniFile::RemoveSection(std::string_view section) {
+void IniFile::RemoveSection(std::string_view section) {
     load();
     const Section* first = findSection(section);
     if (!first)
@@ -570,7 +570,7 @@ void TIniFile::RemoveSection(std::string_view section) {
     replace(std::move(result));
 }
 
-void TIniFile::replace(std::string bytes) {
+void IniFile::replace(std::string bytes) {
     if (ReplaceFileAtomically(path_, bytes))
         throw StorageError("Unable to write to " + std::filesystem::absolute(path_).string());
     bytes_ = std::make_shared<const std::string>(std::move(bytes));

@@ -24,9 +24,9 @@ namespace stanzel {
 // are ignored; CR LF, LF and CR all end a line; a UTF-8 byte-order mark is
 // skipped; one pair of matching quotes around a value is removed. Where a
 // section or key stands twice, the first one counts.
-class TIniFile {
+class IniFile {
 public:
-    explicit TIniFile(std::filesystem::path path);
+    explicit IniFile(std::filesystem::path path);
 
     const std::filesystem::path& path() const { return path_; }
 

@@ -57,13 +57,13 @@ std::optional<std::filesystem::path> PoemStore::poemPath(std::string_view id) co
 }
 
 PoemList PoemStore::ListPoems() const {
-    const TIniFile index(indexPath());
+    const IniFile index(indexPath());
     auto rows = index.SectionValues<PoemListEntry>(kTitleKey, kMissingTitle);
     return PoemList(index.Contents(), std::move(rows));
 }
 
 PoemRecord PoemStore::LoadPoem(std::string_view id) const {
-    const TIniFile index(indexPath());
+    const IniFile index(indexPath());
     PoemRecord poem;
     poem.id = CanonicalPoemId(id).value_or(0);
     poem.title = index.ReadText(id, kTitleKey, kMissingTitle);
@@ -91,7 +91,7 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
                                  std::string_view text) {
     if (currentPoemId < 0)
         throw std::invalid_argument("A stored poem's id is positive");
-    TIniFile index(indexPath());
+    IniFile index(indexPath());
 
     std::int32_t id = currentPoemId;
     if (id == 0) {
@@ -123,7 +123,7 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
 }
 
 void PoemStore::DeletePoem(std::string_view id) {
-    TIniFile index(indexPath());
+    IniFile index(indexPath());
     index.RemoveSection(id);
     const auto path = poemPath(id);
     if (!path)

@@ -10,7 +10,7 @@
 
 namespace stanzel {
 
-class TIniFile;
+class IniFile;
 
 inline constexpr std::string_view kSettingsFileName = "settings.ini";
 
@@ -59,14 +59,14 @@ inline constexpr std::array<ColourSetting, 8> colours{titleColour,  poetColour, 
 
 std::filesystem::path SettingsPath(const std::filesystem::path& programDir);
 
-std::int32_t ReadSetting(const TIniFile& file, const IntegerSetting& entry);
-std::string ReadSetting(const TIniFile& file, const TextSetting& entry);
+std::int32_t ReadSetting(const IniFile& file, const IntegerSetting& entry);
+std::string ReadSetting(const IniFile& file, const TextSetting& entry);
 // `current` when the entry is missing or its text is neither a colour name
 // nor a number.
-Colour ReadSetting(const TIniFile& file, const ColourSetting& entry, Colour current);
+Colour ReadSetting(const IniFile& file, const ColourSetting& entry, Colour current);
 
-void WriteSetting(TIniFile& file, const IntegerSetting& entry, std::int32_t value);
-void WriteSetting(TIniFile& file, const TextSetting& entry, std::string_view value);
-void WriteSetting(TIniFile& file, const ColourSetting& entry, Colour value);
+void WriteSetting(IniFile& file, const IntegerSetting& entry, std::int32_t value);
+void WriteSetting(IniFile& file, const TextSetting& entry, std::string_view value);
+void WriteSetting(IniFile& file, const ColourSetting& entry, Colour value);
 
 } // namespace stanzel

@@ -109,7 +109,7 @@ TEST_F(ExportCommandTest, ExistingFileIsAskedAboutAndReplacedAsPicked) {
     EXPECT_TRUE(
         ReadBytes(out("notes.doc")).starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
     EXPECT_FALSE(std::filesystem::exists(out("notes.doc.abw")));
-    EXPECT_EQ(TIniFile(SettingsPath(dir.path())).ReadNumber("Export", "one", 0), 3);
+    EXPECT_EQ(IniFile(SettingsPath(dir.path())).ReadNumber("Export", "one", 0), 3);
 }
 
 TEST_F(ExportCommandTest, NoToTheQuestionChangesNothing) {

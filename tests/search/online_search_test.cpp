@@ -157,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(SavedPositions, RestoreChoiceTest,
 
 TEST_F(EngineChoice, FirstStartChoosesTheFirstEngine) {
     Build("A|a.example/?q=\r\nB|b.example/?q=");
-    search_.RestoreChoice(ReadSetting(TIniFile(SettingsPath(dir_.path())), setting::searchEngine));
+    search_.RestoreChoice(ReadSetting(IniFile(SettingsPath(dir_.path())), setting::searchEngine));
     EXPECT_EQ(search_.checkedPosition(), 0u);
     EXPECT_EQ(search_.AddressFor("rose"), "http://a.example/?q=rose");
 }

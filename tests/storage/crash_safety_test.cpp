@@ -125,7 +125,7 @@ void Report(int fd, const std::string& line) {
         std::vector<std::int32_t> ids;
         std::int32_t highest = 0;
         std::vector<std::string> names;
-        TIniFile(store.indexPath()).ListSections(names);
+        IniFile(store.indexPath()).ListSections(names);
         for (const auto& name : names) {
             if (const auto id = CanonicalPoemId(name)) {
                 ids.push_back(*id);
@@ -273,7 +273,7 @@ void CheckAfterKill(const fs::path& dir, Model& model, RoundStats& stats) {
         ADD_FAILURE() << "index: " << fault;
 
     std::vector<std::string> names;
-    TIniFile(store.indexPath()).ListSections(names);
+    IniFile(store.indexPath()).ListSections(names);
     ASSERT_EQ(names, raw.sections) << "the sections read differ from the sections in the file";
     ASSERT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size())
         << "a poem's section stands twice";

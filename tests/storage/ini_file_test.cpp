@@ -36,7 +36,7 @@ TEST_P(IniReadTest, ReadsValue) {
     const ReadCase& c = GetParam();
     TestDir dir;
     WriteBytes(dir / "f.ini", c.file);
-    const TIniFile ini(dir / "f.ini");
+    const IniFile ini(dir / "f.ini");
     EXPECT_EQ(ini.ReadText(c.section, c.key, kDefault), c.expected);
 }
 
@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(IniRead, MissingFileGivesDefaultsAndIsNotCreated) {
     TestDir dir;
-    const TIniFile ini(dir / "none.ini");
+    const IniFile ini(dir / "none.ini");
     EXPECT_EQ(ini.ReadText("s", "k", "d"), "d");
     EXPECT_EQ(ini.ReadNumber("s", "k", 7), 7);
     std::vector<std::string> names{"stale"};
@@ -93,7 +93,7 @@ TEST(IniRead, RandomBytesReadAsDefaults) {
     for (int i = 0; i < 20000; ++i)
         noise += static_cast<char>((i * 7919 + 13) % 256);
     WriteBytes(dir / "f.ini", noise);
-    const TIniFile ini(dir / "f.ini");
+    const IniFile ini(dir / "f.ini");
     EXPECT_EQ(ini.ReadText("Save", "autoid", "d"), "d");
     EXPECT_EQ(ini.ReadNumber("Save", "autoid", 1), 1);
 }
@@ -113,7 +113,7 @@ class IniNumberTest : public ::testing::TestWithParam<NumberCase> {};
 TEST_P(IniNumberTest, ReadsNumber) {
     TestDir dir;
     WriteBytes(dir / "f.ini", "[s]\r\nk=" + std::string(GetParam().stored) + "\r\n");
-    EXPECT_EQ(TIniFile(dir / "f.ini").ReadNumber("s", "k", -99), GetParam().expected);
+    EXPECT_EQ(IniFile(dir / "f.ini").ReadNumber("s", "k", -99), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -152,7 +152,7 @@ TEST_P(IniWriteTest, WritesExactBytes) {
     TestDir dir;
     if (c.before != "<none>")
         WriteBytes(dir / "f.ini", c.before);
-    TIniFile ini(dir / "f.ini");
+    IniFile ini(dir / "f.ini");
     ini.WriteText(c.section, c.key, c.value);
     EXPECT_EQ(ReadBytes(dir / "f.ini"), c.after);
     // What was written reads back, through this object and a fresh one.
@@ -161,7 +161,7 @@ TEST_P(IniWriteTest, WritesExactBytes) {
         if (ch == '\r' || ch == '\n' || ch == '\0')
             ch = ' ';
     EXPECT_EQ(ini.ReadText(c.section, c.key, kDefault), expected);
-    EXPECT_EQ(TIniFile(dir / "f.ini").ReadText(c.section, c.key, kDefault), expected);
+    EXPECT_EQ(IniFile(dir / "f.ini").ReadText(c.section, c.key, kDefault), expected);
 }
 
 const std::string_view kHandWritten = "\xEF\xBB\xBF; Hungarian\n"
@@ -219,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(IniWrite, NumberIsPlainDecimal) {
     TestDir dir;
-    TIniFile ini(dir / "f.ini");
+    IniFile ini(dir / "f.ini");
     ini.WriteNumber("s", "a", -42);
     ini.WriteNumber("s", "b", 7);
     EXPECT_EQ(ReadBytes(dir / "f.ini"), "[s]\r\na=-42\r\nb=7\r\n");
@@ -228,7 +228,7 @@ TEST(IniWrite, NumberIsPlainDecimal) {
 TEST(IniWrite, SeveralEntriesInOneSection) {
     TestDir dir;
     WriteBytes(dir / "f.ini", "[1]\r\ntitle=Old\r\ndate=1900\r\n");
-    TIniFile ini(dir / "f.ini");
+    IniFile ini(dir / "f.ini");
     ini.WriteTexts("1", {{"title", "New"}, {"poet", "Ady"}, {"date", "1901"}});
     EXPECT_EQ(ReadBytes(dir / "f.ini"), "[1]\r\ntitle=New\r\ndate=1901\r\npoet=Ady\r\n");
     ini.WriteTexts("2", {{"title", "T"}, {"poet", ""}, {"date", "d"}});
@@ -238,7 +238,7 @@ TEST(IniWrite, SeveralEntriesInOneSection) {
 
 TEST(IniWrite, RejectsNamesThatCouldNotBeReadBack) {
     TestDir dir;
-    TIniFile ini(dir / "f.ini");
+    IniFile ini(dir / "f.ini");
     EXPECT_THROW(ini.WriteText("a]b", "k", "v"), std::invalid_argument);
     EXPECT_THROW(ini.WriteText("s", "k=j", "v"), std::invalid_argument);
     EXPECT_THROW(ini.WriteText("s\r\n[t", "k", "v"), std::invalid_argument);
@@ -251,7 +251,7 @@ TEST(IniSections, ListedInFileOrderOnceEach) {
     TestDir dir;
     WriteBytes(dir / "f.ini", "x=1\r\n[3]\r\n[1]\r\n[ 2 ]\r\n[a]\r\n[A]\r\n[1]\r\n");
     std::vector<std::string> names;
-    TIniFile(dir / "f.ini").ListSections(names);
+    IniFile(dir / "f.ini").ListSections(names);
     EXPECT_EQ(names, (std::vector<std::string>{"3", "1", "2", "a"}));
 }
 
@@ -261,7 +261,7 @@ TEST(IniSections, NoLimitOnHowManyAreListed) {
     for (int i = 1; i <= 20000; ++i)
         file += "[" + std::to_string(i) + "]\r\ntitle=t" + std::to_string(i) + "\r\n";
     WriteBytes(dir / "f.ini", file);
-    const TIniFile ini(dir / "f.ini");
+    const IniFile ini(dir / "f.ini");
     std::vector<std::string> names;
     ini.ListSections(names);
     ASSERT_EQ(names.size(), 20000u);
@@ -290,12 +290,12 @@ TEST(IniSections, SectionValuesAgreeWithTheFullParse) {
     for (const char* bytes : files) {
         TestDir dir;
         WriteBytes(dir / "f.ini", bytes);
-        const TIniFile ini(dir / "f.ini");
+        const IniFile ini(dir / "f.ini");
         std::vector<Row> visited;
         ini.ForEachSectionValue("title", "def", [&](std::string_view name, std::string_view value) {
             visited.push_back({name, value});
         });
-        EXPECT_EQ(TIniFile(dir / "f.ini").SectionValues<Row>("title", "def"), visited) << bytes;
+        EXPECT_EQ(IniFile(dir / "f.ini").SectionValues<Row>("title", "def"), visited) << bytes;
     }
 }
 
@@ -330,12 +330,12 @@ TEST(IniSections, LargeIndexReadInHalvesAgreesWithTheFullParse) {
         const std::string bytes = makeIndex(swapAtMiddle);
         ASSERT_GT(bytes.size(), 1u << 20) << "large enough to be split";
         WriteBytes(dir / "f.ini", bytes);
-        const TIniFile ini(dir / "f.ini");
+        const IniFile ini(dir / "f.ini");
         std::vector<Row> visited;
         ini.ForEachSectionValue("title", "def", [&](std::string_view name, std::string_view value) {
             visited.push_back({name, value});
         });
-        const TIniFile lister(dir / "f.ini");
+        const IniFile lister(dir / "f.ini");
         EXPECT_EQ(lister.SectionValues<Row>("title", "def"), visited) << swapAtMiddle;
     }
 }
@@ -344,7 +344,7 @@ TEST(IniSections, RemoveTakesEveryTwinAndItsLines) {
     TestDir dir;
     WriteBytes(dir / "f.ini",
                "\xEF\xBB\xBF[5]\r\ntitle=a\r\n; c\r\n[6]\r\ntitle=b\r\n[5]\r\ntitle=c");
-    TIniFile ini(dir / "f.ini");
+    IniFile ini(dir / "f.ini");
     ini.RemoveSection("5");
     EXPECT_EQ(ReadBytes(dir / "f.ini"), "\xEF\xBB\xBF[6]\r\ntitle=b\r\n");
     EXPECT_EQ(ini.ReadText("5", "title", kDefault), kDefault);
@@ -355,17 +355,17 @@ TEST(IniSections, RemoveTakesEveryTwinAndItsLines) {
 
 TEST(IniSections, RemovingWhatIsNotThereWritesNothing) {
     TestDir dir;
-    TIniFile(dir / "none.ini").RemoveSection("x");
+    IniFile(dir / "none.ini").RemoveSection("x");
     EXPECT_FALSE(std::filesystem::exists(dir / "none.ini"));
     WriteBytes(dir / "f.ini", "[a]\r\n");
     const auto before = std::filesystem::last_write_time(dir / "f.ini");
-    TIniFile(dir / "f.ini").RemoveSection("b");
+    IniFile(dir / "f.ini").RemoveSection("b");
     EXPECT_EQ(std::filesystem::last_write_time(dir / "f.ini"), before);
 }
 
 TEST(IniSections, WritesThroughOneObjectSeeEachOther) {
     TestDir dir;
-    TIniFile ini(dir / "f.ini");
+    IniFile ini(dir / "f.ini");
     ini.WriteText("1", "title", "a");
     ini.WriteText("2", "title", "b");
     ini.RemoveSection("1");
@@ -393,7 +393,7 @@ protected:
 };
 
 TEST_F(IniWriteFailure, MissingDirectory) {
-    TIniFile ini(dir / "gone" / "f.ini");
+    IniFile ini(dir / "gone" / "f.ini");
     try {
         ini.WriteText("a", "k", "v");
         FAIL() << "no error raised";
@@ -412,7 +412,7 @@ TEST_F(IniWriteFailure, FullDisk) {
     rlimit small = old;
     small.rlim_cur = 64;
     ::setrlimit(RLIMIT_FSIZE, &small);
-    TIniFile ini(file);
+    IniFile ini(file);
     EXPECT_THROW(ini.WriteText("a", "k", std::string(1000, 'v')), StorageError);
     ::setrlimit(RLIMIT_FSIZE, &old);
     ExpectUntouched();
@@ -430,7 +430,7 @@ TEST_F(IniWriteFailure, ReadOnlyDirectory) {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             ::_exit(2);
         try {
-            TIniFile(file).RemoveSection("a");
+            IniFile(file).RemoveSection("a");
         } catch (const StorageError&) {
             ::_exit(0);
         }

@@ -13,7 +13,7 @@ using testing::WriteBytes;
 
 TEST(Settings, EveryEntryHasItsDefaultWithoutAFile) {
     TestDir dir;
-    const TIniFile file(SettingsPath(dir.path()));
+    const IniFile file(SettingsPath(dir.path()));
     EXPECT_EQ(ReadSetting(file, setting::autoid), 1);
     EXPECT_EQ(ReadSetting(file, setting::lastSave), "-");
     EXPECT_EQ(ReadSetting(file, setting::exportOne), 0);
@@ -28,7 +28,7 @@ TEST(Settings, EveryEntryHasItsDefaultWithoutAFile) {
 
 TEST(Settings, ClosingWritesOnlyItsThreeSections) {
     TestDir dir;
-    TIniFile file(SettingsPath(dir.path()));
+    IniFile file(SettingsPath(dir.path()));
     WriteSetting(file, setting::language, "English");
     WriteSetting(file, setting::languageIndex, 0);
     WriteSetting(file, setting::searchEngine, 2);
@@ -46,7 +46,7 @@ TEST(Settings, UnreadableColourKeepsTheCurrentOne) {
     TestDir dir;
     WriteBytes(SettingsPath(dir.path()),
                "[Colors]\r\npoemt=clRed\r\npoet=garbage\r\ndate=\r\npoem=255\r\n");
-    const TIniFile file(SettingsPath(dir.path()));
+    const IniFile file(SettingsPath(dir.path()));
     const Colour current = 0x00123456;
     EXPECT_EQ(ReadSetting(file, setting::titleColour, current), 0x000000FFu);
     EXPECT_EQ(ReadSetting(file, setting::poetColour, current), current);
@@ -58,7 +58,7 @@ TEST(Settings, UnreadableColourKeepsTheCurrentOne) {
 TEST(Settings, BadNumbersFallBack) {
     TestDir dir;
     WriteBytes(SettingsPath(dir.path()), "[Save]\r\nautoid=lots\r\n[Export]\r\none=$2\r\n");
-    const TIniFile file(SettingsPath(dir.path()));
+    const IniFile file(SettingsPath(dir.path()));
     EXPECT_EQ(ReadSetting(file, setting::autoid), 1);
     EXPECT_EQ(ReadSetting(file, setting::exportOne), 2);
 }
