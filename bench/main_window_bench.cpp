@@ -84,14 +84,14 @@ void BM_SaveAmong100k(benchmark::State& state) {
     MainWindow window(LargeCollection(), dialogs);
     window.show();
     QApplication::processEvents();
-    auto* title = window.findChild<QLineEdit*>("Edit1");
-    auto* text = window.findChild<QTextEdit*>("Memo1");
+    auto* title = window.titleEdit();
+    auto* text = window.poemEdit();
     int round = 0;
     for (auto _ : state) {
         // A new poem the first time, then the same poem saved again.
         title->setText(QStringLiteral("Benchmark poem"));
         text->setPlainText(QStringLiteral("round %1\nof saving").arg(++round));
-        window.Save1Click();
+        window.savePoem();
     }
     state.counters["rows"] = window.poemList().rowCount();
 }

@@ -51,7 +51,6 @@ MainWindow::MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, Q
     : QMainWindow(parent), programDir_(std::move(programDir)), dialogs_(dialogs),
       store_(programDir_), clock_([] { return QDateTime::currentDateTime(); }) {
     InitResources();
-    setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(product::kTitle));
     resize(643, 556);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -62,7 +61,6 @@ MainWindow::MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, Q
     createToolBar();
     createCentralWidget();
     statusLabel_ = new QLabel(this);
-    statusLabel_->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->addWidget(statusLabel_, 1);
     applyColours();
     engineEditor_ =
@@ -82,10 +80,9 @@ MainWindow::MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, Q
 
 MainWindow::~MainWindow() = default;
 
-QAction* MainWindow::addAction(const char* name, const char* iconName, const char* iconFile,
-                               void (MainWindow::*handler)()) {
+QAction* MainWindow::addCommand(const char* iconName, const char* iconFile,
+                                void (MainWindow::*handler)()) {
     auto* action = new QAction(this);
-    action->setObjectName(QString::fromLatin1(name));
     if (iconName)
         action->setIcon(
             QIcon::fromTheme(QString::fromLatin1(iconName),
@@ -96,172 +93,153 @@ QAction* MainWindow::addAction(const char* name, const char* iconName, const cha
     } else {
         action->setEnabled(false); // built with its own command later
     }
-    actions_[name] = action;
+    // Every shortcut works wherever the focus is, even in a text box that
+    // would otherwise take the key for itself.
+    action->setShortcutContext(Qt::WindowShortcut);
+    commands_.push_back(action);
     return action;
 }
 
 void MainWindow::createActions() {
-    addAction("New1", "document-new", "new.svg", &MainWindow::New1Click)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    addAction("Save1", "document-save", "save.svg", &MainWindow::Save1Click)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    addAction("Saveas1", "document-export", "export.svg", &MainWindow::Saveas1Click)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    addAction("Saveall1", "document-save-all", "export-all.svg", &MainWindow::Saveall1Click)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-    addAction("Print1", "document-print", "print.svg", &MainWindow::Print1Click)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    addAction("Exit1", "application-exit", "exit.svg", &MainWindow::Exit1Click)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    MainWindowActions& a = actions_;
+    a.newPoem = addCommand("document-new", "new.svg", &MainWindow::newPoem);
+    a.newPoem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    a.savePoem = addCommand("document-save", "save.svg", &MainWindow::savePoem);
+    a.savePoem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    a.exportPoem = addCommand("document-export", "export.svg", &MainWindow::exportPoem);
+    a.exportPoem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    a.exportAll = addCommand("document-save-all", "export-all.svg", &MainWindow::exportAll);
+    a.exportAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    a.print = addCommand("document-print", "print.svg", &MainWindow::printPoem);
+    a.print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    a.exit = addCommand("application-exit", "exit.svg", &MainWindow::exitProgram);
+    a.exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    for (auto [name, handler] : {std::pair{"oolbar1", &MainWindow::oolbar1Click},
-                                 std::pair{"Statusbar2", &MainWindow::Statusbar2Click},
-                                 std::pair{"clist", &MainWindow::clistClick},
-                                 std::pair{"IDinList1", &MainWindow::IDinList1Click}}) {
-        QAction* action = addAction(name, nullptr, nullptr, handler);
-        action->setCheckable(true);
-        action->setChecked(true);
+    for (auto [toggle, handler] : {std::pair{&a.toggleToolbar, &MainWindow::toggleToolbar},
+                                   std::pair{&a.toggleStatusBar, &MainWindow::toggleStatusBar},
+                                   std::pair{&a.toggleRowColouring, &MainWindow::toggleRowColouring},
+                                   std::pair{&a.toggleIdColumn, &MainWindow::toggleIdColumn}}) {
+        *toggle = addCommand(nullptr, nullptr, handler);
+        (*toggle)->setCheckable(true);
+        (*toggle)->setChecked(true);
     }
 
-    addAction("Search1", "edit-find", "search.svg", &MainWindow::Search1Click)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    addAction("SearchInternet1", "internet-web-browser", "search-online.svg",
-              &MainWindow::ToolButton12Click)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
-    addAction("Delete1", "edit-delete", "delete.svg", &MainWindow::Delete1Click)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
-    addAction("List1", nullptr, nullptr, &MainWindow::List1Click);
-    addAction("PoemsList2Items1", nullptr, nullptr, &MainWindow::PoemsList2Items1Click);
-    addAction("NetSearch2", nullptr, nullptr, &MainWindow::NetSearch2Click);
-    addAction("Poem1", nullptr, nullptr, &MainWindow::Poem1Click);
-    addAction("Poet1", nullptr, nullptr, &MainWindow::Poet1Click);
-    addAction("Date1", nullptr, nullptr, &MainWindow::Date1Click);
-    addAction("Poem2", nullptr, nullptr, &MainWindow::Poem2Click);
-    addAction("Default", nullptr, nullptr, &MainWindow::DefaultClick);
-    addAction("SearchEngines1", "preferences-other", "search-engines.svg",
-              &MainWindow::SearchEngines1Click);
-    QAction* english = addAction("English1", nullptr, nullptr, &MainWindow::English1Click);
-    english->setText(QStringLiteral("English"));
-    english->setCheckable(true);
-    languageActions_.push_back(english);
+    a.searchTitle = addCommand("edit-find", "search.svg", &MainWindow::searchTitle);
+    a.searchTitle->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    a.searchOnline =
+        addCommand("internet-web-browser", "search-online.svg", &MainWindow::searchOnline);
+    a.searchOnline->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    a.deletePoem = addCommand("edit-delete", "delete.svg", &MainWindow::deletePoem);
+    a.deletePoem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    a.chooseListColour = addCommand(nullptr, nullptr, &MainWindow::chooseListColour);
+    a.chooseSecondRowColour = addCommand(nullptr, nullptr, &MainWindow::chooseSecondRowColour);
+    a.chooseSearchColour = addCommand(nullptr, nullptr, &MainWindow::chooseSearchColour);
+    a.chooseTitleColour = addCommand(nullptr, nullptr, &MainWindow::chooseTitleColour);
+    a.choosePoetColour = addCommand(nullptr, nullptr, &MainWindow::choosePoetColour);
+    a.chooseDateColour = addCommand(nullptr, nullptr, &MainWindow::chooseDateColour);
+    a.choosePoemColour = addCommand(nullptr, nullptr, &MainWindow::choosePoemColour);
+    a.restoreDefaultColours = addCommand(nullptr, nullptr, &MainWindow::restoreDefaultColours);
+    a.editSearchEngines =
+        addCommand("preferences-other", "search-engines.svg", &MainWindow::editSearchEngines);
+    a.chooseEnglish = addCommand(nullptr, nullptr, &MainWindow::chooseEnglish);
+    a.chooseEnglish->setText(QStringLiteral("English"));
+    a.chooseEnglish->setCheckable(true);
+    languageActions_.push_back(a.chooseEnglish);
 
-    addAction("About1", "help-about", "about.svg", &MainWindow::About1Click);
-    addAction("myPage1", "go-home", "home-page.svg", &MainWindow::myPage1Click)
-        ->setText(QString::fromLatin1(product::kHomePage));
-    addAction("Email1", "mail-send", "email.svg", &MainWindow::Email1Click)
-        ->setText(QStringLiteral("Email"));
-
-    // Every shortcut works wherever the focus is, even in a text box that
-    // would otherwise take the key for itself.
-    for (auto& [name, action] : actions_)
-        action->setShortcutContext(Qt::WindowShortcut);
+    a.about = addCommand("help-about", "about.svg", &MainWindow::showAbout);
+    a.openHomePage = addCommand("go-home", "home-page.svg", &MainWindow::openHomePage);
+    a.openHomePage->setText(QString::fromLatin1(product::kHomePage));
+    a.writeEmail = addCommand("mail-send", "email.svg", &MainWindow::writeEmail);
+    a.writeEmail->setText(QStringLiteral("Email"));
 }
 
 void MainWindow::createMenus() {
-    auto menu = [this](const char* name) {
-        QMenu* created = menuBar()->addMenu(QString());
-        created->setObjectName(QString::fromLatin1(name));
-        menus_[name] = created;
-        return created;
-    };
-    QMenu* file = menu("File1");
-    file->addActions(
-        {actions_["New1"], actions_["Save1"], actions_["Saveas1"], actions_["Saveall1"]});
+    const MainWindowActions& a = actions_;
+    QMenu* file = menus_.file = menuBar()->addMenu(QString());
+    file->addActions({a.newPoem, a.savePoem, a.exportPoem, a.exportAll});
     file->addSeparator();
-    file->addAction(actions_["Print1"]);
+    file->addAction(a.print);
     file->addSeparator();
-    file->addAction(actions_["Exit1"]);
+    file->addAction(a.exit);
 
-    QMenu* view = menu("View1");
-    view->addActions(
-        {actions_["oolbar1"], actions_["Statusbar2"], actions_["clist"], actions_["IDinList1"]});
+    menus_.view = menuBar()->addMenu(QString());
+    menus_.view->addActions(
+        {a.toggleToolbar, a.toggleStatusBar, a.toggleRowColouring, a.toggleIdColumn});
 
-    QMenu* edit = menu("Edit2");
-    edit->addActions({actions_["Search1"], actions_["SearchInternet1"]});
+    QMenu* edit = menus_.edit = menuBar()->addMenu(QString());
+    edit->addActions({a.searchTitle, a.searchOnline});
     edit->addSeparator();
-    edit->addAction(actions_["Delete1"]);
+    edit->addAction(a.deletePoem);
     edit->addSeparator();
-    QMenu* colours = edit->addMenu(QString());
-    colours->setObjectName(QStringLiteral("Colors1"));
+    QMenu* colours = menus_.colours = edit->addMenu(QString());
     colours->setIcon(QIcon::fromTheme(QStringLiteral("preferences-desktop-color"),
                                       QIcon(QStringLiteral(":/icons/colours.svg"))));
-    menus_["Colors1"] = colours;
-    colours->addActions({actions_["List1"], actions_["PoemsList2Items1"], actions_["NetSearch2"],
-                         actions_["Poem1"], actions_["Poet1"], actions_["Date1"],
-                         actions_["Poem2"]});
+    colours->addActions({a.chooseListColour, a.chooseSecondRowColour, a.chooseSearchColour,
+                         a.chooseTitleColour, a.choosePoetColour, a.chooseDateColour,
+                         a.choosePoemColour});
     colours->addSeparator();
-    colours->addAction(actions_["Default"]);
+    colours->addAction(a.restoreDefaultColours);
     edit->addSeparator();
-    edit->addAction(actions_["SearchEngines1"]);
+    edit->addAction(a.editSearchEngines);
 
-    QMenu* language = menu("Language1");
-    language->addAction(actions_["English1"]);
+    menus_.language = menuBar()->addMenu(QString());
+    menus_.language->addAction(a.chooseEnglish);
 
-    QMenu* help = menu("Help1");
-    help->addAction(actions_["About1"]);
+    QMenu* help = menus_.help = menuBar()->addMenu(QString());
+    help->addAction(a.about);
     help->addSeparator();
-    help->addActions({actions_["myPage1"], actions_["Email1"]});
+    help->addActions({a.openHomePage, a.writeEmail});
 
-    auto* popup = new QMenu(this);
-    popup->setObjectName(QStringLiteral("PopupMenu1"));
-    popup->addActions({actions_["New1"], actions_["Saveas1"]});
+    QMenu* popup = menus_.listPopup = new QMenu(this);
+    popup->addActions({a.newPoem, a.exportPoem});
     popup->addSeparator();
-    popup->addActions({actions_["Search1"], actions_["SearchInternet1"]});
+    popup->addActions({a.searchTitle, a.searchOnline});
     popup->addSeparator();
-    popup->addAction(actions_["Delete1"]);
-    menus_["PopupMenu1"] = popup;
+    popup->addAction(a.deletePoem);
 
-    auto* engines = new QMenu(this);
-    engines->setObjectName(QStringLiteral("PopupMenu2"));
-    menus_["PopupMenu2"] = engines;
+    menus_.engines = new QMenu(this);
 }
 
 void MainWindow::createToolBar() {
     toolBar_ = addToolBar(QString());
-    toolBar_->setObjectName(QStringLiteral("ToolBar1"));
     toolBar_->setMovable(false);
     toolBar_->setFloatable(false);
     toolBar_->setIconSize(QSize(16, 16));
     toolBar_->setFixedHeight(28);
     toolBar_->toggleViewAction()->setVisible(false);
 
-    const std::pair<const char*, const char*> buttons[] = {
-        {"New1", "ToolButton1"},    {"Save1", "ToolButton2"},    {nullptr, nullptr},
-        {"Saveas1", "ToolButton3"}, {"Saveall1", "ToolButton4"}, {"Print1", "ToolButton14"},
-        {nullptr, nullptr},         {"Search1", "ToolButton6"},  {"Delete1", "ToolButton8"},
-        {nullptr, nullptr},         {"About1", "ToolButton10"},  {"myPage1", "ToolButton15"},
-        {"Email1", "ToolButton9"},  {"Exit1", "ToolButton13"},
-    };
-    for (const auto& [action, button] : buttons) {
+    const MainWindowActions& a = actions_;
+    // A null entry is a separator.
+    for (QAction* action : {a.newPoem, a.savePoem, static_cast<QAction*>(nullptr), a.exportPoem,
+                            a.exportAll, a.print, static_cast<QAction*>(nullptr), a.searchTitle,
+                            a.deletePoem, static_cast<QAction*>(nullptr), a.about,
+                            a.openHomePage, a.writeEmail, a.exit}) {
         if (!action) {
             toolBar_->addSeparator();
             continue;
         }
-        toolBar_->addAction(actions_[action]);
-        QWidget* widget = toolBar_->widgetForAction(actions_[action]);
-        widget->setObjectName(QString::fromLatin1(button));
-        widget->setFixedWidth(25);
+        toolBar_->addAction(action);
+        toolBar_->widgetForAction(action)->setFixedWidth(25);
     }
     // The print button is the one without a tooltip.
-    toolBar_->widgetForAction(actions_["Print1"])->installEventFilter(this);
+    printButton_ = qobject_cast<QToolButton*>(toolBar_->widgetForAction(a.print));
+    printButton_->installEventFilter(this);
 
     auto* gap = new QWidget(toolBar_);
     gap->setFixedWidth(18);
     toolBar_->addWidget(gap);
 
     searchEdit_ = new QLineEdit(toolBar_);
-    searchEdit_->setObjectName(QStringLiteral("Edit3"));
     searchEdit_->setMinimumWidth(248);
     searchEdit_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     searchEdit_->setFont(WithPointSize(font(), 8, false, true));
     toolBar_->addWidget(searchEdit_);
     connect(searchEdit_, &QLineEdit::returnPressed, this,
-            [this] { guarded([this] { ToolButton12Click(); }); });
+            [this] { guarded([this] { searchOnline(); }); });
 
     auto* online = new QToolButton(toolBar_);
-    online->setObjectName(QStringLiteral("ToolButton12"));
-    online->setDefaultAction(actions_["SearchInternet1"]);
-    online->setMenu(menus_["PopupMenu2"]);
+    online->setDefaultAction(actions_.searchOnline);
+    online->setMenu(menus_.engines);
     online->setPopupMode(QToolButton::MenuButtonPopup);
     online->setAutoRaise(true);
     toolBar_->addWidget(online);
@@ -275,7 +253,6 @@ void MainWindow::createCentralWidget() {
     // A table rather than a tree: it lays out no item per row, so 100,000
     // poems cost no more to show than a handful.
     listView_ = new QTableView(splitter);
-    listView_->setObjectName(QStringLiteral("ListView1"));
     listView_->setModel(listModel_);
     listView_->setShowGrid(false);
     listView_->setWordWrap(false);
@@ -292,7 +269,7 @@ void MainWindow::createCentralWidget() {
     listView_->horizontalHeader()->setStretchLastSection(false);
     listView_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(listView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        menus_["PopupMenu1"]->popup(listView_->viewport()->mapToGlobal(at));
+        menus_.listPopup->popup(listView_->viewport()->mapToGlobal(at));
     });
     connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected, const QItemSelection&) {
@@ -302,47 +279,42 @@ void MainWindow::createCentralWidget() {
                     return;
                 }
                 const int row = selected.indexes().first().row();
-                guarded([this, row] { ListView1SelectItem(row); });
+                guarded([this, row] { selectPoem(row); });
             });
 
     auto* panel = new QFrame(splitter);
-    panel->setObjectName(QStringLiteral("Panel1"));
     panel->setFrameShape(QFrame::StyledPanel);
     panel->setFrameShadow(QFrame::Sunken);
     auto* grid = new QGridLayout(panel);
 
     const QFont labelFont = WithPointSize(font(), 10, true);
     const QFont boxFont = WithPointSize(font(), 10);
-    auto label = [&](const char* name) {
+    auto label = [&] {
         auto* created = new QLabel(panel);
-        created->setObjectName(QString::fromLatin1(name));
         created->setFont(labelFont);
-        labels_[name] = created;
         return created;
     };
-    auto lineEdit = [&](const char* name) {
+    auto lineEdit = [&] {
         auto* created = new QLineEdit(panel);
-        created->setObjectName(QString::fromLatin1(name));
         created->setFont(boxFont);
         return created;
     };
 
-    titleEdit_ = lineEdit("Edit1");
-    poetEdit_ = lineEdit("Edit4");
+    labels_ = {label(), label(), label(), label()};
+    titleEdit_ = lineEdit();
+    poetEdit_ = lineEdit();
     poetEdit_->setFixedWidth(233);
-    dateEdit_ = lineEdit("Edit5");
+    dateEdit_ = lineEdit();
     dateEdit_->setFixedWidth(185);
     poetSearchButton_ = new QToolButton(panel);
-    poetSearchButton_->setObjectName(QStringLiteral("SpeedButton1"));
     poetSearchButton_->setAutoRaise(true);
     poetSearchButton_->setFixedSize(25, 25);
     poetSearchButton_->setIcon(QIcon::fromTheme(QStringLiteral("system-search"),
                                                 QIcon(QStringLiteral(":/icons/search-poet.svg"))));
     connect(poetSearchButton_, &QToolButton::clicked, this,
-            [this] { guarded([this] { SpeedButton1Click(); }); });
+            [this] { guarded([this] { searchPoetOnline(); }); });
 
     poemEdit_ = new QTextEdit(panel);
-    poemEdit_->setObjectName(QStringLiteral("Memo1"));
     poemEdit_->setAcceptRichText(false);
     poemEdit_->setFont(boxFont);
     poemEdit_->setLineWrapMode(QTextEdit::WidgetWidth);
@@ -351,14 +323,14 @@ void MainWindow::createCentralWidget() {
     centred.setAlignment(Qt::AlignHCenter);
     poemEdit_->document()->setDefaultTextOption(centred);
 
-    grid->addWidget(label("Label1"), 0, 0, 1, 4);
+    grid->addWidget(labels_.title, 0, 0, 1, 4);
     grid->addWidget(titleEdit_, 1, 0, 1, 4);
-    grid->addWidget(label("Label3"), 2, 0, 1, 2);
-    grid->addWidget(label("Label4"), 2, 2, 1, 2);
+    grid->addWidget(labels_.poet, 2, 0, 1, 2);
+    grid->addWidget(labels_.date, 2, 2, 1, 2);
     grid->addWidget(poetEdit_, 3, 0);
     grid->addWidget(poetSearchButton_, 3, 1);
     grid->addWidget(dateEdit_, 3, 2);
-    grid->addWidget(label("Label2"), 4, 0, 1, 4);
+    grid->addWidget(labels_.poem, 4, 0, 1, 4);
     grid->addWidget(poemEdit_, 5, 0, 1, 4);
     grid->setColumnStretch(3, 1);
     grid->setRowStretch(5, 1);
@@ -385,15 +357,14 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         // Let the window's command have the key, not the text box.
         const auto* key = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(key->modifiers() | key->key());
-        for (const auto& [name, action] : actions_) {
+        for (const QAction* action : commands_) {
             if (!action->shortcut().isEmpty() && action->shortcut() == pressed) {
                 event->ignore();
                 return true;
             }
         }
     }
-    if (event->type() == QEvent::ToolTip &&
-        watched == toolBar_->widgetForAction(actions_["Print1"]))
+    if (event->type() == QEvent::ToolTip && watched == printButton_)
         return true;
     return QMainWindow::eventFilter(watched, event);
 }
@@ -444,7 +415,7 @@ void MainWindow::runStartupSteps() {
     titleEdit_->setFocus();
     const IniFile settings(SettingsPath(programDir_));
     buildLanguageMenu();
-    langtolang(ReadSetting(settings, setting::language));
+    applyLanguage(ReadSetting(settings, setting::language));
     // The stored position is checked too, even when it names another item:
     // the language files may have changed since the last run.
     languageIndex_ = ReadSetting(settings, setting::languageIndex);
@@ -455,14 +426,14 @@ void MainWindow::runStartupSteps() {
     for (auto [entry, colour] : colourEntries())
         *colour = ReadSetting(settings, *entry, *colour);
     applyColours();
-    IDinList1Click();
+    toggleIdColumn();
     search_.BuildMenu(programDir_);
     fillEngineMenu();
     search_.RestoreChoice(ReadSetting(settings, setting::searchEngine));
     showEngineChoice();
 }
 
-void MainWindow::langtolang(const std::string& language) {
+void MainWindow::applyLanguage(const std::string& language) {
     strings_ = InterfaceStrings::Load(LanguageFilePath(programDir_, language));
     applyCaptions();
     statusLabel_->setText(ToQ(LastSaveStatus(strings_["lastsave"], lastSaveTime_)));
@@ -471,43 +442,45 @@ void MainWindow::langtolang(const std::string& language) {
 }
 
 void MainWindow::applyCaptions() {
-    static constexpr std::pair<const char*, const char*> kActionCaptions[] = {
-        {"New1", "new"},
-        {"Save1", "save"},
-        {"Saveas1", "export"},
-        {"Saveall1", "exportall"},
-        {"Exit1", "exit"},
-        {"oolbar1", "toolbar"},
-        {"Statusbar2", "statusbar"},
-        {"clist", "clist"},
-        {"IDinList1", "listid"},
-        {"Search1", "search"},
-        {"SearchInternet1", "net"},
-        {"Delete1", "delete"},
-        {"List1", "plc"},
-        {"PoemsList2Items1", "plic"},
-        {"NetSearch2", "netsec"},
-        {"Poem1", "poemtitlec"},
-        {"Poet1", "poetc"},
-        {"Date1", "datec"},
-        {"Poem2", "poemc"},
-        {"Default", "defaultc"},
-        {"About1", "about"},
-        {"SearchEngines1", "engine"},
-        {"Print1", "print"},
+    using Command = QAction* MainWindowActions::*;
+    static constexpr std::pair<Command, const char*> kActionCaptions[] = {
+        {&MainWindowActions::newPoem, "new"},
+        {&MainWindowActions::savePoem, "save"},
+        {&MainWindowActions::exportPoem, "export"},
+        {&MainWindowActions::exportAll, "exportall"},
+        {&MainWindowActions::exit, "exit"},
+        {&MainWindowActions::toggleToolbar, "toolbar"},
+        {&MainWindowActions::toggleStatusBar, "statusbar"},
+        {&MainWindowActions::toggleRowColouring, "clist"},
+        {&MainWindowActions::toggleIdColumn, "listid"},
+        {&MainWindowActions::searchTitle, "search"},
+        {&MainWindowActions::searchOnline, "net"},
+        {&MainWindowActions::deletePoem, "delete"},
+        {&MainWindowActions::chooseListColour, "plc"},
+        {&MainWindowActions::chooseSecondRowColour, "plic"},
+        {&MainWindowActions::chooseSearchColour, "netsec"},
+        {&MainWindowActions::chooseTitleColour, "poemtitlec"},
+        {&MainWindowActions::choosePoetColour, "poetc"},
+        {&MainWindowActions::chooseDateColour, "datec"},
+        {&MainWindowActions::choosePoemColour, "poemc"},
+        {&MainWindowActions::restoreDefaultColours, "defaultc"},
+        {&MainWindowActions::about, "about"},
+        {&MainWindowActions::editSearchEngines, "engine"},
+        {&MainWindowActions::print, "print"},
     };
-    for (const auto& [name, key] : kActionCaptions)
-        actions_[name]->setText(text(key));
-    static constexpr std::pair<const char*, const char*> kMenuCaptions[] = {
-        {"File1", "file"},     {"View1", "view"},         {"Edit2", "edit"},
-        {"Colors1", "colors"}, {"Language1", "language"}, {"Help1", "help"},
+    for (const auto& [command, key] : kActionCaptions)
+        (actions_.*command)->setText(text(key));
+    static constexpr std::pair<QMenu* MainWindowMenus::*, const char*> kMenuCaptions[] = {
+        {&MainWindowMenus::file, "file"},         {&MainWindowMenus::view, "view"},
+        {&MainWindowMenus::edit, "edit"},         {&MainWindowMenus::colours, "colors"},
+        {&MainWindowMenus::language, "language"}, {&MainWindowMenus::help, "help"},
     };
-    for (const auto& [name, key] : kMenuCaptions)
-        menus_[name]->setTitle(text(key));
-    static constexpr std::pair<const char*, const char*> kLabelCaptions[] = {
-        {"Label1", "poemtitle"}, {"Label2", "poem"}, {"Label3", "poet"}, {"Label4", "date"}};
-    for (const auto& [name, key] : kLabelCaptions)
-        labels_[name]->setText(text(key));
+    for (const auto& [menu, key] : kMenuCaptions)
+        (menus_.*menu)->setTitle(text(key));
+    labels_.title->setText(text("poemtitle"));
+    labels_.poem->setText(text("poem"));
+    labels_.poet->setText(text("poet"));
+    labels_.date->setText(text("date"));
     listModel_->setTitleHeader(text("poemslist"));
     poetSearchButton_->setToolTip(text("searchpoet"));
     engineEditor_->setCaptions(text("engineeditor"), text("engineinfo"), text("enginecancel"));
@@ -529,7 +502,7 @@ void MainWindow::clearEditor() {
     dateEdit_->clear();
 }
 
-void MainWindow::ListView1SelectItem(int row) {
+void MainWindow::selectPoem(int row) {
     clearEditor();
     // Until the poem has loaded, the editor holds no stored poem: should
     // loading fail, a Save must not write what it shows over the poem that
@@ -551,12 +524,12 @@ void MainWindow::ListView1SelectItem(int row) {
     currentPoemId_ = *id;
 }
 
-void MainWindow::New1Click() {
+void MainWindow::newPoem() {
     currentPoemId_ = 0;
     clearEditor();
 }
 
-void MainWindow::Save1Click() {
+void MainWindow::savePoem() {
     const QString title = titleEdit_->text();
     const QString poem = poemEdit_->toPlainText();
     if (title.isEmpty() || poem.isEmpty())
@@ -573,7 +546,7 @@ void MainWindow::Save1Click() {
     WriteSetting(settings, setting::autoid, store_.autoid());
 }
 
-void MainWindow::Delete1Click() {
+void MainWindow::deletePoem() {
     if (selectedRow_ < 0 || currentPoemId_ == 0)
         return;
     // Only the poem in the editor, and only while its own row is selected:
@@ -599,7 +572,7 @@ void MainWindow::Delete1Click() {
     clearEditor();
 }
 
-void MainWindow::Exit1Click() {
+void MainWindow::exitProgram() {
     close();
 }
 
@@ -619,8 +592,8 @@ void MainWindow::writeClosingSettings() {
         WriteSetting(settings, *entry, *colour);
 }
 
-void MainWindow::About1Click() {
-    const QString title = actions_["About1"]->text().remove(QLatin1Char('&'));
+void MainWindow::showAbout() {
+    const QString title = actions_.about->text().remove(QLatin1Char('&'));
     dialogs_.message(this, UserDialogs::Icon::Information, title,
                      QStringLiteral(" ") + QString::fromLatin1(product::kTitle) +
                          QStringLiteral("\n\n") + QString::fromUtf8(product::kCredits) +
@@ -628,11 +601,11 @@ void MainWindow::About1Click() {
                          QString::fromStdString(programDir_.string()));
 }
 
-void MainWindow::myPage1Click() {
+void MainWindow::openHomePage() {
     dialogs_.openUrl(QUrl(QString::fromLatin1(product::kHomePage)));
 }
 
-void MainWindow::Email1Click() {
+void MainWindow::writeEmail() {
     dialogs_.openUrl(QUrl(QStringLiteral("mailto:") +
                           QString::fromLatin1(product::kContactAddress) +
                           QStringLiteral("?subject=") + QString::fromLatin1(product::kTitle)));

@@ -10,7 +10,6 @@
 #include <QMainWindow>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +41,56 @@ struct WindowColours {
     Colour list = kBoxColour;         // the list's rows and background
 };
 
+// The window's commands. Each action is shared by the menus, the toolbar and
+// the pop-up menu that show it.
+struct MainWindowActions {
+    QAction* newPoem = nullptr;
+    QAction* savePoem = nullptr;
+    QAction* exportPoem = nullptr;
+    QAction* exportAll = nullptr;
+    QAction* print = nullptr;
+    QAction* exit = nullptr;
+    QAction* toggleToolbar = nullptr;
+    QAction* toggleStatusBar = nullptr;
+    QAction* toggleRowColouring = nullptr;
+    QAction* toggleIdColumn = nullptr;
+    QAction* searchTitle = nullptr;
+    QAction* searchOnline = nullptr;
+    QAction* deletePoem = nullptr;
+    QAction* chooseListColour = nullptr;
+    QAction* chooseSecondRowColour = nullptr;
+    QAction* chooseSearchColour = nullptr;
+    QAction* chooseTitleColour = nullptr;
+    QAction* choosePoetColour = nullptr;
+    QAction* chooseDateColour = nullptr;
+    QAction* choosePoemColour = nullptr;
+    QAction* restoreDefaultColours = nullptr;
+    QAction* editSearchEngines = nullptr;
+    QAction* chooseEnglish = nullptr;
+    QAction* about = nullptr;
+    QAction* openHomePage = nullptr;
+    QAction* writeEmail = nullptr;
+};
+
+struct MainWindowMenus {
+    QMenu* file = nullptr;
+    QMenu* view = nullptr;
+    QMenu* edit = nullptr;
+    QMenu* colours = nullptr;
+    QMenu* language = nullptr;
+    QMenu* help = nullptr;
+    QMenu* listPopup = nullptr; // the poem list's right-click menu
+    QMenu* engines = nullptr;   // the online-search button's arrow
+};
+
+// The captions above the editor's boxes.
+struct EditorLabels {
+    QLabel* title = nullptr;
+    QLabel* poet = nullptr;
+    QLabel* date = nullptr;
+    QLabel* poem = nullptr;
+};
+
 // The program's one document window: the poem list on the left, the editor
 // for one poem on the right, and every command in its menus and toolbar.
 // Handlers read the boxes, call the core and show the result; an error any of
@@ -54,41 +103,46 @@ public:
     MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Commands, by the name of the control they belong to.
-    void New1Click();
-    void Save1Click();
-    void Delete1Click();
-    void Exit1Click();
-    void About1Click();
-    void myPage1Click();
-    void Email1Click();
-    void ListView1SelectItem(int row);
-    void oolbar1Click();
-    void Statusbar2Click();
-    void clistClick();
-    void IDinList1Click();
-    void Search1Click();
-    void ToolButton12Click();
-    void SpeedButton1Click();
-    void SearchItemsClick(int position);
-    void SearchEngines1Click();
-    void Print1Click();
-    void Saveas1Click();
-    void Saveall1Click();
-    void List1Click();
-    void PoemsList2Items1Click();
-    void NetSearch2Click();
-    void Poem1Click();
-    void Poet1Click();
-    void Date1Click();
-    void Poem2Click();
-    void DefaultClick();
-    void English1Click();
-    void menuitemsclick(int position);
+    // File
+    void newPoem();
+    void savePoem();
+    void exportPoem();
+    void exportAll();
+    void printPoem();
+    void exitProgram();
+    // View
+    void toggleToolbar();
+    void toggleStatusBar();
+    void toggleRowColouring();
+    void toggleIdColumn();
+    // Edit
+    void searchTitle();
+    void searchOnline();
+    void searchPoetOnline();
+    void chooseEngine(int position);
+    void editSearchEngines();
+    void deletePoem();
+    void chooseListColour();
+    void chooseSecondRowColour();
+    void chooseSearchColour();
+    void chooseTitleColour();
+    void choosePoetColour();
+    void chooseDateColour();
+    void choosePoemColour();
+    void restoreDefaultColours();
+    // Language
+    void chooseEnglish();
+    void chooseLanguage(int position);
+    // Applies a language: its captions at once, its messages for later.
+    void applyLanguage(const std::string& language);
+    // Help
+    void showAbout();
+    void openHomePage();
+    void writeEmail();
+    // The poem list
+    void selectPoem(int row);
     // The drop handler: the files dropped onto the window, as local paths.
     void importDroppedFiles(const std::vector<std::filesystem::path>& paths);
-    // Applies a language: its captions at once, its messages for later.
-    void langtolang(const std::string& language);
 
     std::int32_t currentPoemId() const { return currentPoemId_; }
     int selectedRow() const { return selectedRow_; }
@@ -98,6 +152,19 @@ public:
     const WindowColours& colours() const { return colours_; }
     const OnlineSearch& onlineSearch() const { return search_; }
     PoemListModel& poemList() const { return *listModel_; }
+    const MainWindowActions& actions() const { return actions_; }
+    const MainWindowMenus& menus() const { return menus_; }
+    const EditorLabels& labels() const { return labels_; }
+    QLineEdit* titleEdit() const { return titleEdit_; }
+    QLineEdit* poetEdit() const { return poetEdit_; }
+    QLineEdit* dateEdit() const { return dateEdit_; }
+    QLineEdit* searchEdit() const { return searchEdit_; }
+    QTextEdit* poemEdit() const { return poemEdit_; }
+    QTableView* poemListView() const { return listView_; }
+    QToolBar* toolBar() const { return toolBar_; }
+    QToolButton* poetSearchButton() const { return poetSearchButton_; }
+    QLabel* statusLabel() const { return statusLabel_; }
+    EngineEditor& engineEditor() const { return *engineEditor_; }
     // The time of day for the last-save stamp; tests fix it.
     void setClock(Clock clock) { clock_ = std::move(clock); }
 
@@ -109,8 +176,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QAction* addAction(const char* name, const char* iconName, const char* iconFile,
-                       void (MainWindow::*handler)() = nullptr);
+    QAction* addCommand(const char* iconName, const char* iconFile,
+                        void (MainWindow::*handler)() = nullptr);
     void createActions();
     void createMenus();
     void createToolBar();
@@ -156,7 +223,10 @@ private:
     WindowColours colours_;
     bool startupDone_ = false;
 
-    std::map<std::string, QAction*, std::less<>> actions_;
+    MainWindowActions actions_;
+    std::vector<QAction*> commands_; // every action above, for their shortcuts
+    MainWindowMenus menus_;
+    EditorLabels labels_;
     PoemListModel* listModel_ = nullptr;
     QTableView* listView_ = nullptr;
     QLineEdit* titleEdit_ = nullptr;
@@ -165,14 +235,13 @@ private:
     QLineEdit* searchEdit_ = nullptr;
     QTextEdit* poemEdit_ = nullptr;
     QToolBar* toolBar_ = nullptr;
+    QToolButton* printButton_ = nullptr;
     QToolButton* poetSearchButton_ = nullptr;
     QLabel* statusLabel_ = nullptr;
     EngineEditor* engineEditor_ = nullptr;
     std::vector<QAction*> engineActions_;   // by menu position, separators too
     std::vector<QAction*> languageActions_; // English first, then the language files
     QColor lastChosenColour_ = Qt::black;
-    std::map<std::string, QMenu*, std::less<>> menus_;
-    std::map<std::string, QLabel*, std::less<>> labels_;
 };
 
 } // namespace stanzel

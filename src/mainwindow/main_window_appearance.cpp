@@ -53,25 +53,25 @@ void MainWindow::applyColours() {
     SetBackground(listView_, ToQColor(colours_.listBackground, palette));
     listModel_->setRowColours(ToQColor(colours_.list, palette),
                               ToQColor(colours_.secondRow, palette),
-                              actions_["clist"]->isChecked());
+                              actions_.toggleRowColouring->isChecked());
 }
 
-void MainWindow::oolbar1Click() {
+void MainWindow::toggleToolbar() {
     toolBar_->setVisible(!toolBar_->isVisible());
-    actions_["oolbar1"]->setChecked(toolBar_->isVisible());
+    actions_.toggleToolbar->setChecked(toolBar_->isVisible());
 }
 
-void MainWindow::Statusbar2Click() {
+void MainWindow::toggleStatusBar() {
     statusBar()->setVisible(!statusBar()->isVisible());
-    actions_["Statusbar2"]->setChecked(statusBar()->isVisible());
+    actions_.toggleStatusBar->setChecked(statusBar()->isVisible());
 }
 
-void MainWindow::clistClick() {
+void MainWindow::toggleRowColouring() {
     applyColours();
 }
 
-void MainWindow::IDinList1Click() {
-    QAction* toggle = actions_["IDinList1"];
+void MainWindow::toggleIdColumn() {
+    QAction* toggle = actions_.toggleIdColumn;
     const int width = listView_->width();
     // The action's check mark has already flipped when the menu triggers it;
     // the start-up step calls this directly with the mark still set.
@@ -98,29 +98,29 @@ void MainWindow::chooseColour(Colour& colour) {
     applyColours();
 }
 
-void MainWindow::List1Click() {
+void MainWindow::chooseListColour() {
     chooseColour(colours_.list);
 }
-void MainWindow::PoemsList2Items1Click() {
+void MainWindow::chooseSecondRowColour() {
     chooseColour(colours_.secondRow);
 }
-void MainWindow::NetSearch2Click() {
+void MainWindow::chooseSearchColour() {
     chooseColour(colours_.search);
 }
-void MainWindow::Poem1Click() {
+void MainWindow::chooseTitleColour() {
     chooseColour(colours_.title);
 }
-void MainWindow::Poet1Click() {
+void MainWindow::choosePoetColour() {
     chooseColour(colours_.poet);
 }
-void MainWindow::Date1Click() {
+void MainWindow::chooseDateColour() {
     chooseColour(colours_.date);
 }
-void MainWindow::Poem2Click() {
+void MainWindow::choosePoemColour() {
     chooseColour(colours_.poem);
 }
 
-void MainWindow::DefaultClick() {
+void MainWindow::restoreDefaultColours() {
     colours_.poem = colours_.title = colours_.date = kBoxColour;
     colours_.search = kSearchColour;
     colours_.poet = kBoxColour;
@@ -130,7 +130,7 @@ void MainWindow::DefaultClick() {
 }
 
 void MainWindow::buildLanguageMenu() {
-    QMenu* menu = menus_["Language1"];
+    QMenu* menu = menus_.language;
     for (const std::string& language : ListLanguages(programDir_)) {
         // The name is shown as it stands: a "&" in it is no keyboard marker.
         QAction* action =
@@ -139,7 +139,7 @@ void MainWindow::buildLanguageMenu() {
         action->setData(ToQ(language));
         const int position = static_cast<int>(languageActions_.size());
         connect(action, &QAction::triggered, this,
-                [this, position] { guarded([this, position] { menuitemsclick(position); }); });
+                [this, position] { guarded([this, position] { chooseLanguage(position); }); });
         languageActions_.push_back(action);
     }
 }
@@ -157,13 +157,13 @@ void MainWindow::markLanguage(const std::string& language) {
     }
 }
 
-void MainWindow::English1Click() {
-    langtolang(std::string(kEnglish));
+void MainWindow::chooseEnglish() {
+    applyLanguage(std::string(kEnglish));
 }
 
-void MainWindow::menuitemsclick(int position) {
+void MainWindow::chooseLanguage(int position) {
     QAction* item = languageActions_[static_cast<std::size_t>(position)];
-    langtolang(FromQ(item->data().toString()));
+    applyLanguage(FromQ(item->data().toString()));
     item->setChecked(true);
 }
 

@@ -101,7 +101,7 @@ std::unique_ptr<MainWindow::ExportSetup> MainWindow::exportSetup() {
     return setup;
 }
 
-void MainWindow::Saveas1Click() {
+void MainWindow::exportPoem() {
     const auto setup = exportSetup();
     const EditorPoem poem{FromQ(titleEdit_->text()), FromQ(poetEdit_->text()),
                           FromQ(dateEdit_->text()), EditorToPoem(poemEdit_->toPlainText()),
@@ -109,20 +109,20 @@ void MainWindow::Saveas1Click() {
     ExportPoem(poem, setup->context, programDir_, exportOneType_, setup->prompts);
 }
 
-void MainWindow::Saveall1Click() {
+void MainWindow::exportAll() {
     auto setup = exportSetup();
     std::unique_ptr<UserDialogs::Progress> progress;
     setup->prompts.progress = [&](std::size_t done, std::size_t total) {
         if (!progress)
             progress =
-                dialogs_.progress(this, actions_["Saveall1"]->text().remove(QLatin1Char('&')));
+                dialogs_.progress(this, actions_.exportAll->text().remove(QLatin1Char('&')));
         const bool goOn = !progress || progress->update(done, total);
         return goOn ? ProgressAnswer::Continue : ProgressAnswer::Cancel;
     };
     ExportCollection(programDir_, setup->context, exportAllType_, setup->prompts);
 }
 
-void MainWindow::Print1Click() {
+void MainWindow::printPoem() {
     const QString title = titleEdit_->text();
     if (title.isEmpty() || poemEdit_->toPlainText().isEmpty())
         return;
@@ -130,8 +130,8 @@ void MainWindow::Print1Click() {
                            ToQ(FormatTemplate(strings_["printmsg"], FromQ(title)))))
         return;
     dialogs_.print({FromQ(title), DisplayedLines(*poemEdit_->document()),
-                    FromQ(labels_["Label3"]->text()), FromQ(poetEdit_->text()),
-                    FromQ(labels_["Label4"]->text()), FromQ(dateEdit_->text())});
+                    FromQ(labels_.poet->text()), FromQ(poetEdit_->text()),
+                    FromQ(labels_.date->text()), FromQ(dateEdit_->text())});
 }
 
 } // namespace stanzel

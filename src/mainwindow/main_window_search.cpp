@@ -15,7 +15,7 @@
 
 namespace stanzel {
 
-void MainWindow::Search1Click() {
+void MainWindow::searchTitle() {
     const auto& poems = listModel_->poems();
     if (poems.empty())
         return;
@@ -35,23 +35,23 @@ void MainWindow::Search1Click() {
                          ToQ(FormatTemplate(strings_["searchfail"], FromQ(wanted))));
 }
 
-void MainWindow::ToolButton12Click() {
+void MainWindow::searchOnline() {
     // Nothing is said when there is nothing to open: no text, or no engine.
     if (const auto address = search_.AddressFor(FromQ(searchEdit_->text())))
         dialogs_.openUrl(QUrl(QString::fromStdString(*address), QUrl::TolerantMode));
 }
 
-void MainWindow::SpeedButton1Click() {
+void MainWindow::searchPoetOnline() {
     searchEdit_->setText(poetEdit_->text());
-    ToolButton12Click();
+    searchOnline();
 }
 
-void MainWindow::SearchItemsClick(int position) {
+void MainWindow::chooseEngine(int position) {
     search_.ChooseEngine(static_cast<std::size_t>(position));
     showEngineChoice();
 }
 
-void MainWindow::SearchEngines1Click() {
+void MainWindow::editSearchEngines() {
     if (const auto loaded = OpenEngineEditor(programDir_))
         engineEditor_->setText(ToQ(*loaded));
     if (!dialogs_.exec(*engineEditor_))
@@ -70,9 +70,9 @@ bool MainWindow::saveEngineList(const QString& text) {
     return saved;
 }
 
-// netsearch: the engine menu as the engine list gives it.
+// The engine menu as the engine list gives it.
 void MainWindow::fillEngineMenu() {
-    QMenu* menu = menus_["PopupMenu2"];
+    QMenu* menu = menus_.engines;
     menu->clear();
     engineActions_.clear();
     const auto& entries = search_.menu();
@@ -88,7 +88,7 @@ void MainWindow::fillEngineMenu() {
         action->setCheckable(true);
         const int at = static_cast<int>(position);
         connect(action, &QAction::triggered, this,
-                [this, at] { guarded([this, at] { SearchItemsClick(at); }); });
+                [this, at] { guarded([this, at] { chooseEngine(at); }); });
         engineActions_.push_back(action);
     }
 }

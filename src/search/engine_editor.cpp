@@ -7,27 +7,22 @@
 namespace stanzel {
 
 EngineEditor::EngineEditor(Save save, QWidget* parent) : QDialog(parent), save_(std::move(save)) {
-    setObjectName(QStringLiteral("Form2"));
     setModal(true);
     setFixedSize(377, 163);
 
     info_ = new QLabel(this);
-    info_->setObjectName(QStringLiteral("Label1"));
     info_->setGeometry(8, 4, 361, 17);
 
     text_ = new QPlainTextEdit(this);
-    text_->setObjectName(QStringLiteral("Memo1"));
     text_->setGeometry(0, 24, 377, 105);
     text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text_->setLineWrapMode(QPlainTextEdit::NoWrap);
 
     ok_ = new QPushButton(QStringLiteral("Ok"), this);
-    ok_->setObjectName(QStringLiteral("Button1"));
     ok_->setGeometry(80, 136, 89, 25);
     ok_->setDefault(true);
 
     cancel_ = new QPushButton(this);
-    cancel_->setObjectName(QStringLiteral("Button2"));
     cancel_->setGeometry(200, 136, 89, 25);
 
     connect(ok_, &QPushButton::clicked, this, [this] {

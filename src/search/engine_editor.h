@@ -9,7 +9,7 @@ class QPushButton;
 
 namespace stanzel {
 
-// The search-engine editor (Form2): the whole of search.egs as text. Ok hands
+// The search-engine editor: the whole of search.egs as text. Ok hands
 // the text to `save`; the window closes only when saving succeeded, so a
 // failed write leaves the user's edits on screen.
 class EngineEditor : public QDialog {
@@ -22,6 +22,10 @@ public:
     void setText(const QString& text);
     QString text() const;
     void setCaptions(const QString& title, const QString& info, const QString& cancel);
+
+    QPlainTextEdit* textEdit() const { return text_; }
+    QPushButton* okButton() const { return ok_; }
+    QPushButton* cancelButton() const { return cancel_; }
 
 private:
     Save save_;

@@ -28,7 +28,7 @@ protected:
         const std::string settings = file("settings.ini");
         return settings.substr(settings.find("[Colors]"));
     }
-    QMenu* languageMenu() const { return window->findChild<QMenu*>("Language1"); }
+    QMenu* languageMenu() const { return window->menus().language; }
     QStringList languageItems() const {
         QStringList items;
         for (QAction* action : languageMenu()->actions())
@@ -39,8 +39,8 @@ protected:
 
 TEST_F(AppearanceTest, EmptySettingsShowAndStoreTheDefaults) {
     start();
-    EXPECT_EQ(box("Edit1")->palette().color(QPalette::Base), QColor(0xFC, 0xF8, 0xE2));
-    EXPECT_EQ(box("Edit3")->palette().color(QPalette::Base), QColor(0xFA, 0xF2, 0xCB));
+    EXPECT_EQ(titleEdit()->palette().color(QPalette::Base), QColor(0xFC, 0xF8, 0xE2));
+    EXPECT_EQ(searchEdit()->palette().color(QPalette::Base), QColor(0xFA, 0xF2, 0xCB));
     EXPECT_EQ(colourSection(), "[Colors]\r\npoemt=$00E2F8FC\r\npoet=$00E2F8FC\r\ndate=$00E2F8FC\r\n"
                                "poem=$00E2F8FC\r\nlist=$00E2F8FC\r\nsearch=$00CBF2FA\r\n"
                                "l1=$00CBF2FA\r\nl2=$00E2F8FC\r\n");
@@ -49,14 +49,14 @@ TEST_F(AppearanceTest, EmptySettingsShowAndStoreTheDefaults) {
 TEST_F(AppearanceTest, ChooserStartsOnTheLastConfirmedColour) {
     start();
     dialogs.colours = {QColor(Qt::white), std::nullopt, QColor(1, 2, 3)};
-    action("Poem1")->trigger(); // title box: white
-    action("Poet1")->trigger(); // cancelled: nothing changes
-    action("Date1")->trigger(); // date box
+    actions().chooseTitleColour->trigger(); // title box: white
+    actions().choosePoetColour->trigger(); // cancelled: nothing changes
+    actions().chooseDateColour->trigger(); // date box
     ASSERT_EQ(dialogs.chooserOpenedOn.size(), 3u);
     EXPECT_EQ(dialogs.chooserOpenedOn[0], QColor(Qt::black));
     EXPECT_EQ(dialogs.chooserOpenedOn[1], QColor(Qt::white));
     EXPECT_EQ(dialogs.chooserOpenedOn[2], QColor(Qt::white));
-    EXPECT_EQ(box("Edit1")->palette().color(QPalette::Base), QColor(Qt::white));
+    EXPECT_EQ(titleEdit()->palette().color(QPalette::Base), QColor(Qt::white));
     EXPECT_EQ(colourSection(), "[Colors]\r\npoemt=clWhite\r\npoet=$00E2F8FC\r\ndate=$00030201\r\n"
                                "poem=$00E2F8FC\r\nlist=$00E2F8FC\r\nsearch=$00CBF2FA\r\n"
                                "l1=$00CBF2FA\r\nl2=$00E2F8FC\r\n");
@@ -67,10 +67,10 @@ TEST_F(AppearanceTest, StoredColoursInEveryFormAreRestored) {
                "[Colors]\r\npoemt=CLWHITE\r\npoet=16777215\r\ndate=$FFFFFF\r\n"
                "poem=nonsense\r\nsearch=clBtnFace\r\n");
     start();
-    for (const char* name : {"Edit1", "Edit4", "Edit5"})
-        EXPECT_EQ(box(name)->palette().color(QPalette::Base), QColor(Qt::white)) << name;
-    EXPECT_EQ(memo()->palette().color(QPalette::Base), QColor(0xFC, 0xF8, 0xE2));
-    EXPECT_EQ(box("Edit3")->palette().color(QPalette::Base),
+    for (QLineEdit* box : {titleEdit(), poetEdit(), dateEdit()})
+        EXPECT_EQ(box->palette().color(QPalette::Base), QColor(Qt::white));
+    EXPECT_EQ(poemEdit()->palette().color(QPalette::Base), QColor(0xFC, 0xF8, 0xE2));
+    EXPECT_EQ(searchEdit()->palette().color(QPalette::Base),
               QApplication::palette().color(QPalette::Active, QPalette::Button));
     const std::string colours = colourSection();
     EXPECT_NE(colours.find("poemt=clWhite\r\npoet=clWhite\r\ndate=clWhite\r\npoem=$00E2F8FC\r\n"),
@@ -89,18 +89,18 @@ TEST_F(AppearanceTest, EverySecondRowInItsOwnColour) {
     EXPECT_EQ(drawnRowColour(3), second);
     EXPECT_EQ(drawnRowColour(4), list);
 
-    action("clist")->trigger();
+    actions().toggleRowColouring->trigger();
     for (int row = 0; row < 5; ++row)
         EXPECT_EQ(drawnRowColour(row), list) << row;
 
-    action("clist")->trigger();
+    actions().toggleRowColouring->trigger();
     dialogs.colours = {QColor(10, 20, 30), QColor(200, 100, 50)};
-    action("List1")->trigger();
-    action("PoemsList2Items1")->trigger();
+    actions().chooseListColour->trigger();
+    actions().chooseSecondRowColour->trigger();
     EXPECT_EQ(drawnRowColour(0), QColor(10, 20, 30));
     EXPECT_EQ(drawnRowColour(1), QColor(200, 100, 50));
 
-    action("Default")->trigger();
+    actions().restoreDefaultColours->trigger();
     EXPECT_EQ(drawnRowColour(0), list);
     EXPECT_EQ(drawnRowColour(1), second);
 }
@@ -108,7 +108,7 @@ TEST_F(AppearanceTest, EverySecondRowInItsOwnColour) {
 TEST_F(AppearanceTest, EmptyListKeepsItsBackgroundUntilItHoldsARow) {
     start();
     dialogs.colours = {QColor(10, 20, 30)};
-    action("List1")->trigger();
+    actions().chooseListColour->trigger();
     const std::string colours = colourSection();
     EXPECT_NE(colours.find("list=$00E2F8FC\r\n"), std::string::npos);
     EXPECT_NE(colours.find("l2=$001E140A\r\n"), std::string::npos);
@@ -116,14 +116,14 @@ TEST_F(AppearanceTest, EmptyListKeepsItsBackgroundUntilItHoldsARow) {
 
 TEST_F(AppearanceTest, ViewSwitches) {
     start();
-    action("oolbar1")->trigger();
-    EXPECT_FALSE(window->findChild<QToolBar*>("ToolBar1")->isVisible());
-    EXPECT_FALSE(action("oolbar1")->isChecked());
-    action("oolbar1")->trigger();
-    EXPECT_TRUE(window->findChild<QToolBar*>("ToolBar1")->isVisible());
-    action("Statusbar2")->trigger();
+    actions().toggleToolbar->trigger();
+    EXPECT_FALSE(window->toolBar()->isVisible());
+    EXPECT_FALSE(actions().toggleToolbar->isChecked());
+    actions().toggleToolbar->trigger();
+    EXPECT_TRUE(window->toolBar()->isVisible());
+    actions().toggleStatusBar->trigger();
     EXPECT_FALSE(window->statusBar()->isVisible());
-    EXPECT_FALSE(action("Statusbar2")->isChecked());
+    EXPECT_FALSE(actions().toggleStatusBar->isChecked());
 }
 
 TEST_F(AppearanceTest, LanguageMenuListsTheFilesAndSwitches) {
@@ -133,7 +133,7 @@ TEST_F(AppearanceTest, LanguageMenuListsTheFilesAndSwitches) {
     EXPECT_EQ(languageItems(), QStringList({"English*", "Deutsch"}));
     languageMenu()->actions()[1]->trigger();
     EXPECT_EQ(languageItems(), QStringList({"English", "Deutsch*"}));
-    EXPECT_EQ(action("New1")->text(), "Neu");
+    EXPECT_EQ(actions().newPoem->text(), "Neu");
     EXPECT_EQ(status(), "Gespeichert: -");
     window->close();
     EXPECT_TRUE(file("settings.ini").starts_with("[Language]\r\ncurrent=Deutsch\r\nid=1\r\n"));
@@ -150,7 +150,7 @@ TEST_F(AppearanceTest, OddLanguageFileNames) {
     for (QAction* item : languageMenu()->actions()) {
         if (item->text() == "Magyar.LNG") {
             item->trigger(); // looks for "Magyar.LNG.lng": English texts
-            EXPECT_EQ(action("New1")->text(), "New");
+            EXPECT_EQ(actions().newPoem->text(), "New");
             EXPECT_TRUE(item->isChecked());
             EXPECT_EQ(window->currentLanguage(), "Magyar.LNG");
         }
@@ -164,7 +164,7 @@ TEST_F(AppearanceTest, StoredIndexAndNameMayDisagree) {
     start();
     // The stored name has no file: English texts, no item by name, the
     // stored position checked all the same, and both written back.
-    EXPECT_EQ(action("New1")->text(), "New");
+    EXPECT_EQ(actions().newPoem->text(), "New");
     EXPECT_EQ(languageItems(), QStringList({"English", "Deutsch*"}));
     EXPECT_EQ(window->languageIndex(), 1);
     window->close();
@@ -183,9 +183,9 @@ TEST_F(AppearanceTest, StartUpStepsRunInTheirOrder) {
     EXPECT_EQ(status(), "Gespeichert: gestern");
     EXPECT_EQ(window->onlineSearch().selectedEngine(), 1);
     EXPECT_EQ(window->onlineSearch().searchUrl(), "http://b/");
-    EXPECT_EQ(memo()->palette().color(QPalette::Base), QColor(Qt::red));
+    EXPECT_EQ(poemEdit()->palette().color(QPalette::Base), QColor(Qt::red));
     EXPECT_TRUE(list()->isColumnHidden(PoemListModel::IdColumn));
-    EXPECT_TRUE(box("Edit1")->hasFocus() || !window->isActiveWindow());
+    EXPECT_TRUE(titleEdit()->hasFocus() || !window->isActiveWindow());
 }
 
 } // namespace

@@ -18,7 +18,7 @@ TEST_F(ExportWindowTest, ExportWritesTheChosenFormatAndRemembersIt) {
     start();
     type("Rain & Snow", "one\ntwo", "Ady", "1906");
     dialogs.saveChoices = {SaveChoice{target("rain"), 2}};
-    action("Saveas1")->trigger();
+    actions().exportPoem->trigger();
     for (const auto& error : dialogs.errors())
         ADD_FAILURE() << error.toStdString();
     EXPECT_EQ(dialogs.saveFilters,
@@ -31,7 +31,7 @@ TEST_F(ExportWindowTest, ExportWritesTheChosenFormatAndRemembersIt) {
 
     // Within the run the dialog keeps offering what was read at start.
     dialogs.saveChoices = {std::nullopt};
-    action("Saveas1")->trigger();
+    actions().exportPoem->trigger();
     EXPECT_EQ(dialogs.savePreselected.back(), 3);
 }
 
@@ -41,7 +41,7 @@ TEST_F(ExportWindowTest, OverwriteIsAskedWithTheNameWritten) {
     type("Rain", "text");
     dialogs.saveChoices = {SaveChoice{target("rain"), 1}};
     dialogs.answers = {false};
-    action("Saveas1")->trigger();
+    actions().exportPoem->trigger();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].title, "Confirmation");
     EXPECT_EQ(dialogs.shown[0].text,
@@ -52,7 +52,7 @@ TEST_F(ExportWindowTest, OverwriteIsAskedWithTheNameWritten) {
 TEST_F(ExportWindowTest, NothingToExportAsksNothing) {
     start();
     type("", "text");
-    action("Saveas1")->trigger();
+    actions().exportPoem->trigger();
     EXPECT_TRUE(dialogs.savePreselected.empty());
 }
 
@@ -69,7 +69,7 @@ TEST_F(ExportWindowTest, ExportAllShowsProgressAndCancelWritesNothing) {
 
     dialogs.saveChoices = {SaveChoice{target("all"), 1}};
     dialogs.cancelProgressAt = 100;
-    action("Saveall1")->trigger();
+    actions().exportAll->trigger();
     EXPECT_FALSE(exists("all.txt"));
     EXPECT_FALSE(dialogs.progressSteps.empty());
     EXPECT_TRUE(dialogs.errors().empty());
@@ -77,7 +77,7 @@ TEST_F(ExportWindowTest, ExportAllShowsProgressAndCancelWritesNothing) {
     dialogs.progressSteps.clear();
     dialogs.cancelProgressAt = -1;
     dialogs.saveChoices = {SaveChoice{target("all"), 1}};
-    action("Saveall1")->trigger();
+    actions().exportAll->trigger();
     ASSERT_TRUE(exists("all.txt"));
     EXPECT_NE(file("all.txt").find("Poem 300"), std::string::npos);
     EXPECT_EQ(dialogs.progressSteps.back(), (std::pair<std::size_t, std::size_t>{300, 300}));

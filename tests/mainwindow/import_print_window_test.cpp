@@ -42,12 +42,12 @@ TEST_F(ImportPrintTest, DroppedFileBecomesANewUnsavedPoem) {
     EXPECT_EQ(dialogs.shown[0].text, "Do you want to import the \"my.poem.txt\" poem from file?");
     EXPECT_EQ(window->currentPoemId(), 0);
     EXPECT_EQ(window->selectedRow(), 0);
-    EXPECT_EQ(box("Edit1")->text(), "my");
-    EXPECT_EQ(box("Edit3")->text(), "my");
-    EXPECT_EQ(box("Edit4")->text(), "");
-    EXPECT_EQ(memo()->toPlainText(), "first\nsecond\n");
+    EXPECT_EQ(titleEdit()->text(), "my");
+    EXPECT_EQ(searchEdit()->text(), "my");
+    EXPECT_EQ(poetEdit()->text(), "");
+    EXPECT_EQ(poemEdit()->toPlainText(), "first\nsecond\n");
 
-    action("Save1")->trigger(); // stored as a new poem, the old one untouched
+    actions().savePoem->trigger(); // stored as a new poem, the old one untouched
     EXPECT_EQ(file("poems.dmp"), "[1]\r\ntitle=One\r\npoet=P\r\ndate=D\r\n"
                                  "[2]\r\ntitle=my\r\npoet=\r\ndate=\r\n");
     EXPECT_EQ(file("poems/2.poem"), "first\r\nsecond\r\n");
@@ -73,8 +73,8 @@ TEST_F(ImportPrintTest, RefusalsAndNoLeaveTheEditorAlone) {
     EXPECT_EQ(dialogs.shown[0].text, "You can add only one file at a time!");
     EXPECT_EQ(dialogs.shown[1].text, "This is not a text file!");
     EXPECT_EQ(dialogs.shown[2].text, "The file is too big! Maximum file size: 100Kb.");
-    EXPECT_EQ(box("Edit1")->text(), "Kept");
-    EXPECT_EQ(memo()->toPlainText(), "kept text");
+    EXPECT_EQ(titleEdit()->text(), "Kept");
+    EXPECT_EQ(poemEdit()->toPlainText(), "kept text");
 }
 
 TEST_F(ImportPrintTest, UnreadableDropIsReportedAndChangesNothing) {
@@ -84,21 +84,21 @@ TEST_F(ImportPrintTest, UnreadableDropIsReportedAndChangesNothing) {
     dialogs.answers = {true};
     drop({dir / "folder.txt"});
     EXPECT_FALSE(dialogs.errors().empty());
-    EXPECT_EQ(box("Edit1")->text(), "Kept");
+    EXPECT_EQ(titleEdit()->text(), "Kept");
 }
 
 TEST_F(ImportPrintTest, PrintAsksThenPrintsTheBoxesAsTheyStand) {
     WriteBytes(dir / "settings.ini", "[Save]\r\nautoid=1\r\n");
     start();
     type("", "text");
-    action("Print1")->trigger();
+    actions().print->trigger();
     EXPECT_TRUE(dialogs.shown.empty());
 
     type("Rain", "one\ntwo\n", "Ady", "1906");
     dialogs.answers = {false, true};
-    action("Print1")->trigger();
+    actions().print->trigger();
     EXPECT_TRUE(dialogs.printed.empty());
-    action("Print1")->trigger();
+    actions().print->trigger();
     ASSERT_EQ(dialogs.shown.size(), 2u);
     EXPECT_EQ(dialogs.shown[1].title, "Confirmation");
     EXPECT_EQ(dialogs.shown[1].text, "Are you sure print \"Rain\" poem?");

@@ -15,7 +15,7 @@ TEST_F(MainWindowTest, FirstSaveStoresThePoemAndTheCounter) {
     start();
     EXPECT_EQ(status(), "Last saved: -");
     type("Rain", "The rain\nis falling", "Ady", "1906");
-    action("Save1")->trigger();
+    actions().savePoem->trigger();
 
     EXPECT_EQ(file("poems.dmp"), "[1]\r\ntitle=Rain\r\npoet=Ady\r\ndate=1906\r\n");
     EXPECT_EQ(file("poems/1.poem"), "The rain\r\nis falling");
@@ -36,9 +36,9 @@ TEST_F(MainWindowTest, FirstSaveStoresThePoemAndTheCounter) {
     EXPECT_EQ(window->currentPoemId(), 1);
     EXPECT_EQ(window->selectedRow(), -1);
     EXPECT_FALSE(list()->selectionModel()->hasSelection());
-    EXPECT_EQ(box("Edit1")->text(), "Rain");
-    memo()->setPlainText("Dry now\n");
-    action("Save1")->trigger();
+    EXPECT_EQ(titleEdit()->text(), "Rain");
+    poemEdit()->setPlainText("Dry now\n");
+    actions().savePoem->trigger();
     EXPECT_EQ(file("poems.dmp"), "[1]\r\ntitle=Rain\r\npoet=Ady\r\ndate=1906\r\n");
     EXPECT_EQ(file("poems/1.poem"), "Dry now\r\n");
     EXPECT_EQ(rows(), 1);
@@ -47,9 +47,9 @@ TEST_F(MainWindowTest, FirstSaveStoresThePoemAndTheCounter) {
 TEST_F(MainWindowTest, SaveWithoutTitleOrTextDoesNothing) {
     start();
     type("", "text");
-    action("Save1")->trigger();
+    actions().savePoem->trigger();
     type("Title", "");
-    action("Save1")->trigger();
+    actions().savePoem->trigger();
     EXPECT_FALSE(exists("poems.dmp"));
     EXPECT_FALSE(exists("settings.ini"));
     EXPECT_TRUE(dialogs.shown.empty());
@@ -64,16 +64,16 @@ TEST_F(MainWindowTest, SelectingLoadsThePoemAndDiscardsEdits) {
     select(0);
     EXPECT_EQ(window->currentPoemId(), 4);
     EXPECT_EQ(window->selectedRow(), 0);
-    EXPECT_EQ(box("Edit1")->text(), "Four");
-    EXPECT_EQ(box("Edit3")->text(), "Four");
-    EXPECT_EQ(box("Edit4")->text(), "P");
-    EXPECT_EQ(box("Edit5")->text(), "D");
-    EXPECT_EQ(memo()->toPlainText(), "one\ntwo\n");
+    EXPECT_EQ(titleEdit()->text(), "Four");
+    EXPECT_EQ(searchEdit()->text(), "Four");
+    EXPECT_EQ(poetEdit()->text(), "P");
+    EXPECT_EQ(dateEdit()->text(), "D");
+    EXPECT_EQ(poemEdit()->toPlainText(), "one\ntwo\n");
 
-    memo()->setPlainText("edited but never saved");
+    poemEdit()->setPlainText("edited but never saved");
     select(1);
     select(0);
-    EXPECT_EQ(memo()->toPlainText(), "one\ntwo\n");
+    EXPECT_EQ(poemEdit()->toPlainText(), "one\ntwo\n");
     EXPECT_EQ(file("poems/4.poem"), "one\r\ntwo\n");
 }
 
@@ -82,12 +82,12 @@ TEST_F(MainWindowTest, NewPoemGoesLastAndLeavesTheSelectedOneAlone) {
     WriteBytes(dir / "settings.ini", "[Save]\r\nautoid=2\r\n");
     start();
     select(0);
-    action("New1")->trigger();
+    actions().newPoem->trigger();
     EXPECT_EQ(window->currentPoemId(), 0);
     EXPECT_EQ(window->selectedRow(), 0);
-    EXPECT_EQ(box("Edit1")->text(), "");
+    EXPECT_EQ(titleEdit()->text(), "");
     type("Two", "second");
-    action("Save1")->trigger();
+    actions().savePoem->trigger();
     ASSERT_EQ(rows(), 2);
     EXPECT_EQ(window->poemList().poem(1).title, "Two");
     EXPECT_EQ(file("poems.dmp"),
@@ -101,32 +101,32 @@ TEST_F(MainWindowTest, DeleteAsksWithTheEditedTitleAndRemovesThePoem) {
     WriteBytes(dir / "settings.ini", "[Save]\r\nautoid=4\r\n");
     start();
 
-    action("Delete1")->trigger(); // no row selected
+    actions().deletePoem->trigger(); // no row selected
     EXPECT_TRUE(dialogs.shown.empty());
 
     select(1);
-    box("Edit1")->setText("Two, renamed");
+    titleEdit()->setText("Two, renamed");
     dialogs.answers = {false};
-    action("Delete1")->trigger();
+    actions().deletePoem->trigger();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].title, "Confirmation");
     EXPECT_EQ(dialogs.shown[0].text, "Are you sure to delete \"Two, renamed\" poem?");
     EXPECT_EQ(rows(), 3);
 
     dialogs.answers = {true};
-    action("Delete1")->trigger();
+    actions().deletePoem->trigger();
     EXPECT_EQ(file("poems.dmp"), "[1]\r\ntitle=One\r\n[3]\r\ntitle=Three\r\n");
     EXPECT_FALSE(exists("poems/2.poem"));
     ASSERT_EQ(rows(), 2);
     EXPECT_EQ(window->poemList().poem(1).id, "3");
     EXPECT_EQ(window->currentPoemId(), 0);
     EXPECT_EQ(window->selectedRow(), -1);
-    EXPECT_EQ(box("Edit1")->text(), "");
-    EXPECT_EQ(memo()->toPlainText(), "");
+    EXPECT_EQ(titleEdit()->text(), "");
+    EXPECT_EQ(poemEdit()->toPlainText(), "");
 
     // The editor now holds a new poem.
     type("Four", "four");
-    action("Save1")->trigger();
+    actions().savePoem->trigger();
     EXPECT_EQ(window->currentPoemId(), 4);
 }
 
@@ -134,9 +134,9 @@ TEST_F(MainWindowTest, DeleteActsOnlyOnThePoemInTheEditor) {
     WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=One\r\n[x]\r\ntitle=Odd\r\n");
     start();
     select(0);
-    action("New1")->trigger(); // row 0 stays selected, nothing of it loaded
+    actions().newPoem->trigger(); // row 0 stays selected, nothing of it loaded
     dialogs.answers = {true};
-    action("Delete1")->trigger();
+    actions().deletePoem->trigger();
     EXPECT_TRUE(dialogs.shown.empty());
 
     list()->selectionModel()->clear();
@@ -145,15 +145,15 @@ TEST_F(MainWindowTest, DeleteActsOnlyOnThePoemInTheEditor) {
     ASSERT_EQ(dialogs.errors().size(), 1u);
     EXPECT_EQ(dialogs.errors()[0], "'x' is not a valid integer value");
     EXPECT_EQ(window->currentPoemId(), 0);
-    EXPECT_EQ(box("Edit1")->text(), "Odd");
+    EXPECT_EQ(titleEdit()->text(), "Odd");
     dialogs.answers = {true};
-    action("Delete1")->trigger();
+    actions().deletePoem->trigger();
     EXPECT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(file("poems.dmp"), "[1]\r\ntitle=One\r\n[x]\r\ntitle=Odd\r\n");
 
     // What the editor shows is saved as a new poem, never over poem 1.
-    memo()->setPlainText("text");
-    action("Save1")->trigger();
+    poemEdit()->setPlainText("text");
+    actions().savePoem->trigger();
     EXPECT_EQ(file("poems.dmp"), "[1]\r\ntitle=One\r\n[x]\r\ntitle=Odd\r\n"
                                  "[2]\r\ntitle=Odd\r\npoet=\r\ndate=\r\n");
 }
@@ -179,35 +179,35 @@ TEST_F(MainWindowTest, LanguageFileSuppliesCaptionsAndTemplates) {
     WriteBytes(dir / "settings.ini", "[Language]\r\ncurrent=Test\r\n[Save]\r\nlast=yesterday\r\n");
     start();
     EXPECT_EQ(window->currentLanguage(), "Test");
-    EXPECT_EQ(action("New1")->text(), "Neu");
-    EXPECT_EQ(action("New1")->toolTip(), "Neu");
-    EXPECT_EQ(action("SearchInternet1")->text(), "Im Netz");
-    EXPECT_EQ(action("NetSearch2")->text(), "Search Online"); // a key of its own
-    EXPECT_EQ(action("Delete1")->text(), "Delete");
+    EXPECT_EQ(actions().newPoem->text(), "Neu");
+    EXPECT_EQ(actions().newPoem->toolTip(), "Neu");
+    EXPECT_EQ(actions().searchOnline->text(), "Im Netz");
+    EXPECT_EQ(actions().chooseSearchColour->text(), "Search Online"); // a key of its own
+    EXPECT_EQ(actions().deletePoem->text(), "Delete");
     EXPECT_EQ(status(), "Zuletzt gesichert: yesterday");
 
     type("Regen", "text");
-    action("Save1")->trigger();
+    actions().savePoem->trigger();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].title, "Sichern");
     EXPECT_EQ(dialogs.shown[0].text, "Gedicht Regen gesichert");
 
     // Back to English: the time of the last save stays under the new label.
     const QString time = status().mid(QString("Zuletzt gesichert: ").size());
-    window->langtolang("English");
+    window->applyLanguage("English");
     EXPECT_EQ(status(), "Last saved: " + time);
-    EXPECT_EQ(action("New1")->text(), "New");
+    EXPECT_EQ(actions().newPoem->text(), "New");
 }
 
 TEST_F(MainWindowTest, HelpCommandsOpenAddressesThroughTheDesktop) {
     start();
-    action("myPage1")->trigger();
-    action("Email1")->trigger();
+    actions().openHomePage->trigger();
+    actions().writeEmail->trigger();
     ASSERT_EQ(dialogs.opened.size(), 2u);
     EXPECT_EQ(dialogs.opened[0].scheme(), "https");
     EXPECT_EQ(dialogs.opened[1].scheme(), "mailto");
     EXPECT_EQ(dialogs.opened[1].query(QUrl::FullyDecoded), "subject=Stanzel v0.1 Beta");
-    action("About1")->trigger();
+    actions().about->trigger();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].title, "About");
     EXPECT_TRUE(dialogs.shown[0].text.startsWith(" Stanzel v0.1 Beta\n\n"));
@@ -220,7 +220,7 @@ TEST_F(MainWindowTest, ErrorsAreShownAndTheProgramGoesOn) {
     // An index that cannot be replaced: its place is taken by a directory.
     std::filesystem::create_directories(dir / "poems.dmp" / "in-the-way");
     type("Rain", "text");
-    action("Save1")->trigger();
+    actions().savePoem->trigger();
     ASSERT_EQ(dialogs.errors().size(), 1u);
     EXPECT_EQ(dialogs.errors()[0],
               QString::fromStdString("Unable to write to " + (dir / "poems.dmp").string()));
@@ -229,7 +229,7 @@ TEST_F(MainWindowTest, ErrorsAreShownAndTheProgramGoesOn) {
     EXPECT_EQ(window->currentPoemId(), 0);
 
     std::filesystem::remove_all(dir / "poems.dmp");
-    action("Save1")->trigger();
+    actions().savePoem->trigger();
     EXPECT_EQ(file("poems.dmp"), "[2]\r\ntitle=Rain\r\npoet=\r\ndate=\r\n");
 }
 
@@ -237,24 +237,24 @@ TEST_F(MainWindowTest, ShortcutsWorkFromInsideTheTextBoxes) {
     start();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     type("Keys", "typed");
-    memo()->setFocus();
-    QTest::keyClick(memo(), Qt::Key_S, Qt::ControlModifier);
+    poemEdit()->setFocus();
+    QTest::keyClick(poemEdit(), Qt::Key_S, Qt::ControlModifier);
     EXPECT_TRUE(exists("poems.dmp"));
-    box("Edit1")->setFocus();
-    QTest::keyClick(box("Edit1"), Qt::Key_N, Qt::ControlModifier);
-    EXPECT_EQ(box("Edit1")->text(), "");
+    titleEdit()->setFocus();
+    QTest::keyClick(titleEdit(), Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(titleEdit()->text(), "");
 }
 
 TEST_F(MainWindowTest, IdColumnIsHiddenAtStartAndToggles) {
     start();
     EXPECT_TRUE(list()->isColumnHidden(PoemListModel::IdColumn));
-    EXPECT_FALSE(action("IDinList1")->isChecked());
+    EXPECT_FALSE(actions().toggleIdColumn->isChecked());
     const int width = list()->width();
-    action("IDinList1")->trigger();
+    actions().toggleIdColumn->trigger();
     EXPECT_FALSE(list()->isColumnHidden(PoemListModel::IdColumn));
     EXPECT_EQ(list()->columnWidth(PoemListModel::IdColumn), width / 2 - 4);
     EXPECT_EQ(list()->columnWidth(PoemListModel::TitleColumn), width / 2);
-    action("IDinList1")->trigger();
+    actions().toggleIdColumn->trigger();
     EXPECT_TRUE(list()->isColumnHidden(PoemListModel::IdColumn));
     EXPECT_EQ(list()->columnWidth(PoemListModel::TitleColumn), width - 4);
 }

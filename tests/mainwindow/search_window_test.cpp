@@ -1,4 +1,5 @@
 #include "mainwindow/window_fixture.h"
+#include "search/engine_editor.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -15,7 +16,7 @@ using Icon = UserDialogs::Icon;
 
 class SearchWindowTest : public MainWindowTest {
 protected:
-    QMenu* engineMenu() const { return window->findChild<QMenu*>("PopupMenu2"); }
+    QMenu* engineMenu() const { return window->menus().engines; }
     QStringList menuCaptions() const {
         QStringList captions;
         for (QAction* action : engineMenu()->actions())
@@ -31,17 +32,17 @@ protected:
     }
     QString search(const QString& query) {
         dialogs.opened.clear();
-        box("Edit3")->setText(query);
-        action("SearchInternet1")->trigger();
+        searchEdit()->setText(query);
+        actions().searchOnline->trigger();
         return dialogs.opened.empty() ? QString()
                                       : QString::fromUtf8(dialogs.opened.back().toEncoded());
     }
+    static EngineEditor& Editor(QDialog& dialog) { return dynamic_cast<EngineEditor&>(dialog); }
     static void Type(QDialog& editor, const QString& text) {
-        editor.findChild<QPlainTextEdit*>("Memo1")->setPlainText(text);
+        Editor(editor).textEdit()->setPlainText(text);
     }
-    static void Click(QDialog& editor, const char* button) {
-        editor.findChild<QPushButton*>(button)->click();
-    }
+    static void Ok(QDialog& editor) { Editor(editor).okButton()->click(); }
+    static void Cancel(QDialog& editor) { Editor(editor).cancelButton()->click(); }
 };
 
 TEST_F(SearchWindowTest, MenuFromTheFileAndTheStoredChoice) {
@@ -90,15 +91,15 @@ TEST_F(SearchWindowTest, FirstStartChoosesTheFirstEngine) {
 TEST_F(SearchWindowTest, EnterAndThePoetButtonSearch) {
     WriteBytes(dir / "search.egs", "A|http://a/?q=\r\n");
     start();
-    box("Edit4")->setText(QStringLiteral("Petőfi Sándor"));
-    window->findChild<QToolButton*>("SpeedButton1")->click();
+    poetEdit()->setText(QStringLiteral("Petőfi Sándor"));
+    window->poetSearchButton()->click();
     ASSERT_EQ(dialogs.opened.size(), 1u);
-    EXPECT_EQ(box("Edit3")->text(), QStringLiteral("Petőfi Sándor"));
+    EXPECT_EQ(searchEdit()->text(), QStringLiteral("Petőfi Sándor"));
     EXPECT_EQ(dialogs.opened[0].host(), "a");
     EXPECT_EQ(dialogs.opened[0].query(QUrl::FullyDecoded), QStringLiteral("q=Petőfi Sándor"));
 
-    box("Edit3")->setText("typed");
-    emit box("Edit3")->returnPressed();
+    searchEdit()->setText("typed");
+    emit searchEdit()->returnPressed();
     ASSERT_EQ(dialogs.opened.size(), 2u);
     EXPECT_EQ(dialogs.opened[1].toEncoded(), "http://a/?q=typed");
 }
@@ -115,12 +116,12 @@ TEST_F(SearchWindowTest, EditorOkRewritesTheFileAndRebuildsTheMenu) {
     ASSERT_EQ(checkedPosition(), 0);
     dialogs.windowScripts.push_back([](QDialog& editor) {
         EXPECT_EQ(editor.windowTitle(), "Search Engine Editor");
-        EXPECT_EQ(editor.findChild<QPlainTextEdit*>("Memo1")->toPlainText(),
+        EXPECT_EQ(Editor(editor).textEdit()->toPlainText(),
                   "A|http://a/\nB|http://b/\n");
         Type(editor, "C|https://c/\n\nA|http://a/");
-        Click(editor, "Button1");
+        Ok(editor);
     });
-    action("SearchEngines1")->trigger();
+    actions().editSearchEngines->trigger();
     EXPECT_EQ(file("search.egs"), "C|https://c/\r\n\r\nA|http://a/");
     EXPECT_EQ(menuCaptions(), QStringList({"C", "-", "A"}));
     EXPECT_EQ(checkedPosition(), -1);
@@ -134,14 +135,14 @@ TEST_F(SearchWindowTest, EditorCancelAndTitleBarChangeNothing) {
     start();
     dialogs.windowScripts.push_back([](QDialog& editor) {
         Type(editor, "changed|http://x/");
-        Click(editor, "Button2");
+        Cancel(editor);
     });
-    action("SearchEngines1")->trigger();
+    actions().editSearchEngines->trigger();
     dialogs.windowScripts.push_back([](QDialog& editor) {
         Type(editor, "changed|http://x/");
         editor.close();
     });
-    action("SearchEngines1")->trigger();
+    actions().editSearchEngines->trigger();
     EXPECT_EQ(file("search.egs"), "A|http://a/\n");
     EXPECT_EQ(menuCaptions(), QStringList({"A"}));
     EXPECT_EQ(checkedPosition(), 0);
@@ -150,7 +151,7 @@ TEST_F(SearchWindowTest, EditorCancelAndTitleBarChangeNothing) {
 
 TEST_F(SearchWindowTest, EditorCreatesAMissingFile) {
     start();
-    action("SearchEngines1")->trigger(); // closed by its title bar
+    actions().editSearchEngines->trigger(); // closed by its title bar
     EXPECT_TRUE(exists("search.egs"));
     EXPECT_EQ(file("search.egs"), "");
 }
@@ -169,11 +170,11 @@ TEST_F(SearchWindowTest, EditorThatCannotSaveStaysOpen) {
         rlimit none = old;
         none.rlim_cur = 0;
         ::setrlimit(RLIMIT_FSIZE, &none);
-        Click(editor, "Button1");
+        Ok(editor);
         ::setrlimit(RLIMIT_FSIZE, &old);
         stillOpen = editor.isVisible();
     });
-    action("SearchEngines1")->trigger();
+    actions().editSearchEngines->trigger();
     EXPECT_TRUE(stillOpen);
     ASSERT_FALSE(dialogs.errors().empty());
     EXPECT_TRUE(dialogs.errors().back().startsWith("Cannot create file"));
@@ -187,17 +188,17 @@ TEST_F(SearchWindowTest, TitleSearchSelectsTheFirstMatch) {
     start();
     dialogs.inputs = {QString("Rose"), QString("Rose"), QString("rose"), QString("ROSE"),
                       std::nullopt};
-    action("Search1")->trigger();
+    actions().searchTitle->trigger();
     EXPECT_EQ(window->selectedRow(), 0);
     EXPECT_EQ(window->currentPoemId(), 1);
-    action("Search1")->trigger();
+    actions().searchTitle->trigger();
     EXPECT_EQ(window->selectedRow(), 0);
-    action("Search1")->trigger();
+    actions().searchTitle->trigger();
     EXPECT_EQ(window->selectedRow(), 2);
-    EXPECT_EQ(box("Edit1")->text(), "rose");
+    EXPECT_EQ(titleEdit()->text(), "rose");
 
     dialogs.shown.clear();
-    action("Search1")->trigger();
+    actions().searchTitle->trigger();
     ASSERT_EQ(dialogs.shown.size(), 2u); // the prompt, then the message
     EXPECT_EQ(dialogs.shown[0].title, "Searching...");
     EXPECT_EQ(dialogs.shown[0].text, "Search string in poems title:");
@@ -206,13 +207,13 @@ TEST_F(SearchWindowTest, TitleSearchSelectsTheFirstMatch) {
     EXPECT_EQ(window->selectedRow(), 2);
 
     dialogs.shown.clear();
-    action("Search1")->trigger(); // cancelled
+    actions().searchTitle->trigger(); // cancelled
     EXPECT_EQ(dialogs.shown.size(), 1u);
 }
 
 TEST_F(SearchWindowTest, TitleSearchOnAnEmptyListAsksNothing) {
     start();
-    action("Search1")->trigger();
+    actions().searchTitle->trigger();
     EXPECT_TRUE(dialogs.shown.empty());
 }
 

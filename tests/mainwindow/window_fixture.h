@@ -26,11 +26,14 @@ protected:
         window->show();
     }
 
-    QLineEdit* box(const char* name) const { return window->findChild<QLineEdit*>(name); }
-    QTextEdit* memo() const { return window->findChild<QTextEdit*>("Memo1"); }
-    QAction* action(const char* name) const { return window->findChild<QAction*>(name); }
-    QTableView* list() const { return window->findChild<QTableView*>("ListView1"); }
-    QString status() const { return window->findChild<QLabel*>("StatusBar1")->text(); }
+    QLineEdit* titleEdit() const { return window->titleEdit(); }
+    QLineEdit* poetEdit() const { return window->poetEdit(); }
+    QLineEdit* dateEdit() const { return window->dateEdit(); }
+    QLineEdit* searchEdit() const { return window->searchEdit(); }
+    QTextEdit* poemEdit() const { return window->poemEdit(); }
+    const MainWindowActions& actions() const { return window->actions(); }
+    QTableView* list() const { return window->poemListView(); }
+    QString status() const { return window->statusLabel()->text(); }
     int rows() const { return window->poemList().rowCount(); }
 
     void select(int row) {
@@ -40,10 +43,10 @@ protected:
     }
     void type(const QString& title, const QString& text, const QString& poet = {},
               const QString& date = {}) {
-        box("Edit1")->setText(title);
-        box("Edit4")->setText(poet);
-        box("Edit5")->setText(date);
-        memo()->setPlainText(text);
+        titleEdit()->setText(title);
+        poetEdit()->setText(poet);
+        dateEdit()->setText(date);
+        poemEdit()->setPlainText(text);
     }
     std::string file(std::string_view name) const { return ReadBytes(dir / name); }
     bool exists(std::string_view name) const { return std::filesystem::exists(dir / name); }
