@@ -11,7 +11,7 @@ namespace {
 constexpr auto C = StringUse::Caption;
 constexpr auto M = StringUse::Message;
 
-constexpr std::array<InterfaceString, 55> kTable{{
+constexpr std::array<InterfaceString, 65> kTable{{
     {"file", "File", C},
     {"new", "New", C},
     {"save", "Save", C},
@@ -67,6 +67,16 @@ constexpr std::array<InterfaceString, 55> kTable{{
     {"enginecancel", "Cancel", C},
     {"print", "Print", C},
     {"printmsg", "Are you sure print \"%s\" poem?", M},
+    {"recoverdraft", "Recover Draft…", C},
+    {"drafts", "Recover Draft", M},
+    {"drafttime", "Time", M},
+    {"drafttitle", "Title", M},
+    {"draftline", "First line", M},
+    {"draftrecover", "Recover", M},
+    {"draftdelete", "Delete", M},
+    {"draftcancel", "Cancel", M},
+    {"nodrafts", "No drafts are kept.", M},
+    {"draftkept", "A draft of \"%s\" was kept: Edit > Recover Draft", M},
 }};
 
 const std::string kNoText;

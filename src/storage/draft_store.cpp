@@ -1,0 +1,258 @@
+#include "storage/draft_store.h"
+
+#include "storage/atomic_file.h"
+#include "storage/ini_file.h"
+#include "storage/number_text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <ctime>
+#include <functional>
+
+namespace stanzel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kSection = "draft";
+constexpr std::string_view kSuffix = ".draft";
+constexpr std::string_view kKeptAtCloseNote = "kept-at-close";
+// Reading a value can never give a line break, so this tells a missing key.
+constexpr std::string_view kAbsent = "\n";
+// Bigger than any poem the store would load; a file beyond it is not a draft
+// the program wrote, and reading it would only stall the window.
+constexpr std::uintmax_t kLargestDraft = 192 * 1024 * 1024;
+
+std::optional<std::uint64_t> ParseNumber(std::string_view text) {
+    if (text.empty() || (text.front() == '0' && text.size() > 1))
+        return std::nullopt;
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+// The number in a draft file's name, "17.draft"; nothing for other names.
+std::optional<std::uint64_t> DraftNumber(const fs::path& name) {
+    const std::string text = name.filename().string();
+    if (!text.ends_with(kSuffix))
+        return std::nullopt;
+    const auto number = ParseNumber(std::string_view(text).substr(0, text.size() - kSuffix.size()));
+    if (!number || *number == 0)
+        return std::nullopt;
+    return number;
+}
+
+bool IsRegularFile(const fs::path& path) {
+    std::error_code error;
+    return fs::symlink_status(path, error).type() == fs::file_type::regular;
+}
+
+std::string FormatDraft(const Draft& draft) {
+    const std::pair<std::string_view, std::string> entries[] = {
+        {"title", EscapeDraftField(draft.poem.title)},
+        {"poet", EscapeDraftField(draft.poem.poet)},
+        {"date", EscapeDraftField(draft.poem.date)},
+        {"id", FormatInt32(draft.poem.id)},
+        {"time", EscapeDraftField(draft.time)},
+        {"length", std::to_string(draft.poem.text.size())},
+        {"text", EscapeDraftField(draft.poem.text)},
+    };
+    std::string bytes = "[" + std::string(kSection) + "]\r\n";
+    for (const auto& [key, value] : entries)
+        bytes += FormatIniEntry(key, value) + "\r\n";
+    return bytes;
+}
+
+std::optional<Draft> ReadDraftFile(const fs::path& path, std::uint64_t number) {
+    // A pipe or device would block the read, a link may point anywhere: only
+    // a plain file is a draft.
+    std::error_code error;
+    if (!IsRegularFile(path))
+        return std::nullopt;
+    const auto size = fs::file_size(path, error);
+    if (error || size > kLargestDraft)
+        return std::nullopt;
+
+    const IniFile file(path);
+    std::optional<std::string> fields[7];
+    const std::string_view keys[7] = {"title", "poet", "date", "id", "time", "length", "text"};
+    for (std::size_t i = 0; i < 7; ++i) {
+        std::string value = file.ReadText(kSection, keys[i], kAbsent);
+        if (value == kAbsent)
+            return std::nullopt;
+        fields[i] = std::move(value);
+    }
+    Draft draft;
+    draft.number = number;
+    draft.poem.title = UnescapeDraftField(*fields[0]);
+    draft.poem.poet = UnescapeDraftField(*fields[1]);
+    draft.poem.date = UnescapeDraftField(*fields[2]);
+    if (*fields[3] != "0") {
+        const auto id = CanonicalPoemId(*fields[3]);
+        if (!id)
+            return std::nullopt;
+        draft.poem.id = *id;
+    }
+    draft.time = UnescapeDraftField(*fields[4]);
+    draft.poem.text = UnescapeDraftField(*fields[6]);
+    // A copy cut short (or a text changed by hand) no longer matches its length.
+    const auto length = ParseNumber(*fields[5]);
+    if (!length || *length != draft.poem.text.size())
+        return std::nullopt;
+    return draft;
+}
+
+} // namespace
+
+std::string EscapeDraftField(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        case '\0': out += "\\0"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string UnescapeDraftField(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (text[i] == '\\' && (next == '\\' || next == 'r' || next == 'n' || next == '0')) {
+            out += next == 'r' ? '\r' : next == 'n' ? '\n' : next == '0' ? '\0' : '\\';
+            ++i;
+            continue;
+        }
+        // Any other backslash, which only a hand edit makes, stands as written.
+        out += text[i];
+    }
+    return out;
+}
+
+std::string DraftTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char text[32];
+    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return std::string(text, length);
+}
+
+std::string_view FirstLineOf(std::string_view text) {
+    return text.substr(0, text.find_first_of("\r\n"));
+}
+
+DraftStore::DraftStore(fs::path dataFolder) : folder_(std::move(dataFolder) / "drafts") {}
+
+fs::path DraftStore::pathOf(std::uint64_t number) const {
+    return folder_ / (std::to_string(number) + std::string(kSuffix));
+}
+
+std::vector<std::uint64_t> DraftStore::numbers() const {
+    std::vector<std::uint64_t> found;
+    std::error_code error;
+    for (fs::directory_iterator it(folder_, error), end; !error && it != end; it.increment(error)) {
+        if (const auto number = DraftNumber(it->path()))
+            found.push_back(*number);
+    }
+    std::sort(found.begin(), found.end(), std::greater<>());
+    return found;
+}
+
+DraftStore::Kept DraftStore::Keep(const PoemRecord& poem, std::string_view time) {
+    Kept kept;
+    fs::create_directories(folder_, kept.error);
+    if (kept.error)
+        return kept;
+    RemoveStaleTemporaryFiles(folder_);
+    // A run killed between writing its draft and removing the oldest one left
+    // one too many: without this, kills in a row would let the folder grow.
+    removeOldest();
+
+    // One past the highest number in use, whatever stands under it: a name
+    // taken by anything at all is never written over.
+    const auto inUse = numbers();
+    std::uint64_t number = inUse.empty() ? 1 : inUse.front() + 1;
+    std::error_code error;
+    while (fs::symlink_status(pathOf(number), error).type() != fs::file_type::not_found)
+        ++number;
+
+    Draft draft;
+    draft.number = number;
+    draft.time = time;
+    draft.poem = poem;
+    kept.error = ReplaceFileAtomically(pathOf(number), FormatDraft(draft));
+    if (kept.error)
+        return kept;
+    kept.number = number;
+    removeOldest();
+    return kept;
+}
+
+void DraftStore::removeOldest() {
+    std::size_t seen = 0;
+    for (const std::uint64_t number : numbers()) {
+        // Only files count and go: whatever else stands in the folder under a
+        // draft's name is not the program's to remove.
+        const fs::path path = pathOf(number);
+        if (!IsRegularFile(path))
+            continue;
+        if (++seen <= kKept)
+            continue;
+        std::error_code ignored;
+        fs::remove(path, ignored);
+    }
+}
+
+DraftStore::Kept DraftStore::KeepAtClose(const PoemRecord& poem, std::string_view time) {
+    Kept kept = Keep(poem, time);
+    if (!kept.error)
+        ReplaceFileAtomically(folder_ / kKeptAtCloseNote, std::to_string(kept.number));
+    return kept;
+}
+
+std::optional<Draft> DraftStore::TakeKeptAtClose() {
+    const fs::path note = folder_ / kKeptAtCloseNote;
+    if (!IsRegularFile(note))
+        return std::nullopt;
+    std::error_code error;
+    const auto size = fs::file_size(note, error);
+    if (error || size > 32)
+        return std::nullopt;
+    const std::string text = ReadWholeFile(note).bytes;
+    fs::remove(note, error);
+    const auto number = ParseNumber(text);
+    if (!number)
+        return std::nullopt;
+    return Read(*number);
+}
+
+std::vector<Draft> DraftStore::List() const {
+    std::vector<Draft> drafts;
+    for (const std::uint64_t number : numbers()) {
+        if (auto draft = ReadDraftFile(pathOf(number), number))
+            drafts.push_back(std::move(*draft));
+    }
+    return drafts;
+}
+
+std::optional<Draft> DraftStore::Read(std::uint64_t number) const {
+    return ReadDraftFile(pathOf(number), number);
+}
+
+bool DraftStore::Remove(std::uint64_t number) {
+    std::error_code error;
+    fs::remove(pathOf(number), error);
+    return !error;
+}
+
+} // namespace stanzel

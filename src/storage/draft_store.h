@@ -1,0 +1,90 @@
+#pragma once
+
+#include "storage/poem_store.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace stanzel {
+
+// An edit that the editor dropped, kept so that the user can bring it back.
+struct Draft {
+    std::uint64_t number = 0; // names the file; a later draft has a higher number
+    std::string time;         // local time it was kept, "2026-12-08 10:15:42"
+    PoemRecord poem;          // id 0 for a poem that was never stored
+};
+
+// The drafts of a collection: one profile file per draft in its "drafts"
+// folder, "drafts/<number>.draft", each written atomically in one go:
+//
+//   [draft]
+//   title=...   poet=...   date=...   (each on a line of its own)
+//   id=<the poem's id, 0 for a new poem>
+//   time=<local time>
+//   length=<bytes of the text>
+//   text=<the text, escaped>
+//
+// Every field is escaped so that it stays one line and reads back byte for
+// byte: "\\" stands for a backslash, "\r" for CR, "\n" for LF, "\0" for NUL;
+// every other byte, UTF-8 or not, stands as it is, and the profile format's
+// quotes protect blanks and quotes at either end. The length tells a complete
+// file from a cut-off copy.
+//
+// Nothing here ever raises: keeping a draft must never stop the command that
+// drops the edit, and a damaged, hand-edited or foreign file in the folder is
+// left out of the list rather than shown.
+class DraftStore {
+public:
+    static constexpr std::size_t kKept = 100;
+
+    explicit DraftStore(std::filesystem::path dataFolder);
+
+    const std::filesystem::path& folder() const { return folder_; }
+
+    // Writes the poem as the newest draft and removes all but the kKept newest.
+    // The draft's number, or why it could not be written.
+    struct Kept {
+        std::uint64_t number = 0;
+        std::error_code error;
+    };
+    Kept Keep(const PoemRecord& poem, std::string_view time);
+    // The same, and remembers it as the draft kept when the window closed, for
+    // TakeKeptAtClose at the next start.
+    Kept KeepAtClose(const PoemRecord& poem, std::string_view time);
+    // The draft kept when the window last closed, once: the note is gone after.
+    std::optional<Draft> TakeKeptAtClose();
+
+    // Every readable draft, newest first.
+    std::vector<Draft> List() const;
+    std::optional<Draft> Read(std::uint64_t number) const;
+    // False when the file could not be removed; a draft that is gone counts as
+    // removed.
+    bool Remove(std::uint64_t number);
+
+    std::filesystem::path pathOf(std::uint64_t number) const;
+
+private:
+    // The numbers of the draft files in the folder, whatever their state.
+    std::vector<std::uint64_t> numbers() const;
+    void removeOldest();
+
+    std::filesystem::path folder_;
+};
+
+// A field written so that it stays one line, and back.
+std::string EscapeDraftField(std::string_view text);
+std::string UnescapeDraftField(std::string_view text);
+
+// The local time as drafts record it.
+std::string DraftTimeNow();
+
+// The first line of a text, for a list of drafts.
+std::string_view FirstLineOf(std::string_view text);
+
+} // namespace stanzel
