@@ -35,6 +35,11 @@ public:
         return std::nullopt;
     }
     std::unique_ptr<Progress> progress(QWidget*, const QString&) override { return nullptr; }
+    std::optional<std::uint64_t> chooseDraft(QWidget*, const DraftListTexts&,
+                                             const std::vector<DraftRow>&,
+                                             const std::function<bool(std::uint64_t)>&) override {
+        return std::nullopt;
+    }
 };
 
 std::filesystem::path MakeDir(const char* name) {

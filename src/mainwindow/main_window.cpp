@@ -49,7 +49,7 @@ QFont WithPointSize(QFont font, int points, bool bold = false, bool italic = fal
 
 MainWindow::MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), programDir_(std::move(programDir)), dialogs_(dialogs),
-      store_(programDir_), clock_([] { return QDateTime::currentDateTime(); }) {
+      store_(programDir_), drafts_(programDir_), clock_([] { return QDateTime::currentDateTime(); }) {
     InitResources();
     setWindowTitle(QString::fromLatin1(product::kTitle));
     resize(643, 556);
@@ -131,6 +131,8 @@ void MainWindow::createActions() {
     a.searchOnline->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
     a.deletePoem = addCommand("edit-delete", "delete.svg", &MainWindow::deletePoem);
     a.deletePoem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    a.recoverDraft = addCommand("document-revert", "recover-draft.svg", &MainWindow::recoverDraft);
+    a.recoverDraft->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
     a.chooseListColour = addCommand(nullptr, nullptr, &MainWindow::chooseListColour);
     a.chooseSecondRowColour = addCommand(nullptr, nullptr, &MainWindow::chooseSecondRowColour);
     a.chooseSearchColour = addCommand(nullptr, nullptr, &MainWindow::chooseSearchColour);
@@ -169,7 +171,7 @@ void MainWindow::createMenus() {
     QMenu* edit = menus_.edit = menuBar()->addMenu(QString());
     edit->addActions({a.searchTitle, a.searchOnline});
     edit->addSeparator();
-    edit->addAction(a.deletePoem);
+    edit->addActions({a.deletePoem, a.recoverDraft});
     edit->addSeparator();
     QMenu* colours = menus_.colours = edit->addMenu(QString());
     colours->setIcon(QIcon::fromTheme(QStringLiteral("preferences-desktop-color"),
@@ -431,6 +433,7 @@ void MainWindow::runStartupSteps() {
     fillEngineMenu();
     search_.RestoreChoice(ReadSetting(settings, setting::searchEngine));
     showEngineChoice();
+    announceKeptDraft();
 }
 
 void MainWindow::applyLanguage(const std::string& language) {
@@ -467,6 +470,7 @@ void MainWindow::applyCaptions() {
         {&MainWindowActions::about, "about"},
         {&MainWindowActions::editSearchEngines, "engine"},
         {&MainWindowActions::print, "print"},
+        {&MainWindowActions::recoverDraft, "recoverdraft"},
     };
     for (const auto& [command, key] : kActionCaptions)
         (actions_.*command)->setText(text(key));
@@ -503,6 +507,7 @@ void MainWindow::clearEditor() {
 }
 
 void MainWindow::selectPoem(int row) {
+    keepDraft();
     clearEditor();
     // Until the poem has loaded, the editor holds no stored poem: should
     // loading fail, a Save must not write what it shows over the poem that
@@ -512,6 +517,7 @@ void MainWindow::selectPoem(int row) {
     titleEdit_->setText(ToQ(entry.title));
     searchEdit_->setText(ToQ(entry.title));
     selectedRow_ = row;
+    holdEditorContents();
     const PoemRecord poem = store_.LoadPoem(entry.id);
     poetEdit_->setText(ToQ(poem.poet));
     dateEdit_->setText(ToQ(poem.date));
@@ -522,9 +528,11 @@ void MainWindow::selectPoem(int row) {
     if (!id)
         throw StorageError("'" + std::string(entry.id) + "' is not a valid integer value");
     currentPoemId_ = *id;
+    holdEditorContents();
 }
 
 void MainWindow::newPoem() {
+    keepDraft();
     currentPoemId_ = 0;
     clearEditor();
 }
@@ -536,6 +544,7 @@ void MainWindow::savePoem() {
         return;
     currentPoemId_ = store_.SavePoem(currentPoemId_, FromQ(title), FromQ(poetEdit_->text()),
                                      FromQ(dateEdit_->text()), EditorToPoem(poem));
+    holdEditorContents();
     dialogs_.message(this, UserDialogs::Icon::Information, text("save"),
                      ToQ(FormatTemplate(strings_["savemsg"], FromQ(title))));
     fillPoemList();
@@ -564,6 +573,7 @@ void MainWindow::deletePoem() {
         fillPoemList();
         throw;
     }
+    keepDraft();
     const int row = selectedRow_;
     listView_->selectionModel()->clear();
     listModel_->removePoem(row);
@@ -579,6 +589,7 @@ void MainWindow::exitProgram() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // Closing is never refused; a settings file that cannot be written is
     // reported, and the window closes all the same.
+    keepDraft(true);
     guarded([this] { writeClosingSettings(); });
     event->accept();
 }

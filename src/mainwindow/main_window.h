@@ -3,6 +3,7 @@
 #include "localisation/interface_strings.h"
 #include "search/online_search.h"
 #include "storage/colour.h"
+#include "storage/draft_store.h"
 #include "storage/poem_store.h"
 #include "storage/settings.h"
 
@@ -57,6 +58,7 @@ struct MainWindowActions {
     QAction* searchTitle = nullptr;
     QAction* searchOnline = nullptr;
     QAction* deletePoem = nullptr;
+    QAction* recoverDraft = nullptr;
     QAction* chooseListColour = nullptr;
     QAction* chooseSecondRowColour = nullptr;
     QAction* chooseSearchColour = nullptr;
@@ -91,6 +93,15 @@ struct EditorLabels {
     QLabel* poem = nullptr;
 };
 
+// What the editor's boxes hold, as they show it.
+struct EditorContents {
+    QString title;
+    QString poet;
+    QString date;
+    QString text;
+    bool operator==(const EditorContents&) const = default;
+};
+
 // The program's one document window: the poem list on the left, the editor
 // for one poem on the right, and every command in its menus and toolbar.
 // Handlers read the boxes, call the core and show the result; an error any of
@@ -122,6 +133,7 @@ public:
     void chooseEngine(int position);
     void editSearchEngines();
     void deletePoem();
+    void recoverDraft();
     void chooseListColour();
     void chooseSecondRowColour();
     void chooseSearchColour();
@@ -188,6 +200,12 @@ private:
     void applyColours();
     void fillPoemList();
     void clearEditor();
+    // Drafts: an edit the editor is about to drop is kept first, without a
+    // word; a draft that cannot be written changes nothing else.
+    EditorContents editorContents() const;
+    void holdEditorContents();
+    void keepDraft(bool atClose = false);
+    void announceKeptDraft();
     void writeClosingSettings();
     void fillEngineMenu();
     void buildLanguageMenu();
@@ -209,6 +227,10 @@ private:
     std::filesystem::path programDir_;
     UserDialogs& dialogs_;
     PoemStore store_;
+    DraftStore drafts_;
+    // The stored poem the editor holds, as it showed it; an edit is whatever
+    // differs from it. Unused while the editor holds a new poem.
+    EditorContents held_;
     Clock clock_;
 
     std::int32_t currentPoemId_ = 0;

@@ -54,6 +54,7 @@ void MainWindow::importDroppedFiles(const std::vector<std::filesystem::path>& pa
                          ToQ(strings_[dropped.warningKey]));
     if (dropped.outcome != DropImport::Outcome::Imported)
         return;
+    keepDraft();
     currentPoemId_ = 0;
     searchEdit_->clear();
     poetEdit_->clear();

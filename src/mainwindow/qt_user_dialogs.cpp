@@ -1,5 +1,6 @@
 #include "mainwindow/qt_user_dialogs.h"
 
+#include "mainwindow/recover_draft_dialog.h"
 #include "printing/qt_print_surface.h"
 
 #include <QColorDialog>
@@ -113,6 +114,16 @@ std::optional<QColor> QtUserDialogs::chooseColour(QWidget* parent, const QColor&
 
 void QtUserDialogs::print(const PrintedPoem& poem) {
     PrintOnDefaultPrinter(poem);
+}
+
+std::optional<std::uint64_t>
+QtUserDialogs::chooseDraft(QWidget* parent, const DraftListTexts& texts,
+                           const std::vector<DraftRow>& rows,
+                           const std::function<bool(std::uint64_t number)>& remove) {
+    RecoverDraftDialog dialog(texts, rows, remove, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.chosen();
 }
 
 } // namespace stanzel

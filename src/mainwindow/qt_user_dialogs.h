@@ -18,6 +18,9 @@ public:
     std::unique_ptr<Progress> progress(QWidget* parent, const QString& title) override;
     std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) override;
     void print(const PrintedPoem& poem) override;
+    std::optional<std::uint64_t>
+    chooseDraft(QWidget* parent, const DraftListTexts& texts, const std::vector<DraftRow>& rows,
+                const std::function<bool(std::uint64_t number)>& remove) override;
 };
 
 } // namespace stanzel

@@ -6,8 +6,11 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QDialog;
 class QWidget;
@@ -55,6 +58,22 @@ public:
     virtual std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) = 0;
     // Prints on the default printer, without a print dialog.
     virtual void print(const PrintedPoem& poem) = 0;
+    // The list of kept drafts, newest first, with the first one chosen so
+    // that Enter recovers it. `remove` deletes a draft from the list's Delete
+    // button and says whether it went. The draft to recover, or nothing when
+    // the list is cancelled.
+    struct DraftRow {
+        std::uint64_t number = 0;
+        QString time;
+        QString title;
+        QString firstLine;
+    };
+    struct DraftListTexts {
+        QString windowTitle, time, title, firstLine, recover, remove, cancel;
+    };
+    virtual std::optional<std::uint64_t>
+    chooseDraft(QWidget* parent, const DraftListTexts& texts, const std::vector<DraftRow>& rows,
+                const std::function<bool(std::uint64_t number)>& remove) = 0;
 };
 
 } // namespace stanzel

@@ -91,6 +91,33 @@ public:
         return answer;
     }
 
+    // Each answer acts on the list of drafts as the user would: Delete removes
+    // a row and the list stays open; Recover or Cancel ends it. An unscripted
+    // list is cancelled.
+    struct DraftAnswer {
+        enum Action { Recover, Delete, Cancel } action = Cancel;
+        std::size_t row = 0;
+    };
+    std::optional<std::uint64_t>
+    chooseDraft(QWidget*, const DraftListTexts& texts, const std::vector<DraftRow>& rows,
+                const std::function<bool(std::uint64_t)>& remove) override {
+        draftListTexts = texts;
+        draftLists.push_back(rows);
+        std::vector<DraftRow> shownRows = rows;
+        while (!draftAnswers.empty()) {
+            const DraftAnswer answer = draftAnswers.front();
+            draftAnswers.pop_front();
+            if (answer.action == DraftAnswer::Cancel || answer.row >= shownRows.size())
+                return std::nullopt;
+            const std::uint64_t number = shownRows[answer.row].number;
+            if (answer.action == DraftAnswer::Recover)
+                return number;
+            if (remove(number))
+                shownRows.erase(shownRows.begin() + static_cast<std::ptrdiff_t>(answer.row));
+        }
+        return std::nullopt;
+    }
+
     std::vector<QString> errors() const {
         std::vector<QString> texts;
         for (const auto& entry : shown)
@@ -112,6 +139,9 @@ public:
     std::vector<std::pair<std::size_t, std::size_t>> progressSteps;
     long cancelProgressAt = -1; // cancel once this many poems are done
     std::vector<QColor> chooserOpenedOn;
+    std::deque<DraftAnswer> draftAnswers;
+    std::vector<std::vector<DraftRow>> draftLists; // every list shown, as it opened
+    DraftListTexts draftListTexts;
 };
 
 } // namespace stanzel::testing

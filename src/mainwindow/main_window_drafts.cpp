@@ -1,0 +1,119 @@
+// The main window's safety net: an edit that a command is about to drop is
+// kept as a draft first, and Edit > Recover Draft brings it back.
+#include "mainwindow/main_window.h"
+#include "mainwindow/poem_list_model.h"
+#include "mainwindow/qt_text.h"
+#include "mainwindow/user_dialogs.h"
+#include "storage/number_text.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QTextEdit>
+
+namespace stanzel {
+
+namespace {
+
+constexpr auto kDraftTimeFormat = "yyyy-MM-dd HH:mm:ss";
+
+// The time a draft was kept as the user's desktop writes times.
+QString ShownDraftTime(const std::string& stored) {
+    const QDateTime time = QDateTime::fromString(ToQ(stored), QLatin1String(kDraftTimeFormat));
+    return time.isValid() ? QLocale::system().toString(time, QLocale::ShortFormat) : ToQ(stored);
+}
+
+EditorContents AsShown(const PoemRecord& poem) {
+    return {ToQ(poem.title), ToQ(poem.poet), ToQ(poem.date), PoemToEditor(poem.text)};
+}
+
+} // namespace
+
+EditorContents MainWindow::editorContents() const {
+    return {titleEdit_->text(), poetEdit_->text(), dateEdit_->text(), poemEdit_->toPlainText()};
+}
+
+void MainWindow::holdEditorContents() {
+    held_ = editorContents();
+}
+
+void MainWindow::keepDraft(bool atClose) {
+    const EditorContents shown = editorContents();
+    const bool edited = currentPoemId_ == 0 ? shown != EditorContents{} : shown != held_;
+    if (!edited)
+        return;
+    // The command that drops the edit goes on whatever happens here: a draft
+    // that cannot be written (a full disk, a read-only collection) is lost
+    // as the edit would have been, without a message in the user's way.
+    try {
+        const PoemRecord poem{currentPoemId_, FromQ(shown.title), FromQ(shown.poet),
+                              FromQ(shown.date), EditorToPoem(shown.text)};
+        const std::string time = FromQ(clock_().toString(QLatin1String(kDraftTimeFormat)));
+        if (atClose)
+            drafts_.KeepAtClose(poem, time);
+        else
+            drafts_.Keep(poem, time);
+    } catch (const std::exception&) {
+    }
+}
+
+void MainWindow::announceKeptDraft() {
+    const auto draft = drafts_.TakeKeptAtClose();
+    if (!draft)
+        return;
+    const std::string_view name =
+        draft->poem.title.empty() ? FirstLineOf(draft->poem.text) : draft->poem.title;
+    statusLabel_->setText(ToQ(FormatTemplate(strings_["draftkept"], name)));
+}
+
+void MainWindow::recoverDraft() {
+    const std::vector<Draft> drafts = drafts_.List();
+    if (drafts.empty()) {
+        dialogs_.message(this, UserDialogs::Icon::Information, text("drafts"), text("nodrafts"));
+        return;
+    }
+    std::vector<UserDialogs::DraftRow> rows;
+    rows.reserve(drafts.size());
+    for (const Draft& draft : drafts)
+        rows.push_back({draft.number, ShownDraftTime(draft.time), ToQ(draft.poem.title),
+                        ToQ(FirstLineOf(draft.poem.text))});
+    const UserDialogs::DraftListTexts texts{text("drafts"),       text("drafttime"),
+                                            text("drafttitle"),   text("draftline"),
+                                            text("draftrecover"), text("draftdelete"),
+                                            text("draftcancel")};
+    const auto chosen = dialogs_.chooseDraft(
+        this, texts, rows, [this](std::uint64_t number) { return drafts_.Remove(number); });
+    if (!chosen)
+        return;
+    const auto draft = drafts_.Read(*chosen);
+    if (!draft)
+        return;
+    // The recovered draft leaves the list before the edit it replaces is kept,
+    // so that keeping that one can never push it out.
+    drafts_.Remove(*chosen);
+    keepDraft();
+
+    // An edit of a poem that is still stored; of a deleted one, a new poem.
+    const std::string id = FormatInt32(draft->poem.id);
+    bool stored = false;
+    for (int row = 0; draft->poem.id != 0 && !stored && row < listModel_->rowCount(); ++row)
+        stored = listModel_->poem(row).id == id;
+    currentPoemId_ = stored ? draft->poem.id : 0;
+    held_ = {};
+    if (stored) {
+        try {
+            held_ = AsShown(store_.LoadPoem(id));
+        } catch (const std::exception&) {
+            // Compared with nothing, the recovered text counts as an edit.
+        }
+    }
+    const EditorContents recovered = AsShown(draft->poem);
+    titleEdit_->setText(recovered.title);
+    searchEdit_->setText(recovered.title);
+    poetEdit_->setText(recovered.poet);
+    dateEdit_->setText(recovered.date);
+    poemEdit_->setPlainText(recovered.text);
+    titleEdit_->setFocus();
+}
+
+} // namespace stanzel
