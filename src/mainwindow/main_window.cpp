@@ -49,7 +49,8 @@ QFont WithPointSize(QFont font, int points, bool bold = false, bool italic = fal
 
 MainWindow::MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), programDir_(std::move(programDir)), dialogs_(dialogs),
-      store_(programDir_), drafts_(programDir_), clock_([] { return QDateTime::currentDateTime(); }) {
+      store_(programDir_), drafts_(programDir_),
+      clock_([] { return QDateTime::currentDateTime(); }) {
     InitResources();
     setWindowTitle(QString::fromLatin1(product::kTitle));
     resize(643, 556);

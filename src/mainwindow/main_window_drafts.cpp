@@ -77,10 +77,9 @@ void MainWindow::recoverDraft() {
     for (const Draft& draft : drafts)
         rows.push_back({draft.number, ShownDraftTime(draft.time), ToQ(draft.poem.title),
                         ToQ(FirstLineOf(draft.poem.text))});
-    const UserDialogs::DraftListTexts texts{text("drafts"),       text("drafttime"),
-                                            text("drafttitle"),   text("draftline"),
-                                            text("draftrecover"), text("draftdelete"),
-                                            text("draftcancel")};
+    const UserDialogs::DraftListTexts texts{
+        text("drafts"),       text("drafttime"),   text("drafttitle"), text("draftline"),
+        text("draftrecover"), text("draftdelete"), text("draftcancel")};
     const auto chosen = dialogs_.chooseDraft(
         this, texts, rows, [this](std::uint64_t number) { return drafts_.Remove(number); });
     if (!chosen)

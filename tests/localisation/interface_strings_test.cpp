@@ -1,4 +1,5 @@
 #include "localisation/interface_strings.h"
+#include "storage/ini_file.h"
 #include "test_dir.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +42,22 @@ TEST(InterfaceStrings, FileTextsWinKeyByKey) {
     EXPECT_EQ(strings["net"], "Search Online"); // shares its English text only
     EXPECT_EQ(strings["delete"], "");           // present but empty: shown empty
     EXPECT_EQ(strings["save"], "Save");         // other sections do not count
+}
+
+// A key the shipped translations lack would show English in the middle of
+// German or Hungarian; a lost "%s" would drop the name from a message.
+TEST(InterfaceStrings, ShippedLanguagesTranslateEveryKey) {
+    for (const char* language : {"German", "Hungarian"}) {
+        const IniFile file(std::filesystem::path(STANZEL_LANG_DIR) /
+                           (std::string(language) + ".lng"));
+        for (const auto& row : InterfaceStringTable()) {
+            const std::string text = file.ReadText(kLanguageSection, row.key, "\n");
+            EXPECT_NE(text, "\n") << language << " lacks " << row.key;
+            EXPECT_EQ(text.find("%s") != std::string::npos,
+                      row.english.find("%s") != std::string_view::npos)
+                << language << " " << row.key;
+        }
+    }
 }
 
 TEST(InterfaceStrings, LanguageNamesStayInsideTheLanguageFolder) {

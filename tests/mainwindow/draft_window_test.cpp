@@ -41,8 +41,9 @@ public:
 
 protected:
     void startWithTwoPoems() {
-        WriteBytes(dir / "poems.dmp",
-                   "[4]\r\ntitle=Four\r\npoet=P\r\ndate=D\r\n[9]\r\ntitle=Nine\r\npoet=\r\ndate=\r\n");
+        WriteBytes(
+            dir / "poems.dmp",
+            "[4]\r\ntitle=Four\r\npoet=P\r\ndate=D\r\n[9]\r\ntitle=Nine\r\npoet=\r\ndate=\r\n");
         fs::create_directory(dir / "poems");
         WriteBytes(dir / "poems" / "4.poem", "one\r\ntwo");
         WriteBytes(dir / "poems" / "9.poem", "nine");
@@ -93,8 +94,8 @@ public:
             // Everything else stays writable for the other user.
             fs::permissions(collection, fs::perms::all);
             for (const auto& item : fs::recursive_directory_iterator(collection))
-                fs::permissions(item.path(), item.is_directory() ? fs::perms::all
-                                                                 : fs::perms(0666));
+                fs::permissions(item.path(),
+                                item.is_directory() ? fs::perms::all : fs::perms(0666));
             fs::create_directories(collection / "drafts");
             fs::permissions(collection / "drafts", fs::perms(0555));
             if (::geteuid() == 0)
@@ -119,9 +120,8 @@ private:
     rlimit old_{};
 };
 
-class DroppedEdit
-    : public DraftWindowTest,
-      public ::testing::WithParamInterface<std::tuple<DroppingCommand, DraftDisk>> {};
+class DroppedEdit : public DraftWindowTest,
+                    public ::testing::WithParamInterface<std::tuple<DroppingCommand, DraftDisk>> {};
 
 TEST_P(DroppedEdit, IsKeptAndTheCommandGoesOn) {
     const auto& [command, disk] = GetParam();
@@ -144,8 +144,8 @@ TEST_P(DroppedEdit, IsKeptAndTheCommandGoesOn) {
     ExpectEditOfPoemFour(kept[0], command.draftId);
 }
 
-std::string DroppedEditName(
-    const ::testing::TestParamInfo<std::tuple<DroppingCommand, DraftDisk>>& info) {
+std::string
+DroppedEditName(const ::testing::TestParamInfo<std::tuple<DroppingCommand, DraftDisk>>& info) {
     static constexpr const char* kDisks[] = {"", "ReadOnlyCollection", "FullDisk"};
     return std::string(std::get<0>(info.param).name) +
            kDisks[static_cast<int>(std::get<1>(info.param))];
@@ -370,9 +370,8 @@ TEST_F(DraftWindowTest, ADraftKeptAtCloseIsToldOnceInTheInterfaceLanguage) {
 
 class RecoverDraftDialogTest : public ::testing::Test {
 protected:
-    std::vector<UserDialogs::DraftRow> rows{{7, "10:00", "Newest", "a"},
-                                            {5, "09:00", "Older", "b"},
-                                            {2, "08:00", "Oldest", "c"}};
+    std::vector<UserDialogs::DraftRow> rows{
+        {7, "10:00", "Newest", "a"}, {5, "09:00", "Older", "b"}, {2, "08:00", "Oldest", "c"}};
     UserDialogs::DraftListTexts texts{"Recover Draft", "Time",   "Title", "First line",
                                       "Recover",       "Delete", "Cancel"};
     std::vector<std::uint64_t> removed;

@@ -13,6 +13,7 @@
 #include "storage/ini_file.h"
 #include "storage/poem_store.h"
 #include "storage/text_lines.h"
+#include "storage/killed_child.h"
 #include "test_dir.h"
 
 #include <array>
@@ -42,6 +43,7 @@ namespace stanzel {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Report;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kRounds = 200;
@@ -105,20 +107,7 @@ std::string Text(std::mt19937& rng) {
     return text;
 }
 
-void Report(int fd, const std::string& line) {
-    std::string_view rest = line;
-    while (!rest.empty()) {
-        const ssize_t written = ::write(fd, rest.data(), rest.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            ::_exit(4);
-        rest.remove_prefix(static_cast<std::size_t>(written));
-    }
-}
-
-[[noreturn]] void RunChild(const fs::path& dir, std::uint32_t seed, int fd) {
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+void RunChild(const fs::path& dir, std::uint32_t seed, int fd) {
     try {
         std::mt19937 rng(seed);
         PoemStore store(dir);
@@ -165,7 +154,6 @@ void Report(int fd, const std::string& line) {
     } catch (const std::exception& error) {
         Report(fd, std::string("E ") + error.what() + "\n");
     }
-    ::_exit(3);
 }
 
 // ---- the parent ---------------------------------------------------------
@@ -364,14 +352,8 @@ Leftovers CountLeftovers(const fs::path& dir, const Model& model) {
     return leftovers;
 }
 
-std::uint32_t Seed() {
-    if (const char* text = std::getenv("STANZEL_CRASH_SEED"))
-        return static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10));
-    return 20240611u;
-}
-
 TEST(CrashSafety, SavesSurviveKillsAtRandomMoments) {
-    const std::uint32_t seed = Seed();
+    const std::uint32_t seed = testing::CrashSeed(20240611u);
     SCOPED_TRACE("STANZEL_CRASH_SEED=" + std::to_string(seed));
     std::mt19937 rng(seed);
     testing::TestDir dir;
@@ -383,55 +365,16 @@ TEST(CrashSafety, SavesSurviveKillsAtRandomMoments) {
     int rounds = 0;
     for (; rounds < kRounds && Clock::now() - started < kTimeBudget; ++rounds) {
         SCOPED_TRACE("round " + std::to_string(rounds));
-        int pipeEnds[2];
-        ASSERT_EQ(::pipe2(pipeEnds, O_CLOEXEC), 0);
         const std::uint32_t childSeed = seed ^ (static_cast<std::uint32_t>(rounds) * 2654435761u);
         const auto delay = std::chrono::microseconds(rng() % (kMaxDelayMs * 1000 + 1));
-        std::fflush(nullptr);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::close(pipeEnds[0]);
-            RunChild(dir.path(), childSeed, pipeEnds[1]);
-        }
-        ::close(pipeEnds[1]);
+        const testing::KilledChild run = testing::RunAndKill(
+            [&](int fd) { RunChild(dir.path(), childSeed, fd); }, delay);
+        ASSERT_TRUE(run.ok) << "no writer could be started";
 
-        // The delay counts from the child's first step, not from its start, so
-        // that however slow the disk, every kill lands among saves. The pipe
-        // is kept drained meanwhile, so the child never waits on us.
-        std::string reports;
-        char buffer[4096];
-        const auto giveUpAt = Clock::now() + std::chrono::seconds(10);
-        std::optional<Clock::time_point> killAt;
-        bool open = true;
-        while (open) {
-            if (!killAt && !reports.empty())
-                killAt = Clock::now() + delay;
-            const auto now = Clock::now();
-            const auto until = killAt.value_or(giveUpAt);
-            if (now >= until)
-                break;
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now);
-            pollfd watch{pipeEnds[0], POLLIN, 0};
-            if (::poll(&watch, 1, static_cast<int>(left.count())) > 0) {
-                const ssize_t got = ::read(pipeEnds[0], buffer, sizeof buffer);
-                if (got > 0)
-                    reports.append(buffer, static_cast<std::size_t>(got));
-                else
-                    open = false;
-            }
-        }
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        for (ssize_t got; (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
-            reports.append(buffer, static_cast<std::size_t>(got));
-        ::close(pipeEnds[0]);
-
-        const std::string failure = Apply(reports, model, stats);
+        const std::string failure = Apply(run.reports, model, stats);
         ASSERT_TRUE(failure.empty()) << failure;
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended by itself, status " << status;
-        ASSERT_TRUE(killAt) << "the writer began no step within 10 s";
+        ASSERT_TRUE(WIFSIGNALED(run.status)) << "the writer ended by itself, status " << run.status;
+        ASSERT_TRUE(run.reported) << "the writer began no step within 10 s";
 
         CheckAfterKill(dir.path(), model, stats);
         if (::testing::Test::HasFailure()) {

@@ -2,13 +2,14 @@
 // way out of a session): a kill at any moment must leave only whole drafts in
 // the list, and every draft reported kept among the newest must be there.
 //
-// A child process keeps drafts without pause and reports each one on a pipe
-// before and after; the parent kills it with SIGKILL after a random few
-// milliseconds and checks the folder, then starts the next child on it.
+// A child process keeps drafts without pause and reports each one before and
+// after; the parent kills it after a random few milliseconds and checks the
+// folder, then starts the next child on it.
 //
 // STANZEL_CRASH_SEED=<n> repeats a run's choices of drafts and delays.
 
 #include "storage/draft_store.h"
+#include "storage/killed_child.h"
 #include "test_dir.h"
 
 #include <cerrno>
@@ -30,6 +31,7 @@ namespace stanzel {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Report;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kRounds = 120;
@@ -55,8 +57,8 @@ std::uint64_t Hash(const PoemRecord& poem) {
 }
 
 PoemRecord RandomPoem(std::mt19937& rng) {
-    static constexpr std::string_view kPieces[] = {"őszi ", "\r\n", "a=b", "\"", " ", "\\",
-                                                   "[draft]", "\xFF\xFE", "night ", "\n"};
+    static constexpr std::string_view kPieces[] = {"őszi ", "\r\n",    "a=b",      "\"",     " ",
+                                                   "\\",    "[draft]", "\xFF\xFE", "night ", "\n"};
     const auto piece = [&] { return kPieces[rng() % std::size(kPieces)]; };
     PoemRecord poem;
     poem.id = static_cast<std::int32_t>(rng() % 5);
@@ -64,27 +66,14 @@ PoemRecord RandomPoem(std::mt19937& rng) {
         poem.title += piece();
     poem.poet = piece();
     // Now and then a long text, so that a kill often lands inside a write.
-    const int pieces = rng() % 8 == 0 ? 40000 + static_cast<int>(rng() % 80000)
-                                      : static_cast<int>(rng() % 200);
+    const int pieces =
+        rng() % 8 == 0 ? 40000 + static_cast<int>(rng() % 80000) : static_cast<int>(rng() % 200);
     for (int i = 0; i < pieces; ++i)
         poem.text += piece();
     return poem;
 }
 
-void Report(int fd, const std::string& line) {
-    std::string_view rest = line;
-    while (!rest.empty()) {
-        const ssize_t written = ::write(fd, rest.data(), rest.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            ::_exit(4);
-        rest.remove_prefix(static_cast<std::size_t>(written));
-    }
-}
-
-[[noreturn]] void RunChild(const fs::path& dir, std::uint32_t seed, int fd) {
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+void RunChild(const fs::path& dir, std::uint32_t seed, int fd) {
     std::mt19937 rng(seed);
     DraftStore store(dir);
     for (;;) {
@@ -93,7 +82,7 @@ void Report(int fd, const std::string& line) {
         const auto kept = store.Keep(poem, "2026-12-08 10:15:42");
         if (kept.error) {
             Report(fd, "E " + kept.error.message() + "\n");
-            ::_exit(3);
+            return;
         }
         Report(fd, "D " + std::to_string(kept.number) + "\n");
     }
@@ -166,14 +155,8 @@ void CheckAfterKill(const fs::path& dir, Model& model) {
     model.kept = found;
 }
 
-std::uint32_t Seed() {
-    if (const char* text = std::getenv("STANZEL_CRASH_SEED"))
-        return static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10));
-    return 20261208u;
-}
-
 TEST(DraftCrashSafety, KillsNeverLeaveATornDraft) {
-    const std::uint32_t seed = Seed();
+    const std::uint32_t seed = testing::CrashSeed(20261208u);
     SCOPED_TRACE("STANZEL_CRASH_SEED=" + std::to_string(seed));
     std::mt19937 rng(seed);
     testing::TestDir dir;
@@ -182,53 +165,15 @@ TEST(DraftCrashSafety, KillsNeverLeaveATornDraft) {
     int rounds = 0;
     for (; rounds < kRounds && Clock::now() - started < kTimeBudget; ++rounds) {
         SCOPED_TRACE("round " + std::to_string(rounds));
-        int pipeEnds[2];
-        ASSERT_EQ(::pipe2(pipeEnds, O_CLOEXEC), 0);
         const std::uint32_t childSeed = seed ^ (static_cast<std::uint32_t>(rounds) * 2654435761u);
         const auto delay = std::chrono::microseconds(rng() % (kMaxDelayMs * 1000 + 1));
-        std::fflush(nullptr);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::close(pipeEnds[0]);
-            RunChild(dir.path(), childSeed, pipeEnds[1]);
-        }
-        ::close(pipeEnds[1]);
-
-        // The delay counts from the child's first report, so every kill lands
-        // among writes however slow the disk; the pipe is drained meanwhile.
-        std::string reports;
-        char buffer[4096];
-        const auto giveUpAt = Clock::now() + std::chrono::seconds(10);
-        std::optional<Clock::time_point> killAt;
-        for (bool open = true; open;) {
-            if (!killAt && !reports.empty())
-                killAt = Clock::now() + delay;
-            const auto now = Clock::now();
-            const auto until = killAt.value_or(giveUpAt);
-            if (now >= until)
-                break;
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now);
-            pollfd watch{pipeEnds[0], POLLIN, 0};
-            if (::poll(&watch, 1, static_cast<int>(left.count())) > 0) {
-                const ssize_t got = ::read(pipeEnds[0], buffer, sizeof buffer);
-                if (got > 0)
-                    reports.append(buffer, static_cast<std::size_t>(got));
-                else
-                    open = false;
-            }
-        }
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        for (ssize_t got; (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
-            reports.append(buffer, static_cast<std::size_t>(got));
-        ::close(pipeEnds[0]);
-
-        const std::string failure = Apply(reports, model);
+        const testing::KilledChild run =
+            testing::RunAndKill([&](int fd) { RunChild(dir.path(), childSeed, fd); }, delay);
+        ASSERT_TRUE(run.ok) << "no writer could be started";
+        const std::string failure = Apply(run.reports, model);
         ASSERT_TRUE(failure.empty()) << failure;
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended by itself, status " << status;
-        ASSERT_TRUE(killAt) << "the writer kept no draft within 10 s";
+        ASSERT_TRUE(WIFSIGNALED(run.status)) << "the writer ended by itself, status " << run.status;
+        ASSERT_TRUE(run.reported) << "the writer kept no draft within 10 s";
         CheckAfterKill(dir.path(), model);
         if (::testing::Test::HasFailure())
             break;

@@ -75,7 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTripCase{"OnlyBlanks", Poem(1, " ", "   ")},
         RoundTripCase{"Backslashes", Poem(1, "C:\\new\\", "\\r is not CR\\\\n\\0\\")},
         RoundTripCase{"NulBytes", Poem(1, std::string("a\0b", 3), std::string("\0\0", 2))},
-        RoundTripCase{"Latin2AndBrokenUtf8", Poem(1, "\xF5sz \xE9j", "\xC3\x28 \xFF\xFE \xEF\xBB\xBF")},
+        RoundTripCase{"Latin2AndBrokenUtf8",
+                      Poem(1, "\xF5sz \xE9j", "\xC3\x28 \xFF\xFE \xEF\xBB\xBF")},
         RoundTripCase{"Utf8", Poem(1, "Őszi éjjel", "Über „Straße“ — мир")},
         RoundTripCase{"SemicolonFirst", Poem(1, ";note", ";comment\r\n;another")},
         RoundTripCase{"ControlBytes", Poem(1, "\x01\x7F", "\x1B[1m\x08\x0C")},
@@ -219,57 +220,68 @@ TEST_P(ForeignDraftFile, IsSkippedAndLeftAlone) {
     EXPECT_EQ(fs::symlink_status(path, error).type(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, ForeignDraftFile,
-    ::testing::Values(
-        ForeignFileCase{"CutInsideTheText",
-                        [](const fs::path& p, const std::string& good) {
-                            WriteBytes(p, good.substr(0, good.size() - 8));
-                        }},
-        ForeignFileCase{"CutBeforeTheText",
-                        [](const fs::path& p, const std::string& good) {
-                            WriteBytes(p, good.substr(0, good.find("length=")));
-                        }},
-        ForeignFileCase{"Empty", [](const fs::path& p, const std::string&) { WriteBytes(p, ""); }},
-        ForeignFileCase{"TextEditedByHand",
-                        [](const fs::path& p, const std::string& good) {
-                            WriteBytes(p, Replaced(good, "line two", "line 2"));
-                        }},
-        ForeignFileCase{"IdNotANumber",
-                        [](const fs::path& p, const std::string& good) {
-                            WriteBytes(p, Replaced(good, "id=7", "id=seven"));
-                        }},
-        ForeignFileCase{"NegativeId",
-                        [](const fs::path& p, const std::string& good) {
-                            WriteBytes(p, Replaced(good, "id=7", "id=-7"));
-                        }},
-        ForeignFileCase{"WrongSection",
-                        [](const fs::path& p, const std::string& good) {
-                            WriteBytes(p, Replaced(good, "[draft]", "[poem]"));
-                        }},
-        ForeignFileCase{"Binary",
-                        [](const fs::path& p, const std::string&) {
-                            std::string bytes;
-                            for (int i = 0; i < 4096; ++i)
-                                bytes += static_cast<char>((i * 7919) & 0xFF);
-                            WriteBytes(p, bytes);
-                        }},
-        ForeignFileCase{"Directory",
-                        [](const fs::path& p, const std::string&) { fs::create_directory(p); }},
-        ForeignFileCase{"LinkToADraft",
-                        [](const fs::path& p, const std::string&) {
-                            fs::create_symlink(p.parent_path() / "1.draft", p);
-                        }},
-        ForeignFileCase{"NamedPipe",
-                        [](const fs::path& p, const std::string&) {
-                            ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0);
-                        }},
-        ForeignFileCase{"Huge",
-                        [](const fs::path& p, const std::string& good) {
-                            WriteBytes(p, good);
-                            fs::resize_file(p, std::uintmax_t{1} << 30);
-                        }}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Kinds, ForeignDraftFile,
+                         ::testing::
+                             Values(
+                                 ForeignFileCase{"CutInsideTheText",
+                                                 [](const fs::path& p, const std::string& good) {
+                                                     WriteBytes(p, good.substr(0, good.size() - 8));
+                                                 }},
+                                 ForeignFileCase{"CutBeforeTheText",
+                                                 [](const fs::path& p, const std::string& good) {
+                                                     WriteBytes(
+                                                         p, good.substr(0, good.find("length=")));
+                                                 }},
+                                 ForeignFileCase{"Empty",
+                                                 [](const fs::path& p, const std::string&) {
+                                                     WriteBytes(p, "");
+                                                 }},
+                                 ForeignFileCase{"TextEditedByHand",
+                                                 [](const fs::path& p, const std::string& good) {
+                                                     WriteBytes(
+                                                         p, Replaced(good, "line two", "line 2"));
+                                                 }},
+                                 ForeignFileCase{"IdNotANumber",
+                                                 [](const fs::path& p, const std::string& good) {
+                                                     WriteBytes(p,
+                                                                Replaced(good, "id=7", "id=seven"));
+                                                 }},
+                                 ForeignFileCase{"NegativeId",
+                                                 [](const fs::path& p, const std::string& good) {
+                                                     WriteBytes(p, Replaced(good, "id=7", "id=-7"));
+                                                 }},
+                                 ForeignFileCase{"WrongSection",
+                                                 [](const fs::path& p, const std::string& good) {
+                                                     WriteBytes(
+                                                         p, Replaced(good, "[draft]", "[poem]"));
+                                                 }},
+                                 ForeignFileCase{"Binary",
+                                                 [](const fs::path& p, const std::string&) {
+                                                     std::string bytes;
+                                                     for (int i = 0; i < 4096; ++i)
+                                                         bytes +=
+                                                             static_cast<char>((i * 7919) & 0xFF);
+                                                     WriteBytes(p, bytes);
+                                                 }},
+                                 ForeignFileCase{"Directory",
+                                                 [](const fs::path& p, const std::string&) {
+                                                     fs::create_directory(p);
+                                                 }},
+                                 ForeignFileCase{"LinkToADraft",
+                                                 [](const fs::path& p, const std::string&) {
+                                                     fs::create_symlink(p.parent_path() / "1.draft",
+                                                                        p);
+                                                 }},
+                                 ForeignFileCase{"NamedPipe",
+                                                 [](const fs::path& p, const std::string&) {
+                                                     ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0);
+                                                 }},
+                                 ForeignFileCase{"Huge",
+                                                 [](const fs::path& p, const std::string& good) {
+                                                     WriteBytes(p, good);
+                                                     fs::resize_file(p, std::uintmax_t{1} << 30);
+                                                 }}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DraftFolder, OtherNamesAreNoDrafts) {
     TestDir dir;
