@@ -82,6 +82,10 @@ struct DroppingCommand {
     std::int32_t draftId; // the draft's id: 0 once the poem is deleted
 };
 
+void PrintTo(const DroppingCommand& command, std::ostream* os) {
+    *os << command.name;
+}
+
 enum class DraftDisk { Writable, ReadOnly, Full };
 
 // Makes the drafts folder unwritable for the life of the object: read-only

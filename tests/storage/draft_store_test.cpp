@@ -44,6 +44,10 @@ struct RoundTripCase {
     std::string time = "2026-12-08 10:15:42";
 };
 
+void PrintTo(const RoundTripCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DraftRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(DraftRoundTrip, ReadsBackExactly) {
@@ -195,6 +199,10 @@ struct ForeignFileCase {
     // Puts something at drafts/2.draft, beside the good draft 1.
     void (*make)(const fs::path& path, const std::string& good);
 };
+
+void PrintTo(const ForeignFileCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ForeignDraftFile : public ::testing::TestWithParam<ForeignFileCase> {};
 
