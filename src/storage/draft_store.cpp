@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <ctime>
 #include <functional>
 
 namespace stanzel {
@@ -77,30 +76,33 @@ std::optional<Draft> ReadDraftFile(const fs::path& path, std::uint64_t number) {
         return std::nullopt;
 
     const IniFile file(path);
-    std::optional<std::string> fields[7];
-    const std::string_view keys[7] = {"title", "poet", "date", "id", "time", "length", "text"};
-    for (std::size_t i = 0; i < 7; ++i) {
-        std::string value = file.ReadText(kSection, keys[i], kAbsent);
+    const auto field = [&](std::string_view key) -> std::optional<std::string> {
+        std::string value = file.ReadText(kSection, key, kAbsent);
         if (value == kAbsent)
             return std::nullopt;
-        fields[i] = std::move(value);
-    }
+        return value;
+    };
+    const auto title = field("title"), poet = field("poet"), date = field("date"), id = field("id"),
+               time = field("time"), length = field("length"), text = field("text");
+    if (!title || !poet || !date || !id || !time || !length || !text)
+        return std::nullopt;
+
     Draft draft;
     draft.number = number;
-    draft.poem.title = UnescapeDraftField(*fields[0]);
-    draft.poem.poet = UnescapeDraftField(*fields[1]);
-    draft.poem.date = UnescapeDraftField(*fields[2]);
-    if (*fields[3] != "0") {
-        const auto id = CanonicalPoemId(*fields[3]);
-        if (!id)
+    draft.time = UnescapeDraftField(*time);
+    draft.poem.title = UnescapeDraftField(*title);
+    draft.poem.poet = UnescapeDraftField(*poet);
+    draft.poem.date = UnescapeDraftField(*date);
+    draft.poem.text = UnescapeDraftField(*text);
+    if (*id != "0") {
+        const auto poemId = CanonicalPoemId(*id);
+        if (!poemId)
             return std::nullopt;
-        draft.poem.id = *id;
+        draft.poem.id = *poemId;
     }
-    draft.time = UnescapeDraftField(*fields[4]);
-    draft.poem.text = UnescapeDraftField(*fields[6]);
     // A copy cut short (or a text changed by hand) no longer matches its length.
-    const auto length = ParseNumber(*fields[5]);
-    if (!length || *length != draft.poem.text.size())
+    const auto bytes = ParseNumber(*length);
+    if (!bytes || *bytes != draft.poem.text.size())
         return std::nullopt;
     return draft;
 }
@@ -147,15 +149,6 @@ std::string UnescapeDraftField(std::string_view text) {
     return out;
 }
 
-std::string DraftTimeNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    char text[32];
-    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return std::string(text, length);
-}
-
 std::string_view FirstLineOf(std::string_view text) {
     return text.substr(0, text.find_first_of("\r\n"));
 }
@@ -191,9 +184,13 @@ DraftStore::Kept DraftStore::Keep(const PoemRecord& poem, std::string_view time)
     // taken by anything at all is never written over.
     const auto inUse = numbers();
     std::uint64_t number = inUse.empty() ? 1 : inUse.front() + 1;
-    std::error_code error;
-    while (fs::symlink_status(pathOf(number), error).type() != fs::file_type::not_found)
-        ++number;
+    for (std::error_code error;; ++number) {
+        // A folder that cannot be searched says nothing about any name; the
+        // write below then fails and reports it.
+        const auto type = fs::symlink_status(pathOf(number), error).type();
+        if (type == fs::file_type::not_found || type == fs::file_type::none)
+            break;
+    }
 
     Draft draft;
     draft.number = number;

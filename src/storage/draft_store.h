@@ -81,9 +81,6 @@ private:
 std::string EscapeDraftField(std::string_view text);
 std::string UnescapeDraftField(std::string_view text);
 
-// The local time as drafts record it.
-std::string DraftTimeNow();
-
 // The first line of a text, for a list of drafts.
 std::string_view FirstLineOf(std::string_view text);
 

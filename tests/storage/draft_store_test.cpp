@@ -322,10 +322,21 @@ TEST(DraftWriteFailure, FullDiskReportsAndLeavesNothing) {
     EXPECT_EQ(Names(store.folder()), std::vector<std::string>{"1.draft"});
 }
 
-TEST(DraftWriteFailure, ReadOnlyCollectionReports) {
+// Root writes anywhere, so each attempt runs in a child that gives up root.
+struct ReadOnlyCase {
+    const char* name;
+    void (*make)(const fs::path& collection);
+};
+
+void PrintTo(const ReadOnlyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DraftWriteRefused : public ::testing::TestWithParam<ReadOnlyCase> {};
+
+TEST_P(DraftWriteRefused, ReportsAndChangesNothing) {
     TestDir dir;
-    ::chmod(dir.path().c_str(), 0555);
-    // Root writes anywhere, so the attempt runs in a child that gives up root.
+    GetParam().make(dir.path());
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -339,8 +350,29 @@ TEST(DraftWriteFailure, ReadOnlyCollectionReports) {
     ::waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
     ::chmod(dir.path().c_str(), 0700);
-    EXPECT_FALSE(fs::exists(dir / "drafts"));
+    ::chmod((dir / "drafts").c_str(), 0700);
+    EXPECT_TRUE(!fs::exists(dir / "drafts") || fs::is_empty(dir / "drafts"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Folders, DraftWriteRefused,
+                         ::testing::Values(ReadOnlyCase{"ReadOnlyCollection",
+                                                        [](const fs::path& dir) {
+                                                            ::chmod(dir.c_str(), 0555);
+                                                        }},
+                                           ReadOnlyCase{"ReadOnlyDrafts",
+                                                        [](const fs::path& dir) {
+                                                            ::chmod(dir.c_str(), 0755);
+                                                            fs::create_directory(dir / "drafts");
+                                                            ::chmod((dir / "drafts").c_str(), 0555);
+                                                        }},
+                                           // Names in it cannot even be looked up.
+                                           ReadOnlyCase{"UnsearchableDrafts",
+                                                        [](const fs::path& dir) {
+                                                            ::chmod(dir.c_str(), 0755);
+                                                            fs::create_directory(dir / "drafts");
+                                                            ::chmod((dir / "drafts").c_str(), 0644);
+                                                        }}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace stanzel
