@@ -59,7 +59,8 @@ std::string FormatDraft(const Draft& draft) {
         {"length", std::to_string(draft.poem.text.size())},
         {"text", EscapeDraftField(draft.poem.text)},
     };
-    std::string bytes = "[" + std::string(kSection) + "]\r\n";
+    std::string bytes;
+    bytes.append("[").append(kSection).append("]\r\n");
     for (const auto& [key, value] : entries)
         bytes += FormatIniEntry(key, value) + "\r\n";
     return bytes;
@@ -159,14 +160,18 @@ fs::path DraftStore::pathOf(std::uint64_t number) const {
     return folder_ / (std::to_string(number) + std::string(kSuffix));
 }
 
-std::vector<std::uint64_t> DraftStore::numbers() const {
-    std::vector<std::uint64_t> found;
+std::vector<DraftStore::Entry> DraftStore::entries() const {
+    std::vector<Entry> found;
     std::error_code error;
     for (fs::directory_iterator it(folder_, error), end; !error && it != end; it.increment(error)) {
-        if (const auto number = DraftNumber(it->path()))
-            found.push_back(*number);
+        if (const auto number = DraftNumber(it->path())) {
+            std::error_code typeError;
+            found.push_back(
+                {*number, it->symlink_status(typeError).type() == fs::file_type::regular});
+        }
     }
-    std::sort(found.begin(), found.end(), std::greater<>());
+    std::sort(found.begin(), found.end(),
+              [](const Entry& a, const Entry& b) { return a.number > b.number; });
     return found;
 }
 
@@ -175,15 +180,30 @@ DraftStore::Kept DraftStore::Keep(const PoemRecord& poem, std::string_view time)
     fs::create_directories(folder_, kept.error);
     if (kept.error)
         return kept;
-    RemoveStaleTemporaryFiles(folder_);
-    // A run killed between writing its draft and removing the oldest one left
+    if (!temporariesCleared_) {
+        RemoveStaleTemporaryFiles(folder_);
+        temporariesCleared_ = true;
+    }
+
+    // Only files count and go: whatever else stands in the folder under a
+    // draft's name is not the program's to remove.
+    const std::vector<Entry> inUse = entries();
+    std::vector<std::uint64_t> files;
+    for (const Entry& entry : inUse)
+        if (entry.regularFile)
+            files.push_back(entry.number);
+    const auto removeFile = [&](std::size_t newest) {
+        std::error_code ignored;
+        fs::remove(pathOf(files[newest]), ignored);
+    };
+    // A run killed between writing its draft and removing the oldest left
     // one too many: without this, kills in a row would let the folder grow.
-    removeOldest();
+    for (std::size_t newest = kKept; newest < files.size(); ++newest)
+        removeFile(newest);
 
     // One past the highest number in use, whatever stands under it: a name
     // taken by anything at all is never written over.
-    const auto inUse = numbers();
-    std::uint64_t number = inUse.empty() ? 1 : inUse.front() + 1;
+    std::uint64_t number = inUse.empty() ? 1 : inUse.front().number + 1;
     for (std::error_code error;; ++number) {
         // A folder that cannot be searched says nothing about any name; the
         // write below then fails and reports it.
@@ -200,23 +220,10 @@ DraftStore::Kept DraftStore::Keep(const PoemRecord& poem, std::string_view time)
     if (kept.error)
         return kept;
     kept.number = number;
-    removeOldest();
+    // The oldest goes only once the newest is safe.
+    if (files.size() >= kKept)
+        removeFile(kKept - 1);
     return kept;
-}
-
-void DraftStore::removeOldest() {
-    std::size_t seen = 0;
-    for (const std::uint64_t number : numbers()) {
-        // Only files count and go: whatever else stands in the folder under a
-        // draft's name is not the program's to remove.
-        const fs::path path = pathOf(number);
-        if (!IsRegularFile(path))
-            continue;
-        if (++seen <= kKept)
-            continue;
-        std::error_code ignored;
-        fs::remove(path, ignored);
-    }
 }
 
 DraftStore::Kept DraftStore::KeepAtClose(const PoemRecord& poem, std::string_view time) {
@@ -244,8 +251,10 @@ std::optional<Draft> DraftStore::TakeKeptAtClose() {
 
 std::vector<Draft> DraftStore::List() const {
     std::vector<Draft> drafts;
-    for (const std::uint64_t number : numbers()) {
-        if (auto draft = ReadDraftFile(pathOf(number), number))
+    for (const Entry& entry : entries()) {
+        if (!entry.regularFile)
+            continue;
+        if (auto draft = ReadDraftFile(pathOf(entry.number), entry.number))
             drafts.push_back(std::move(*draft));
     }
     return drafts;

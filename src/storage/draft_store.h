@@ -70,11 +70,16 @@ public:
     std::filesystem::path pathOf(std::uint64_t number) const;
 
 private:
-    // The numbers of the draft files in the folder, whatever their state.
-    std::vector<std::uint64_t> numbers() const;
-    void removeOldest();
+    // Every name of a draft in the folder, newest first, whatever stands there.
+    struct Entry {
+        std::uint64_t number;
+        bool regularFile;
+    };
+    std::vector<Entry> entries() const;
 
     std::filesystem::path folder_;
+    // Temporary files that a killed run left are removed once per run.
+    bool temporariesCleared_ = false;
 };
 
 // A field written so that it stays one line, and back.
