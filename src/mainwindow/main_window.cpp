@@ -518,7 +518,6 @@ void MainWindow::selectPoem(int row) {
     titleEdit_->setText(ToQ(entry.title));
     searchEdit_->setText(ToQ(entry.title));
     selectedRow_ = row;
-    holdEditorContents();
     const PoemRecord poem = store_.LoadPoem(entry.id);
     poetEdit_->setText(ToQ(poem.poet));
     dateEdit_->setText(ToQ(poem.date));
