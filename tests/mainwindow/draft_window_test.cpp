@@ -1,3 +1,4 @@
+#include "full_disk.h"
 #include "mainwindow/recover_draft_dialog.h"
 #include "mainwindow/window_fixture.h"
 #include "storage/draft_store.h"
@@ -6,9 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
-#include <csignal>
 #include <sys/fsuid.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,23 +104,17 @@ public:
             if (::geteuid() == 0)
                 ::setfsuid(65534);
         } else if (kind == DraftDisk::Full) {
-            std::signal(SIGXFSZ, SIG_IGN);
-            ::getrlimit(RLIMIT_FSIZE, &old_);
-            rlimit small = old_;
-            small.rlim_cur = 4096;
-            ::setrlimit(RLIMIT_FSIZE, &small);
+            full_.emplace(4096);
         }
     }
     ~DraftDiskFault() {
         if (kind_ == DraftDisk::ReadOnly && ::geteuid() == 0)
             ::setfsuid(0);
-        if (kind_ == DraftDisk::Full)
-            ::setrlimit(RLIMIT_FSIZE, &old_);
     }
 
 private:
     DraftDisk kind_;
-    rlimit old_{};
+    std::optional<testing::FullDisk> full_;
 };
 
 class DroppedEdit : public DraftWindowTest,

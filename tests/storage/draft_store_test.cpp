@@ -1,9 +1,8 @@
+#include "full_disk.h"
 #include "storage/draft_store.h"
 #include "test_dir.h"
 
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -308,15 +307,10 @@ TEST(DraftWriteFailure, FullDiskReportsAndLeavesNothing) {
     TestDir dir;
     DraftStore store(dir.path());
     store.Keep(Poem(1, "small", "x"), "t");
-    // A file-size limit fails the write part-way as a full disk does, for root too.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 256;
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    const auto kept = store.Keep(Poem(1, "big", std::string(10000, 'v')), "t");
-    ::setrlimit(RLIMIT_FSIZE, &old);
+    const auto kept = [&] {
+        const testing::FullDisk full(256);
+        return store.Keep(Poem(1, "big", std::string(10000, 'v')), "t");
+    }();
     EXPECT_TRUE(kept.error);
     EXPECT_EQ(kept.number, 0u);
     EXPECT_EQ(Names(store.folder()), std::vector<std::string>{"1.draft"});
