@@ -62,6 +62,22 @@ PoemList PoemStore::ListPoems() const {
     return PoemList(index.Contents(), std::move(rows));
 }
 
+PoemFieldsList PoemStore::ListPoemFields() const {
+    struct Value {
+        std::string_view id;
+        std::string_view value;
+    };
+    const IniFile index(indexPath());
+    const auto titles = index.SectionValues<Value>(kTitleKey, kMissingTitle);
+    const auto poets = index.SectionValues<Value>(kPoetKey, "");
+    const auto dates = index.SectionValues<Value>(kDateKey, "");
+    PoemFieldsList list{index.Contents(), {}};
+    list.rows.reserve(titles.size());
+    for (std::size_t i = 0; i < titles.size() && i < poets.size() && i < dates.size(); ++i)
+        list.rows.push_back({titles[i].id, titles[i].value, poets[i].value, dates[i].value});
+    return list;
+}
+
 PoemRecord PoemStore::LoadPoem(std::string_view id) const {
     const IniFile index(indexPath());
     PoemRecord poem;
@@ -69,21 +85,26 @@ PoemRecord PoemStore::LoadPoem(std::string_view id) const {
     poem.title = index.ReadText(id, kTitleKey, kMissingTitle);
     poem.poet = index.ReadText(id, kPoetKey, "");
     poem.date = index.ReadText(id, kDateKey, "");
-    if (const auto path = poemPath(id)) {
-        // A file of this size is no poem; reading it would only stall the window.
-        std::error_code sizeError;
-        const auto size = std::filesystem::file_size(*path, sizeError);
-        if (!sizeError && size > kLargestPoemText)
-            throw StorageError("Cannot open file " + Quoted(*path) + ". It holds " +
-                               std::to_string(size) + " bytes; a poem's text may hold " +
-                               std::to_string(kLargestPoemText) + ".");
-        FileContents contents = ReadWholeFile(*path);
-        if (contents.error && !contents.missing())
-            throw StorageError("Cannot open file " + Quoted(*path) + ". " +
-                               DescribeError(contents.error));
-        poem.text = NormaliseLineBreaks(contents.bytes);
-    }
+    poem.text = LoadText(id);
     return poem;
+}
+
+std::string PoemStore::LoadText(std::string_view id) const {
+    const auto path = poemPath(id);
+    if (!path)
+        return {};
+    // A file of this size is no poem; reading it would only stall the window.
+    std::error_code sizeError;
+    const auto size = std::filesystem::file_size(*path, sizeError);
+    if (!sizeError && size > kLargestPoemText)
+        throw StorageError("Cannot open file " + Quoted(*path) + ". It holds " +
+                           std::to_string(size) + " bytes; a poem's text may hold " +
+                           std::to_string(kLargestPoemText) + ".");
+    FileContents contents = ReadWholeFile(*path);
+    if (contents.error && !contents.missing())
+        throw StorageError("Cannot open file " + Quoted(*path) + ". " +
+                           DescribeError(contents.error));
+    return NormaliseLineBreaks(contents.bytes);
 }
 
 std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view title,

@@ -48,6 +48,19 @@ private:
     std::vector<PoemListEntry> rows_;
 };
 
+// Title, poet and date of every poem of the index, as LoadPoem reads them, in
+// file order. The views point into the index's text, which the list keeps.
+struct PoemFields {
+    std::string_view id;
+    std::string_view title;
+    std::string_view poet;
+    std::string_view date;
+};
+struct PoemFieldsList {
+    std::shared_ptr<const std::string> text;
+    std::vector<PoemFields> rows;
+};
+
 // The collection on disk: the index "poems.dmp" holds title, poet and date
 // under each poem's id, and "poems/<id>.poem" holds the poem's text.
 class PoemStore {
@@ -66,10 +79,15 @@ public:
 
     // Every poem of the index in file order; a title that is missing reads "def".
     PoemList ListPoems() const;
+    // The same with each poem's poet and date, from one read of the index.
+    PoemFieldsList ListPoemFields() const;
     // The poem stored under `id`. Missing entries read empty ("def" for the
     // title) and a missing text file reads as empty text; line breaks come
     // back as CR LF whatever the file holds.
     PoemRecord LoadPoem(std::string_view id) const;
+    // The text of the poem stored under `id` as LoadPoem gives it, without
+    // reading the index.
+    std::string LoadText(std::string_view id) const;
     // Stores the poem and returns its id: a new one from the counter when
     // `currentPoemId` is 0, otherwise `currentPoemId`.
     std::int32_t SavePoem(std::int32_t currentPoemId, std::string_view title, std::string_view poet,

@@ -1,0 +1,344 @@
+#include "search/find_in_poems.h"
+
+#include "search/text_folding.h"
+#include "storage/number_text.h"
+#include "storage/storage_error.h"
+#include "storage/text_lines.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <unordered_map>
+
+namespace stanzel {
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+// Whether `word` occurs in `text`: Horspool's search, which steps over most
+// of a poem without looking at it. It holds a table per word, built once per
+// query, since a query is matched against the whole collection.
+class WordSearch {
+public:
+    explicit WordSearch(std::string_view word) : word_(word) {
+        skip_.fill(static_cast<std::uint32_t>(word.size()));
+        for (std::size_t i = 0; i + 1 < word.size(); ++i)
+            skip_[static_cast<unsigned char>(word[i])] =
+                static_cast<std::uint32_t>(word.size() - 1 - i);
+    }
+
+    bool OccursIn(std::string_view text) const {
+        const std::size_t n = word_.size();
+        if (n > text.size())
+            return false;
+        if (n == 1)
+            return std::memchr(text.data(), word_[0], text.size()) != nullptr;
+        const std::size_t last = n - 1;
+        const char lastChar = word_[last];
+        const char* data = text.data();
+        const std::size_t stop = text.size() - n;
+        for (std::size_t i = 0; i <= stop;) {
+            const char c = data[i + last];
+            if (c == lastChar && std::memcmp(data + i, word_.data(), last) == 0)
+                return true;
+            i += skip_[static_cast<unsigned char>(c)];
+        }
+        return false;
+    }
+
+private:
+    std::string_view word_;
+    std::array<std::uint32_t, 256> skip_{};
+};
+
+// Each piece between two '\n' of a folded poem, with its number.
+template <class Visit>
+void ForEachFoldedLine(std::string_view folded, Visit visit) {
+    std::size_t number = 0;
+    std::size_t start = 0;
+    while (start <= folded.size()) {
+        const std::size_t end = std::min(folded.find('\n', start), folded.size());
+        visit(number++, folded.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+// The line breaks of a stored poem's text are CR LF throughout (see
+// NormaliseLineBreaks); the lines are those SplitLines gives.
+void AppendFoldedLines(std::string& out, std::string_view text) {
+    std::size_t start = 0;
+    bool first = true;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find("\r\n", start), text.size());
+        if (!first)
+            out += '\n';
+        first = false;
+        AppendFolded(out, text.substr(start, end - start));
+        start = end + 2;
+    }
+}
+
+std::string OneLine(std::string_view value) {
+    std::string line(value);
+    std::replace_if(
+        line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; },
+        ' ');
+    return line;
+}
+
+constexpr std::size_t kFieldLines = 3; // title, poet, date
+
+} // namespace
+
+FindQuery::FindQuery(std::string_view typed) {
+    const std::string folded = FoldText(typed);
+    std::size_t i = 0;
+    while (i < folded.size()) {
+        while (i < folded.size() && IsBlank(folded[i]))
+            ++i;
+        const std::size_t start = i;
+        while (i < folded.size() && !IsBlank(folded[i]))
+            ++i;
+        if (i > start) {
+            std::string word = folded.substr(start, i - start);
+            if (std::find(words_.begin(), words_.end(), word) == words_.end())
+                words_.push_back(std::move(word));
+        }
+    }
+    std::stable_sort(words_.begin(), words_.end(),
+                     [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+}
+
+std::vector<ByteRange> MatchRanges(std::string_view text, const FindQuery& query) {
+    const TracedFold traced = FoldTraced(text);
+    const std::string_view folded = traced.folded;
+    std::vector<ByteRange> found;
+    for (const std::string& word : query.words()) {
+        for (std::size_t at = folded.find(word); at != std::string_view::npos;
+             at = folded.find(word, at + word.size())) {
+            found.push_back({traced.sourceBegin[at], traced.sourceEnd[at + word.size() - 1]});
+        }
+    }
+    std::sort(found.begin(), found.end(),
+              [](const ByteRange& a, const ByteRange& b) { return a.begin < b.begin; });
+    std::vector<ByteRange> joined;
+    for (const ByteRange& range : found) {
+        if (!joined.empty() && range.begin <= joined.back().end)
+            joined.back().end = std::max(joined.back().end, range.end);
+        else
+            joined.push_back(range);
+    }
+    return joined;
+}
+
+std::optional<ByteRange> FirstMatch(std::string_view text, const FindQuery& query) {
+    const auto ranges = MatchRanges(text, query);
+    if (ranges.empty())
+        return std::nullopt;
+    return ranges.front();
+}
+
+// The index as it was when the waiting poems began to be read: their titles,
+// poets and dates, in one read rather than one per poem.
+struct CollectionText::IndexSnapshot {
+    explicit IndexSnapshot(PoemFieldsList fields) : list(std::move(fields)) {}
+
+    PoemFieldsList list;
+    std::size_t next = 0; // where the next look-up is expected
+    std::unordered_map<std::string_view, std::size_t> byId;
+
+    const PoemFields* find(std::string_view id) {
+        if (next < list.rows.size() && list.rows[next].id == id)
+            return &list.rows[next++];
+        if (byId.empty()) {
+            byId.reserve(list.rows.size());
+            for (std::size_t i = 0; i < list.rows.size(); ++i)
+                byId.emplace(list.rows[i].id, i);
+        }
+        const auto it = byId.find(id);
+        if (it == byId.end())
+            return nullptr;
+        next = it->second + 1;
+        return &list.rows[it->second];
+    }
+};
+
+CollectionText::CollectionText() = default;
+CollectionText::~CollectionText() = default;
+CollectionText::CollectionText(CollectionText&&) noexcept = default;
+CollectionText& CollectionText::operator=(CollectionText&&) noexcept = default;
+
+void CollectionText::Follow(std::span<const PoemListEntry> rows) {
+    if (rows.size() == poems_.size() &&
+        std::equal(rows.begin(), rows.end(), poems_.begin(),
+                   [](const PoemListEntry& row, const Poem& poem) { return row.id == poem.id; }))
+        return;
+    std::unordered_map<std::string_view, std::size_t> known;
+    known.reserve(poems_.size());
+    for (std::size_t i = 0; i < poems_.size(); ++i)
+        known.emplace(poems_[i].id, i);
+    std::vector<Poem> next;
+    next.reserve(rows.size());
+    waiting_ = 0;
+    for (const PoemListEntry& row : rows) {
+        const auto it = known.find(row.id);
+        if (it != known.end()) {
+            const std::size_t at = it->second;
+            known.erase(it); // before the move empties the name it points to
+            next.push_back(std::move(poems_[at]));
+        } else {
+            next.push_back(Poem{std::string(row.id), {}, {}, true});
+        }
+        if (next.back().waiting)
+            ++waiting_;
+    }
+    poems_ = std::move(next);
+    if (waiting_ == 0)
+        snapshot_.reset();
+}
+
+void CollectionText::Fill(Poem& poem, std::string_view title, std::string_view poet,
+                          std::string_view date, std::string_view text) {
+    poem.fields.clear();
+    poem.folded.clear();
+    poem.folded.reserve(title.size() + poet.size() + date.size() + text.size() + 3);
+    for (const std::string_view field : {title, poet, date}) {
+        const std::string line = OneLine(field);
+        poem.fields += line;
+        poem.fields += '\n';
+        AppendFolded(poem.folded, line);
+        poem.folded += '\n';
+    }
+    AppendFoldedLines(poem.folded, text);
+    poem.fields.shrink_to_fit();
+    poem.folded.shrink_to_fit();
+}
+
+bool CollectionText::ReadWaiting(const PoemStore& store, std::size_t count) {
+    if (waiting_ > 0 && !snapshot_)
+        snapshot_ = std::make_unique<IndexSnapshot>(store.ListPoemFields());
+    for (std::size_t i = 0; i < poems_.size() && waiting_ > 0 && count > 0; ++i) {
+        Poem& poem = poems_[i];
+        if (!poem.waiting)
+            continue;
+        const PoemFields* fields = snapshot_->find(poem.id);
+        std::string text;
+        try {
+            text = store.LoadText(poem.id);
+        } catch (const StorageError&) {
+            // One unreadable poem must not keep the others from being found.
+        }
+        if (fields != nullptr)
+            Fill(poem, fields->title, fields->poet, fields->date, text);
+        else
+            Fill(poem, "def", "", "", text);
+        poem.waiting = false;
+        --waiting_;
+        --count;
+    }
+    if (waiting_ > 0)
+        return false;
+    snapshot_.reset();
+    return true;
+}
+
+void CollectionText::PoemSaved(const PoemRecord& poem) {
+    const std::string id = FormatInt32(poem.id);
+    auto it = std::find_if(poems_.begin(), poems_.end(),
+                           [&](const Poem& known) { return known.id == id; });
+    if (it == poems_.end()) {
+        poems_.push_back(Poem{id, {}, {}, false});
+        it = std::prev(poems_.end());
+    } else if (it->waiting) {
+        it->waiting = false;
+        --waiting_;
+    }
+    Fill(*it, poem.title, poem.poet, poem.date, NormaliseLineBreaks(poem.text));
+}
+
+std::vector<std::size_t> CollectionText::Find(const FindQuery& query) const {
+    std::vector<std::size_t> rows;
+    if (query.empty())
+        return rows;
+    std::vector<WordSearch> searches;
+    searches.reserve(query.words().size());
+    for (const std::string& word : query.words())
+        searches.emplace_back(word);
+    for (std::size_t row = 0; row < poems_.size(); ++row) {
+        const Poem& poem = poems_[row];
+        if (poem.waiting)
+            continue;
+        const std::string_view folded = poem.folded;
+        if (std::all_of(searches.begin(), searches.end(),
+                        [&](const WordSearch& search) { return search.OccursIn(folded); }))
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+const std::string& CollectionText::id(std::size_t row) const {
+    return poems_.at(row).id;
+}
+
+std::string_view CollectionText::title(std::size_t row) const {
+    const std::string_view fields = poems_.at(row).fields;
+    return fields.substr(0, fields.find('\n'));
+}
+
+PoemMatch CollectionText::DescribeMatch(std::size_t row, const FindQuery& query,
+                                        const PoemStore& store) const {
+    const Poem& poem = poems_.at(row);
+    std::size_t bestLine = 0;
+    std::size_t bestCount = 0;
+    std::string_view bestFolded;
+    ForEachFoldedLine(poem.folded, [&](std::size_t number, std::string_view line) {
+        const auto count = static_cast<std::size_t>(
+            std::count_if(query.words().begin(), query.words().end(), [&](const std::string& w) {
+                return line.find(w) != std::string_view::npos;
+            }));
+        if (count > bestCount) {
+            bestCount = count;
+            bestLine = number;
+            bestFolded = line;
+        }
+    });
+
+    PoemMatch match;
+    if (bestLine < kFieldLines) {
+        match.field = static_cast<PoemMatch::Field>(bestLine);
+        std::string_view fields = poem.fields;
+        for (std::size_t skip = 0; skip < bestLine; ++skip)
+            fields.remove_prefix(fields.find('\n') + 1);
+        match.line = std::string(fields.substr(0, fields.find('\n')));
+    } else {
+        match.field = PoemMatch::Field::Text;
+        match.textLine = bestLine - kFieldLines;
+        try {
+            const auto lines = SplitLines(store.LoadText(poem.id));
+            if (match.textLine < lines.size() && FoldText(lines[match.textLine]) == bestFolded)
+                match.line = lines[match.textLine];
+            else
+                match.line = std::string(bestFolded);
+        } catch (const StorageError&) {
+            match.line = std::string(bestFolded);
+        }
+    }
+    match.ranges = MatchRanges(match.line, query);
+    return match;
+}
+
+std::size_t CollectionText::heldBytes() const {
+    std::size_t bytes = poems_.capacity() * sizeof(Poem);
+    for (const Poem& poem : poems_) {
+        // Short names live inside the string itself.
+        if (poem.id.capacity() > 15)
+            bytes += poem.id.capacity() + 1;
+        bytes += poem.fields.capacity() + 1 + poem.folded.capacity() + 1;
+    }
+    return bytes;
+}
+
+} // namespace stanzel

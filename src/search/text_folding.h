@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace stanzel {
+
+// Text made comparable regardless of letter case and accents: "Árvíztűrő"
+// and "arvizturo" fold alike, "Straße" folds to "strasse", "ΆΣ" to "ας"'s
+// lower-case, unaccented form. Folding covers ASCII, Latin-1, Latin
+// Extended-A, the common letters of Latin Extended-B and Latin Extended
+// Additional, combining accents (which are dropped), Greek and Cyrillic.
+// Other characters stay as they are. Bytes that are not valid UTF-8 pass
+// through one by one, so any input folds without loss of its line breaks:
+// a line of the input is a line of the result.
+std::string FoldText(std::string_view text);
+void AppendFolded(std::string& out, std::string_view text);
+
+// A folded text that remembers where each of its bytes came from, so that a
+// match in the folded text can be marked in the original one.
+struct TracedFold {
+    std::string folded;
+    // For each byte of `folded`, the original bytes [sourceBegin, sourceEnd)
+    // of the character it was made from.
+    std::vector<std::uint32_t> sourceBegin;
+    std::vector<std::uint32_t> sourceEnd;
+};
+TracedFold FoldTraced(std::string_view text);
+
+} // namespace stanzel
