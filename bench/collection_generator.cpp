@@ -113,8 +113,39 @@ PoemRecord MakePoem(std::mt19937& rng) {
     return poem;
 }
 
+PoemRecord MakeRealisticPoem(std::mt19937& rng) {
+    PoemRecord poem;
+    const auto titleLength = static_cast<std::size_t>(Pick(rng, 10, 60));
+    while (poem.title.size() < titleLength) {
+        if (!poem.title.empty())
+            poem.title += ' ';
+        poem.title += PickFrom(rng, kWords);
+    }
+    // Cut at a letter's start, never inside one.
+    std::size_t cut = titleLength;
+    while (cut > 0 && (static_cast<unsigned char>(poem.title[cut]) & 0xC0) == 0x80)
+        --cut;
+    poem.title.resize(cut);
+    while (!poem.title.empty() && poem.title.back() == ' ')
+        poem.title.pop_back();
+    if (!poem.title.empty() && poem.title[0] >= 'a' && poem.title[0] <= 'z')
+        poem.title[0] = static_cast<char>(poem.title[0] - 'a' + 'A');
+    poem.poet = std::string(PickFrom(rng, kFirstNames)) + " " + std::string(PickFrom(rng, kLastNames));
+    poem.date = MakeDate(rng);
+
+    const int lines = Pick(rng, 5, 40);
+    for (int i = 0; i < lines; ++i) {
+        if (i > 0)
+            poem.text += "\r\n";
+        if (i % 5 == 4)
+            continue;
+        poem.text += Words(rng, 2, 8);
+    }
+    return poem;
+}
+
 CollectionStats GenerateCollection(const std::filesystem::path& programDir, int count,
-                                   std::uint32_t seed) {
+                                   std::uint32_t seed, PoemSize size) {
     std::mt19937 rng(seed);
     const auto poemsDir = programDir / "poems";
     std::filesystem::create_directories(poemsDir);
@@ -123,7 +154,7 @@ CollectionStats GenerateCollection(const std::filesystem::path& programDir, int 
     std::string index;
     index.reserve(static_cast<std::size_t>(count) * 96);
     for (int id = 1; id <= count; ++id) {
-        const PoemRecord poem = MakePoem(rng);
+        const PoemRecord poem = size == PoemSize::Realistic ? MakeRealisticPoem(rng) : MakePoem(rng);
         const std::string name = std::to_string(id);
         index += '[';
         index += name;

@@ -14,6 +14,12 @@ namespace stanzel::bench {
 // date and a dozen short lines, with some accented letters in UTF-8.
 PoemRecord MakePoem(std::mt19937& rng);
 
+// Poems of the size users' collections hold: a title of 10 to 60 characters
+// and 5 to 40 lines of 2 to 8 words, about 670 bytes of text.
+PoemRecord MakeRealisticPoem(std::mt19937& rng);
+
+enum class PoemSize { Short, Realistic };
+
 struct CollectionStats {
     int poems = 0;
     std::size_t indexBytes = 0;
@@ -24,7 +30,7 @@ struct CollectionStats {
 // out as the program writes them, into `programDir` (created when missing).
 // The same seed gives the same bytes.
 CollectionStats GenerateCollection(const std::filesystem::path& programDir, int count,
-                                   std::uint32_t seed);
+                                   std::uint32_t seed, PoemSize size = PoemSize::Short);
 
 // Where a benchmark's collection goes and how large it is, from the flags
 // --poems=N and --collection_dir=DIR, which are taken out of argv before the

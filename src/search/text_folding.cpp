@@ -1,6 +1,7 @@
 #include "search/text_folding.h"
 
 #include <array>
+#include <cstring>
 
 namespace stanzel {
 
@@ -195,22 +196,24 @@ Folded FoldCodePoint(char32_t cp) {
     return One(cp);
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
+// Writes `cp` at `out` and returns the end of what it wrote.
+char* PutUtf8(char* out, char32_t cp) {
     if (cp < 0x80) {
-        out += static_cast<char>(cp);
+        *out++ = static_cast<char>(cp);
     } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *out++ = static_cast<char>(0xC0 | (cp >> 6));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *out++ = static_cast<char>(0xE0 | (cp >> 12));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *out++ = static_cast<char>(0xF0 | (cp >> 18));
+        *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
+    return out;
 }
 
 // The character that starts at `at`, and its length in bytes; a length of 0
@@ -255,41 +258,49 @@ Decoded DecodeAt(std::string_view text, std::size_t at) {
     return {cp, length};
 }
 
-// Calls emit(out, begin, end) after appending to `out` the fold of each
-// original character [begin, end).
+// Appends the fold of `text` to `out`, calling emit(folded, begin, end) with
+// the length of `out` after each original character [begin, end). No fold is
+// longer in bytes than its original, so the room is made once, in advance.
 template <class Emit>
 void FoldEach(std::string& out, std::string_view text, Emit emit) {
+    const std::size_t start = out.size();
+    out.resize(start + text.size());
+    char* const base = out.data();
+    char* o = base + start;
     std::size_t i = 0;
     while (i < text.size()) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c < 0x80) {
-            out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : static_cast<char>(c);
-            emit(out, i, i + 1);
+            *o++ = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : static_cast<char>(c);
+            emit(static_cast<std::size_t>(o - base), i, i + 1);
             ++i;
             continue;
         }
         const Decoded decoded = DecodeAt(text, i);
         if (decoded.length == 0) {
-            out += static_cast<char>(c);
-            emit(out, i, i + 1);
+            *o++ = static_cast<char>(c);
+            emit(static_cast<std::size_t>(o - base), i, i + 1);
             ++i;
             continue;
         }
         const Folded folded = FoldCodePoint(decoded.cp);
-        if (folded.count == 1 && folded.cps[0] == decoded.cp)
-            out.append(text.substr(i, decoded.length));
-        else
+        if (folded.count == 1 && folded.cps[0] == decoded.cp) {
+            std::memcpy(o, text.data() + i, decoded.length);
+            o += decoded.length;
+        } else {
             for (int k = 0; k < folded.count; ++k)
-                AppendUtf8(out, folded.cps[static_cast<std::size_t>(k)]);
-        emit(out, i, i + decoded.length);
+                o = PutUtf8(o, folded.cps[static_cast<std::size_t>(k)]);
+        }
+        emit(static_cast<std::size_t>(o - base), i, i + decoded.length);
         i += decoded.length;
     }
+    out.resize(static_cast<std::size_t>(o - base));
 }
 
 } // namespace
 
 void AppendFolded(std::string& out, std::string_view text) {
-    FoldEach(out, text, [](const std::string&, std::size_t, std::size_t) {});
+    FoldEach(out, text, [](std::size_t, std::size_t, std::size_t) {});
 }
 
 std::string FoldText(std::string_view text) {
@@ -304,9 +315,9 @@ TracedFold FoldTraced(std::string_view text) {
     result.folded.reserve(text.size());
     result.sourceBegin.reserve(text.size());
     result.sourceEnd.reserve(text.size());
-    FoldEach(result.folded, text, [&](const std::string& out, std::size_t begin, std::size_t end) {
-        result.sourceBegin.resize(out.size(), static_cast<std::uint32_t>(begin));
-        result.sourceEnd.resize(out.size(), static_cast<std::uint32_t>(end));
+    FoldEach(result.folded, text, [&](std::size_t folded, std::size_t begin, std::size_t end) {
+        result.sourceBegin.resize(folded, static_cast<std::uint32_t>(begin));
+        result.sourceEnd.resize(folded, static_cast<std::uint32_t>(end));
     });
     return result;
 }

@@ -65,5 +65,27 @@ TEST(TextFolding, TracesEachFoldedByteToItsLetter) {
     EXPECT_EQ(traced.sourceEnd, (std::vector<std::uint32_t>{1, 3, 3, 4, 6}));
 }
 
+TEST(TextFolding, NoCharacterFoldsLongerThanItself) {
+    // The folding writes into room the size of its input.
+    std::string text;
+    for (char32_t cp = 0x80; cp < 0x30000; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF)
+            continue;
+        text.clear();
+        if (cp < 0x800) {
+            text += static_cast<char>(0xC0 | (cp >> 6));
+        } else if (cp < 0x10000) {
+            text += static_cast<char>(0xE0 | (cp >> 12));
+            text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        } else {
+            text += static_cast<char>(0xF0 | (cp >> 18));
+            text += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        }
+        text += static_cast<char>(0x80 | (cp & 0x3F));
+        ASSERT_LE(FoldText(text).size(), text.size()) << "U+" << std::hex << static_cast<std::uint32_t>(cp);
+    }
+}
+
 } // namespace
 } // namespace stanzel
