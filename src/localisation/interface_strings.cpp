@@ -11,7 +11,7 @@ namespace {
 constexpr auto C = StringUse::Caption;
 constexpr auto M = StringUse::Message;
 
-constexpr std::array<InterfaceString, 65> kTable{{
+constexpr std::array<InterfaceString, 70> kTable{{
     {"file", "File", C},
     {"new", "New", C},
     {"save", "Save", C},
@@ -77,6 +77,11 @@ constexpr std::array<InterfaceString, 65> kTable{{
     {"draftcancel", "Cancel", M},
     {"nodrafts", "No drafts are kept.", M},
     {"draftkept", "A draft of \"%s\" was kept: Edit > Recover Draft", M},
+    {"findinpoems", "Find in Poems…", C},
+    {"findpanel", "Find in Poems", C},
+    {"findwords", "Words in a title, poet, date or poem", C},
+    {"findreading", "Reading the poems… %s", M},
+    {"findcount", "Poems found: %s", M},
 }};
 
 const std::string kNoText;

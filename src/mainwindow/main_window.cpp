@@ -1,5 +1,6 @@
 #include "mainwindow/main_window.h"
 
+#include "mainwindow/find_in_poems_panel.h"
 #include "mainwindow/poem_list_model.h"
 #include "mainwindow/product.h"
 #include "mainwindow/qt_text.h"
@@ -61,6 +62,7 @@ MainWindow::MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, Q
     createMenus();
     createToolBar();
     createCentralWidget();
+    createFindInPoems();
     statusLabel_ = new QLabel(this);
     statusBar()->addWidget(statusLabel_, 1);
     applyColours();
@@ -458,6 +460,7 @@ void MainWindow::applyCaptions() {
         {&MainWindowActions::toggleRowColouring, "clist"},
         {&MainWindowActions::toggleIdColumn, "listid"},
         {&MainWindowActions::searchTitle, "search"},
+        {&MainWindowActions::findInPoems, "findinpoems"},
         {&MainWindowActions::searchOnline, "net"},
         {&MainWindowActions::deletePoem, "delete"},
         {&MainWindowActions::chooseListColour, "plc"},
@@ -489,6 +492,7 @@ void MainWindow::applyCaptions() {
     listModel_->setTitleHeader(text("poemslist"));
     poetSearchButton_->setToolTip(text("searchpoet"));
     engineEditor_->setCaptions(text("engineeditor"), text("engineinfo"), text("enginecancel"));
+    findPanel_->setCaptions(strings_);
 }
 
 void MainWindow::fillPoemList() {
@@ -542,9 +546,12 @@ void MainWindow::savePoem() {
     const QString poem = poemEdit_->toPlainText();
     if (title.isEmpty() || poem.isEmpty())
         return;
-    currentPoemId_ = store_.SavePoem(currentPoemId_, FromQ(title), FromQ(poetEdit_->text()),
-                                     FromQ(dateEdit_->text()), EditorToPoem(poem));
+    PoemRecord saved{currentPoemId_, FromQ(title), FromQ(poetEdit_->text()),
+                     FromQ(dateEdit_->text()), EditorToPoem(poem)};
+    saved.id = currentPoemId_ =
+        store_.SavePoem(saved.id, saved.title, saved.poet, saved.date, saved.text);
     holdEditorContents();
+    findPanel_->poemSaved(saved);
     dialogs_.message(this, UserDialogs::Icon::Information, text("save"),
                      ToQ(FormatTemplate(strings_["savemsg"], FromQ(title))));
     fillPoemList();

@@ -27,6 +27,8 @@ class QTableView;
 namespace stanzel {
 
 class EngineEditor;
+class FindInPoemsPanel;
+class FindQuery;
 class PoemListModel;
 class UserDialogs;
 
@@ -56,6 +58,7 @@ struct MainWindowActions {
     QAction* toggleRowColouring = nullptr;
     QAction* toggleIdColumn = nullptr;
     QAction* searchTitle = nullptr;
+    QAction* findInPoems = nullptr;
     QAction* searchOnline = nullptr;
     QAction* deletePoem = nullptr;
     QAction* recoverDraft = nullptr;
@@ -128,6 +131,7 @@ public:
     void toggleIdColumn();
     // Edit
     void searchTitle();
+    void findInPoems();
     void searchOnline();
     void searchPoetOnline();
     void chooseEngine(int position);
@@ -177,6 +181,7 @@ public:
     QToolButton* poetSearchButton() const { return poetSearchButton_; }
     QLabel* statusLabel() const { return statusLabel_; }
     EngineEditor& engineEditor() const { return *engineEditor_; }
+    FindInPoemsPanel& findPanel() const { return *findPanel_; }
     // The time of day for the last-save stamp; tests fix it.
     void setClock(Clock clock) { clock_ = std::move(clock); }
 
@@ -195,6 +200,10 @@ private:
     void createToolBar();
     void createCentralWidget();
     void readStartSettings();
+    // Find in Poems: its command, panel and what choosing a result does.
+    void createFindInPoems();
+    void openFoundPoem(int row);
+    void showFirstMatch(const FindQuery& query);
     void runStartupSteps();
     void applyCaptions();
     void applyColours();
@@ -261,6 +270,7 @@ private:
     QToolButton* poetSearchButton_ = nullptr;
     QLabel* statusLabel_ = nullptr;
     EngineEditor* engineEditor_ = nullptr;
+    FindInPoemsPanel* findPanel_ = nullptr;
     std::vector<QAction*> engineActions_;   // by menu position, separators too
     std::vector<QAction*> languageActions_; // English first, then the language files
     QColor lastChosenColour_ = Qt::black;
