@@ -86,6 +86,22 @@ void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
         throw std::runtime_error("cannot write " + path.string());
 }
 
+// Stanzas of four lines, separated by an empty one; `punctuate` ends some
+// lines with a comma or a full stop.
+std::string Stanzas(std::mt19937& rng, int lines, int mostWords, bool punctuate) {
+    std::string text;
+    for (int i = 0; i < lines; ++i) {
+        if (i > 0)
+            text += "\r\n";
+        if (i % 5 == 4)
+            continue;
+        text += Words(rng, 2, mostWords);
+        if (punctuate && Pick(rng, 0, 3) == 0)
+            text += Pick(rng, 0, 1) ? "," : ".";
+    }
+    return text;
+}
+
 } // namespace
 
 PoemRecord MakePoem(std::mt19937& rng) {
@@ -96,18 +112,7 @@ PoemRecord MakePoem(std::mt19937& rng) {
         poem.poet += std::string(1, static_cast<char>('A' + Pick(rng, 0, 25))) + ". ";
     poem.poet += PickFrom(rng, kLastNames);
     poem.date = MakeDate(rng);
-
-    const int lines = Pick(rng, 4, 16);
-    for (int i = 0; i < lines; ++i) {
-        if (i > 0)
-            poem.text += "\r\n";
-        // Stanzas of four lines, separated by an empty one.
-        if (i % 5 == 4)
-            continue;
-        poem.text += Words(rng, 2, 7);
-        if (Pick(rng, 0, 3) == 0)
-            poem.text += Pick(rng, 0, 1) ? "," : ".";
-    }
+    poem.text = Stanzas(rng, Pick(rng, 4, 16), 7, true);
     if (Pick(rng, 0, 4) == 0)
         poem.text += "\r\n";
     return poem;
@@ -132,15 +137,7 @@ PoemRecord MakeRealisticPoem(std::mt19937& rng) {
         poem.title[0] = static_cast<char>(poem.title[0] - 'a' + 'A');
     poem.poet = std::string(PickFrom(rng, kFirstNames)) + " " + std::string(PickFrom(rng, kLastNames));
     poem.date = MakeDate(rng);
-
-    const int lines = Pick(rng, 5, 40);
-    for (int i = 0; i < lines; ++i) {
-        if (i > 0)
-            poem.text += "\r\n";
-        if (i % 5 == 4)
-            continue;
-        poem.text += Words(rng, 2, 8);
-    }
+    poem.text = Stanzas(rng, Pick(rng, 5, 40), 8, false);
     return poem;
 }
 

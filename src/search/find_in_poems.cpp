@@ -159,6 +159,7 @@ void CollectionText::Follow(std::span<const PoemListEntry> rows) {
             ++waiting_;
     }
     poems_ = std::move(next);
+    readFrom_ = 0;
     if (waiting_ == 0)
         snapshot_.reset();
 }
@@ -186,8 +187,8 @@ void CollectionText::Fill(Poem& poem, std::string_view title, std::string_view p
 bool CollectionText::ReadWaiting(const PoemStore& store, std::size_t count) {
     if (waiting_ > 0 && !snapshot_)
         snapshot_ = std::make_unique<IndexSnapshot>(store.ListPoemFields());
-    for (std::size_t i = 0; i < poems_.size() && waiting_ > 0 && count > 0; ++i) {
-        Poem& poem = poems_[i];
+    for (; readFrom_ < poems_.size() && waiting_ > 0 && count > 0; ++readFrom_) {
+        Poem& poem = poems_[readFrom_];
         if (!poem.waiting)
             continue;
         const PoemFields* fields = snapshot_->find(poem.id);

@@ -108,6 +108,7 @@ private:
 
     std::vector<Poem> poems_;
     std::size_t waiting_ = 0;
+    std::size_t readFrom_ = 0; // no poem before it waits
     std::unique_ptr<IndexSnapshot> snapshot_;
 };
 

@@ -1,6 +1,7 @@
 #include "search/text_folding.h"
 
 #include <gtest/gtest.h>
+#include <random>
 
 namespace stanzel {
 namespace {
@@ -63,6 +64,24 @@ TEST(TextFolding, TracesEachFoldedByteToItsLetter) {
                              "e");
     EXPECT_EQ(traced.sourceBegin, (std::vector<std::uint32_t>{0, 1, 1, 3, 4}));
     EXPECT_EQ(traced.sourceEnd, (std::vector<std::uint32_t>{1, 3, 3, 4, 6}));
+}
+
+TEST(TextFolding, AnyBytesTraceBackInsideTheirText) {
+    // Poem files may hold anything; every folded byte must point into them.
+    std::mt19937 rng(16);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text(static_cast<std::size_t>(round % 40), '\0');
+        for (char& c : text)
+            c = static_cast<char>(round % 2 ? byte(rng) : 0x80 + byte(rng) % 0x50);
+        const auto traced = FoldTraced(text);
+        ASSERT_EQ(traced.folded, FoldText(text));
+        ASSERT_EQ(traced.sourceBegin.size(), traced.folded.size());
+        for (std::size_t i = 0; i < traced.folded.size(); ++i) {
+            ASSERT_LT(traced.sourceBegin[i], traced.sourceEnd[i]);
+            ASSERT_LE(traced.sourceEnd[i], text.size());
+        }
+    }
 }
 
 TEST(TextFolding, NoCharacterFoldsLongerThanItself) {
