@@ -29,8 +29,10 @@ namespace {
 
 constexpr double kBudgetMs = 100.0;
 constexpr std::size_t kRowsShown = 20;
-// The window reads this many poems between two turns of its event loop.
-constexpr std::size_t kPoemsPerStep = 2000;
+// The window reads poems for this long in each turn of its event loop,
+// looking at the clock after every few poems.
+constexpr double kStepMs = 16;
+constexpr std::size_t kPoemsBetweenClockLooks = 64;
 
 using Clock = std::chrono::steady_clock;
 
@@ -81,27 +83,35 @@ int main(int argc, char** argv) {
     const stanzel::PoemStore store(options->dir);
     const stanzel::PoemList list = store.ListPoems();
 
-    // Baseline: every poem file read once.
-    auto start = Clock::now();
+    // Baseline: every poem file read once; taken before and after the first
+    // query, the faster counting, so neither side reads colder files.
     std::size_t bytes = 0;
-    for (const auto& row : list)
-        bytes += store.LoadText(row.id).size();
-    const double readAllMs = MsSince(start);
+    const auto readAll = [&] {
+        const auto start = Clock::now();
+        bytes = 0;
+        for (const auto& row : list)
+            bytes += store.LoadText(row.id).size();
+        return MsSince(start);
+    };
+    double readAllMs = readAll();
 
     const double residentBefore = ResidentMb();
-    start = Clock::now();
+    auto start = Clock::now();
     stanzel::CollectionText text;
     text.Follow(list);
     std::size_t steps = 0;
     double longestStepMs = 0;
     for (bool done = false; !done; ++steps) {
         const auto stepStart = Clock::now();
-        done = text.ReadWaiting(store, kPoemsPerStep);
+        do
+            done = text.ReadWaiting(store, kPoemsBetweenClockLooks);
+        while (!done && MsSince(stepStart) < kStepMs);
         longestStepMs = std::max(longestStepMs, MsSince(stepStart));
     }
     const auto firstRows = text.Find(stanzel::FindQuery("ősz"));
     const double firstQueryMs = MsSince(start);
     const double residentAfter = ResidentMb();
+    readAllMs = std::min(readAllMs, readAll());
 
     std::vector<double> times;
     bool allFound = true;

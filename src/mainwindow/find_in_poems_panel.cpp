@@ -5,6 +5,7 @@
 
 #include <QAbstractListModel>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,9 +21,11 @@ namespace stanzel {
 
 namespace {
 
-// Enough to read 100,000 poems in about fifty turns of the event loop, each
-// short enough that typing and painting go on between them.
-constexpr std::size_t kPoemsPerStep = 2000;
+// Each turn of the event loop reads poems for about a frame's time, so typing
+// and painting go on between turns however slow the disk; a few poems at a
+// time keep the clock looked at often enough.
+constexpr qint64 kStepMs = 16;
+constexpr std::size_t kPoemsBetweenClockLooks = 64;
 
 constexpr int kLineRole = Qt::UserRole + 1;
 constexpr int kMarksRole = Qt::UserRole + 2;
@@ -234,7 +237,11 @@ bool FindInPoemsPanel::reading() const {
 void FindInPoemsPanel::readStep() {
     bool done = true;
     try {
-        done = text_.ReadWaiting(store_, kPoemsPerStep);
+        QElapsedTimer clock;
+        clock.start();
+        do
+            done = text_.ReadWaiting(store_, kPoemsBetweenClockLooks);
+        while (!done && clock.elapsed() < kStepMs);
     } catch (const std::exception& error) {
         // The index could not be read; the next opening tries again.
         readTimer_->stop();
