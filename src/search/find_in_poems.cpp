@@ -266,7 +266,13 @@ PoemMatch CollectionText::DescribeMatch(std::size_t row, const FindQuery& query,
             std::count_if(query.words().begin(), query.words().end(), [&](const std::string& w) {
                 return line.find(w) != std::string_view::npos;
             }));
-        if (count > bestCount) {
+        // The title stands above the line in the results anyway, so of lines
+        // with as many words the poem's own come first, then poet and date.
+        const auto preference = [](std::size_t line) {
+            return line >= kFieldLines ? 2 : line > 0 ? 1 : 0;
+        };
+        if (count > bestCount ||
+            (count > 0 && count == bestCount && preference(number) > preference(bestLine))) {
             bestCount = count;
             bestLine = number;
             bestFolded = line;

@@ -86,7 +86,8 @@ public:
     // The title as the index holds it.
     std::string_view title(std::size_t row) const;
     // The line of a found poem to show: the first that holds the most of the
-    // query's words. A line of the text is taken from the poem's file; should
+    // query's words, a line of the text before the poet or date, and those
+    // before the title. A line of the text is taken from the poem's file; should
     // that file no longer hold it (edited behind the program's back), the line
     // is shown folded.
     PoemMatch DescribeMatch(std::size_t row, const FindQuery& query, const PoemStore& store) const;

@@ -169,6 +169,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DescribeCase{"Title", "night", 3, PoemMatch::Field::Title, "Night River", {{0, 5}}},
         DescribeCase{"Poet", "muller", 1, PoemMatch::Field::Poet, "Rainer Müller", {{7, 14}}},
+        DescribeCase{"TextBeforeTitle", "ŐSZ", 0, PoemMatch::Field::Text, "Az ősz hajnal", {{3, 7}}},
+        DescribeCase{"TitleHoldingMoreWords", "ősz éjszaka", 0, PoemMatch::Field::Title,
+                     "Őszi éjszaka", {{0, 4}, {6, 14}}},
         DescribeCase{"TextLineOfMostWords", "the bread salt", 3, PoemMatch::Field::Text,
                      "salt and bread", {{0, 4}, {9, 14}}},
         DescribeCase{"SharpSMarkedWhole", "STRASSE ü", 1, PoemMatch::Field::Text,
