@@ -226,8 +226,8 @@ void FindInPoemsPanel::open() {
         started_ = true;
         text_.Follow(list_.poems());
         readTimer_->start();
-        showStatus();
     }
+    runQuery();
 }
 
 bool FindInPoemsPanel::reading() const {
@@ -276,8 +276,9 @@ void FindInPoemsPanel::poemSaved(const PoemRecord& poem) {
 void FindInPoemsPanel::runQuery() {
     query_ = FindQuery(FromQ(queryEdit_->text()));
     // Half-read text would give a list that changes under the user's eyes;
-    // the query runs once the last step has read everything.
-    if (reading())
+    // the query runs once the last step has read everything. A closed panel
+    // spares a Save the search; opening it runs the query again.
+    if (reading() || !isVisible())
         results_.clear();
     else
         results_ = text_.Find(query_);

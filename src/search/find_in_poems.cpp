@@ -139,19 +139,41 @@ void CollectionText::Follow(std::span<const PoemListEntry> rows) {
         std::equal(rows.begin(), rows.end(), poems_.begin(),
                    [](const PoemListEntry& row, const Poem& poem) { return row.id == poem.id; }))
         return;
-    std::unordered_map<std::string_view, std::size_t> known;
-    known.reserve(poems_.size());
-    for (std::size_t i = 0; i < poems_.size(); ++i)
-        known.emplace(poems_[i].id, i);
+    // Rows that keep their order, as after a Delete, are matched in step;
+    // only a list reordered by hand needs a table of the names.
     std::vector<Poem> next;
     next.reserve(rows.size());
+    std::vector<bool> taken(poems_.size(), false);
+    std::unordered_map<std::string_view, std::size_t> known;
+    bool indexed = false;
+    std::size_t expected = 0;
     waiting_ = 0;
     for (const PoemListEntry& row : rows) {
-        const auto it = known.find(row.id);
-        if (it != known.end()) {
-            const std::size_t at = it->second;
-            known.erase(it); // before the move empties the name it points to
-            next.push_back(std::move(poems_[at]));
+        std::optional<std::size_t> at;
+        // The expected poem, or the one after it when the expected one left.
+        for (std::size_t look = expected; look < poems_.size() && look < expected + 2; ++look) {
+            if (!taken[look] && poems_[look].id == row.id) {
+                at = look;
+                break;
+            }
+        }
+        if (!at) {
+            if (!indexed) {
+                indexed = true;
+                known.reserve(poems_.size());
+                for (std::size_t i = 0; i < poems_.size(); ++i)
+                    if (!taken[i])
+                        known.emplace(poems_[i].id, i);
+            }
+            if (const auto it = known.find(row.id); it != known.end())
+                at = it->second;
+        }
+        if (at) {
+            if (indexed)
+                known.erase(poems_[*at].id); // before the move empties the name
+            taken[*at] = true;
+            expected = *at + 1;
+            next.push_back(std::move(poems_[*at]));
         } else {
             next.push_back(Poem{std::string(row.id), {}, {}, true});
         }

@@ -2,6 +2,7 @@
 #include "mainwindow/window_fixture.h"
 
 #include <QListView>
+#include <QToolBar>
 #include <QTest>
 #include <QTextCursor>
 
@@ -112,6 +113,28 @@ TEST_F(FindInPoemsWindowTest, ADeletedPoemLeavesTheResults) {
     QTest::keyClick(results(), Qt::Key_Down);
     QTest::keyClick(results(), Qt::Key_Return);
     EXPECT_EQ(window->currentPoemId(), 3);
+}
+
+TEST_F(FindInPoemsWindowTest, AClosedPanelCatchesUpWhenOpenedAgain) {
+    find("a");
+    panel().close();
+    select(1);
+    dialogs.answers = {true};
+    actions().deletePoem->trigger();
+    QTest::mouseClick(window->toolBar()->widgetForAction(actions().findInPoems), Qt::LeftButton);
+    ASSERT_TRUE(panel().isVisible());
+    EXPECT_EQ(panel().queryEdit()->text(), "a");
+    EXPECT_EQ(shownTitles(), QStringList({"Őszi éjszaka", "Le Château"}));
+}
+
+TEST_F(FindInPoemsWindowTest, SpeaksTheInterfaceLanguage) {
+    WriteBytes(dir / "lang" / "Test.lng", "[language]\r\nfindinpoems=Versek…\r\n"
+                                          "findpanel=Versekben\r\nfindcount=Talált: %s\r\n");
+    window->applyLanguage("Test");
+    find("winter");
+    EXPECT_EQ(actions().findInPoems->text(), "Versek…");
+    EXPECT_EQ(panel().windowTitle(), "Versekben");
+    EXPECT_EQ(panel().statusLabel()->text(), "Talált: 1");
 }
 
 } // namespace

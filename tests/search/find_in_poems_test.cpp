@@ -132,6 +132,19 @@ TEST_F(CollectionTextTest, ReadsOnlyPoemsItDoesNotKnow) {
     EXPECT_EQ(find("changed"), std::vector<std::size_t>{});
 }
 
+TEST_F(CollectionTextTest, KeepsEveryKnownPoemWhateverTheOrder) {
+    const std::vector<PoemListEntry> rows{{"1", ""}, {"3", ""}, {"2", ""}, {"4", ""}};
+    text.Follow(rows);
+    EXPECT_EQ(text.waiting(), 0u);
+    EXPECT_EQ(find("winter"), std::vector<std::size_t>{2});
+    const std::vector<PoemListEntry> dropped{{"4", ""}, {"2", ""}};
+    text.Follow(dropped);
+    EXPECT_EQ(text.waiting(), 0u);
+    EXPECT_EQ(find("a"), (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(text.id(0), "4");
+    EXPECT_EQ(text.title(1), "Mädchen am Fluß");
+}
+
 TEST_F(CollectionTextTest, AnUnreadablePoemKeepsItsFieldsAndStopsNoOther) {
     std::filesystem::create_directory(dir / "poems" / "9.poem");
     WriteBytes(dir / "poems.dmp", "[9]\r\ntitle=Broken\r\n[1]\r\ntitle=Őszi éjszaka\r\n");
