@@ -8,13 +8,14 @@
 namespace stanzel {
 
 // Text made comparable regardless of letter case and accents: "Árvíztűrő"
-// and "arvizturo" fold alike, "Straße" folds to "strasse", "ΆΣ" to "ας"'s
-// lower-case, unaccented form. Folding covers ASCII, Latin-1, Latin
-// Extended-A, the common letters of Latin Extended-B and Latin Extended
-// Additional, combining accents (which are dropped), Greek and Cyrillic.
+// and "arvizturo" fold alike, "Straße" and "STRASSE" both to "strasse",
+// "Œuvre" to "oeuvre", "Ёлка" to "елка", "Άστρο" to "αστρο". Accents are
+// taken off the letters of Latin-1, Latin Extended-A and the common ones of
+// Latin Extended-B, and combining accents are dropped; Greek and Cyrillic
+// lose their case and accents; Latin Extended Additional loses its case only.
 // Other characters stay as they are. Bytes that are not valid UTF-8 pass
-// through one by one, so any input folds without loss of its line breaks:
-// a line of the input is a line of the result.
+// through one by one, so any input folds, and a line of the input is a line
+// of the result. No character folds longer than it was.
 std::string FoldText(std::string_view text);
 void AppendFolded(std::string& out, std::string_view text);
 
