@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A person's session with the installed program, on a virtual display, driven
 # only by keyboard and mouse: write a poem and save it, quit, start again,
-# find the poem, export it and the whole collection, quit; then the files on
+# find the poem, export it and the whole collection, find it by a word of its
+# text and export it again, quit; then the files on
 # disk are compared byte for byte. A second start while the first runs must
 # be refused.
 #
@@ -104,7 +105,8 @@ keys ctrl+q
 wait_for_exit
 
 # 2. Start again, find the poem by a piece of its title, export it and then
-#    the whole collection as plain text.
+#    the whole collection as plain text; find it by a word of its text and
+#    export it again.
 start
 keys ctrl+f
 dialog '^Searching...$'
@@ -124,6 +126,19 @@ typed "$work/collection"
 keys Return
 sleep 1
 xdotool windowfocus --sync "$window"
+# Find in Poems: a word of the text, typed in capitals, opens the poem again
+# after New has emptied the editor; it is exported once more.
+keys ctrl+n
+keys ctrl+shift+f
+sleep 0.5
+typed "SEA"
+keys Return
+keys ctrl+e
+dialog 'Save|Export|Stanzel'
+typed "$work/found"
+keys Return
+sleep 0.5
+xdotool windowfocus --sync "$window"
 keys ctrl+q
 wait_for_exit
 
@@ -141,6 +156,8 @@ expect_file() {
 expect_file "$home/poems.dmp" '[1]\r\ntitle=Morning\r\npoet=Anna\r\ndate=2026\r\n'
 expect_file "$home/poems/1.poem" 'Light on the hill\r\nand on the sea'
 expect_file "$work/morning.txt" \
+    '### Morning ###\n\r\nLight on the hill\r\nand on the sea\r\n\n\r\nPoet: Anna\r\nDate of writing: 2026\r\n\n\r\n### --- ###\r\n'
+expect_file "$work/found.txt" \
     '### Morning ###\n\r\nLight on the hill\r\nand on the sea\r\n\n\r\nPoet: Anna\r\nDate of writing: 2026\r\n\n\r\n### --- ###\r\n'
 expect_file "$work/collection.txt" \
     '### Morning ###\r\n\n\r\nLight on the hill\r\nand on the sea\r\n\r\n\n\r\nPoet: Anna\r\nDate of writing: 2026\r\n\n\r\n### --- ###\r\n\n\r\r\n'
