@@ -18,10 +18,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <string_view>
-#include <ctime>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
@@ -66,10 +66,10 @@ double PeakMb() {
 // Typed as users type: words with and without their accents, pieces of
 // words, names, a year, several words, and words that occur nowhere.
 const std::vector<std::string_view> kQueries{
-    "ősz",        "osz",           "straße",      "strasse",    "fűzfa",
-    "forêt",      "CHATEAU",       "river night", "petőfi",     "radnóti éjszaka",
-    "1906",       "mädchen über",  "garcia lorca", "silence",   "szel",
-    "a",          "the bell salt", "qu",           "señora niño", "quince blossom"};
+    "ősz",   "osz",           "straße",       "strasse",     "fűzfa",
+    "forêt", "CHATEAU",       "river night",  "petőfi",      "radnóti éjszaka",
+    "1906",  "mädchen über",  "garcia lorca", "silence",     "szel",
+    "a",     "the bell salt", "qu",           "señora niño", "quince blossom"};
 
 } // namespace
 
@@ -82,8 +82,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!std::filesystem::exists(options->dir / "poems.dmp")) {
-        const auto stats = stanzel::bench::GenerateCollection(
-            options->dir, options->poems, 1, stanzel::bench::PoemSize::Realistic);
+        const auto stats = stanzel::bench::GenerateCollection(options->dir, options->poems, 1,
+                                                              stanzel::bench::PoemSize::Realistic);
         std::printf("collection: %d poems, index %.1f MB, texts %.1f MB (%.0f bytes a poem)\n",
                     stats.poems, static_cast<double>(stats.indexBytes) / 1e6,
                     static_cast<double>(stats.textBytes) / 1e6,
@@ -161,8 +161,8 @@ int main(int argc, char** argv) {
     std::ifstream loadavg("/proc/loadavg");
     std::string load1, load5;
     loadavg >> load1 >> load5;
-    std::printf("machine load (1 and 5 minutes): %s %s on %ld cores\n", load1.c_str(), load5.c_str(),
-                ::sysconf(_SC_NPROCESSORS_ONLN));
+    std::printf("machine load (1 and 5 minutes): %s %s on %ld cores\n", load1.c_str(),
+                load5.c_str(), ::sysconf(_SC_NPROCESSORS_ONLN));
 
     if (!options->keep)
         std::filesystem::remove_all(options->dir);

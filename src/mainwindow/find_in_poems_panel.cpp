@@ -131,10 +131,10 @@ public:
         QFont bold = option.font;
         bold.setBold(true);
         painter->setFont(bold);
-        painter->drawText(QRect(area.left(), area.top(), area.width(), lineHeight),
-                          Qt::AlignLeft | Qt::AlignVCenter,
-                          QFontMetrics(bold).elidedText(index.data().toString(), Qt::ElideRight,
-                                                        area.width()));
+        painter->drawText(
+            QRect(area.left(), area.top(), area.width(), lineHeight),
+            Qt::AlignLeft | Qt::AlignVCenter,
+            QFontMetrics(bold).elidedText(index.data().toString(), Qt::ElideRight, area.width()));
 
         QTextLayout layout(index.data(kLineRole).toString(), option.font);
         QList<QTextLayout::FormatRange> formats;
@@ -288,9 +288,8 @@ void FindInPoemsPanel::runQuery() {
 
 void FindInPoemsPanel::showStatus() {
     if (reading()) {
-        const QString progress = QStringLiteral("%1/%2")
-                                     .arg(text_.size() - text_.waiting())
-                                     .arg(text_.size());
+        const QString progress =
+            QStringLiteral("%1/%2").arg(text_.size() - text_.waiting()).arg(text_.size());
         statusLabel_->setText(ToQ(FormatTemplate(FromQ(readingTemplate_), FromQ(progress))));
     } else if (!started_ || query_.empty()) {
         statusLabel_->clear();

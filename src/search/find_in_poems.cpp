@@ -18,8 +18,7 @@ bool IsBlank(char c) {
 }
 
 // Each piece between two '\n' of a folded poem, with its number.
-template <class Visit>
-void ForEachFoldedLine(std::string_view folded, Visit visit) {
+template <class Visit> void ForEachFoldedLine(std::string_view folded, Visit visit) {
     std::size_t number = 0;
     std::size_t start = 0;
     while (start <= folded.size()) {
@@ -47,8 +46,7 @@ void AppendFoldedLines(std::string& out, std::string_view text) {
 std::string OneLine(std::string_view value) {
     std::string line(value);
     std::replace_if(
-        line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; },
-        ' ');
+        line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; }, ' ');
     return line;
 }
 
@@ -71,8 +69,9 @@ FindQuery::FindQuery(std::string_view typed) {
                 words_.push_back(std::move(word));
         }
     }
-    std::stable_sort(words_.begin(), words_.end(),
-                     [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    std::stable_sort(words_.begin(), words_.end(), [](const std::string& a, const std::string& b) {
+        return a.size() > b.size();
+    });
 }
 
 std::vector<ByteRange> MatchRanges(std::string_view text, const FindQuery& query) {

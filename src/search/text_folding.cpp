@@ -261,8 +261,7 @@ Decoded DecodeAt(std::string_view text, std::size_t at) {
 // Appends the fold of `text` to `out`, calling emit(folded, begin, end) with
 // the length of `out` after each original character [begin, end). No fold is
 // longer in bytes than its original, so the room is made once, in advance.
-template <class Emit>
-void FoldEach(std::string& out, std::string_view text, Emit emit) {
+template <class Emit> void FoldEach(std::string& out, std::string_view text, Emit emit) {
     const std::size_t start = out.size();
     out.resize(start + text.size());
     char* const base = out.data();
@@ -271,7 +270,8 @@ void FoldEach(std::string& out, std::string_view text, Emit emit) {
     while (i < text.size()) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c < 0x80) {
-            *o++ = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : static_cast<char>(c);
+            *o++ =
+                (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : static_cast<char>(c);
             emit(static_cast<std::size_t>(o - base), i, i + 1);
             ++i;
             continue;

@@ -2,9 +2,9 @@
 #include "mainwindow/window_fixture.h"
 
 #include <QListView>
-#include <QToolBar>
 #include <QTest>
 #include <QTextCursor>
+#include <QToolBar>
 
 namespace stanzel {
 namespace {

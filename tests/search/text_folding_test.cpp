@@ -22,37 +22,43 @@ TEST_P(TextFoldingTest, FoldsCaseAndAccents) {
 
 INSTANTIATE_TEST_SUITE_P(
     Letters, TextFoldingTest,
-    ::testing::Values(
-        FoldCase{"AsciiCase", "Night RIVER, 1906.", "night river, 1906."},
-        FoldCase{"Hungarian", "ÁRVÍZTŰRŐ tükörfúrógép Őszi éjszaka", "arvizturo tukorfurogep oszi ejszaka"},
-        FoldCase{"GermanUmlauts", "Mädchen ÜBER Gefühl Öl", "madchen uber gefuhl ol"},
-        FoldCase{"GermanSharpS", "Straße GROẞ", "strasse gross"},
-        FoldCase{"French", "Élève forêt CHÂTEAU Noël garçon Œuvre cœur", "eleve foret chateau noel garcon oeuvre coeur"},
-        FoldCase{"NordicAndIcelandic", "Ærø Åse søster Þór", "aero ase soster thor"},
-        FoldCase{"PolishCzechRomanian", "Łąka Źródło Čeština ŘÍJEN Țară Și", "laka zrodlo cestina rijen tara si"},
-        FoldCase{"SpanishAndTurkish", "Señora NIÑO İstanbul ılık", "senora nino istanbul ilik"},
-        FoldCase{"CombiningAccents", "E\xCC\x81te\xCC\x81", "ete"},
-        FoldCase{"Greek", "ΆΣΤΡΟ Οδυσσέας", "αστρο οδυσσεασ"},
-        FoldCase{"Cyrillic", "МИР Ёлка Їжак", "мир елка їжак"},
-        FoldCase{"OthersStay", "× ÷ € 漢字 ŋ", "× ÷ € 漢字 ŋ"},
-        FoldCase{"LineBreaksStay", "A\r\nB\nC\rD", "a\r\nb\nc\rd"}),
+    ::testing::Values(FoldCase{"AsciiCase", "Night RIVER, 1906.", "night river, 1906."},
+                      FoldCase{"Hungarian", "ÁRVÍZTŰRŐ tükörfúrógép Őszi éjszaka",
+                               "arvizturo tukorfurogep oszi ejszaka"},
+                      FoldCase{"GermanUmlauts", "Mädchen ÜBER Gefühl Öl", "madchen uber gefuhl ol"},
+                      FoldCase{"GermanSharpS", "Straße GROẞ", "strasse gross"},
+                      FoldCase{"French", "Élève forêt CHÂTEAU Noël garçon Œuvre cœur",
+                               "eleve foret chateau noel garcon oeuvre coeur"},
+                      FoldCase{"NordicAndIcelandic", "Ærø Åse søster Þór", "aero ase soster thor"},
+                      FoldCase{"PolishCzechRomanian", "Łąka Źródło Čeština ŘÍJEN Țară Și",
+                               "laka zrodlo cestina rijen tara si"},
+                      FoldCase{"SpanishAndTurkish", "Señora NIÑO İstanbul ılık",
+                               "senora nino istanbul ilik"},
+                      FoldCase{"CombiningAccents", "E\xCC\x81te\xCC\x81", "ete"},
+                      FoldCase{"Greek", "ΆΣΤΡΟ Οδυσσέας", "αστρο οδυσσεασ"},
+                      FoldCase{"Cyrillic", "МИР Ёлка Їжак", "мир елка їжак"},
+                      FoldCase{"OthersStay", "× ÷ € 漢字 ŋ", "× ÷ € 漢字 ŋ"},
+                      FoldCase{"LineBreaksStay", "A\r\nB\nC\rD", "a\r\nb\nc\rd"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Bytes that are no UTF-8 pass through one by one; what follows them folds.
 INSTANTIATE_TEST_SUITE_P(
     InvalidUtf8, TextFoldingTest,
-    ::testing::Values(FoldCase{"StrayByte", "A\xFF"
-                                            "B",
+    ::testing::Values(FoldCase{"StrayByte",
+                               "A\xFF"
+                               "B",
                                "a\xFF"
                                "b"},
                       FoldCase{"CutShortAtEnd", "X\xC3", "x\xC3"},
                       FoldCase{"CutShortBeforeAscii", "\xC3(\xC3\x89", "\xC3(e"},
-                      FoldCase{"Overlong", "\xC0\xAF"
-                                           "A",
+                      FoldCase{"Overlong",
+                               "\xC0\xAF"
+                               "A",
                                "\xC0\xAF"
                                "a"},
-                      FoldCase{"Surrogate", "\xED\xA0\x80"
-                                            "E",
+                      FoldCase{"Surrogate",
+                               "\xED\xA0\x80"
+                               "E",
                                "\xED\xA0\x80"
                                "e"},
                       FoldCase{"BeyondUnicode", "\xF4\x90\x80\x80", "\xF4\x90\x80\x80"}),
@@ -102,7 +108,8 @@ TEST(TextFolding, NoCharacterFoldsLongerThanItself) {
             text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         }
         text += static_cast<char>(0x80 | (cp & 0x3F));
-        ASSERT_LE(FoldText(text).size(), text.size()) << "U+" << std::hex << static_cast<std::uint32_t>(cp);
+        ASSERT_LE(FoldText(text).size(), text.size())
+            << "U+" << std::hex << static_cast<std::uint32_t>(cp);
     }
 }
 
