@@ -174,7 +174,7 @@ void CollectionText::Follow(std::span<const PoemListEntry> rows) {
             expected = *at + 1;
             next.push_back(std::move(poems_[*at]));
         } else {
-            next.push_back(Poem{std::string(row.id), {}, {}, true});
+            next.push_back(Poem{std::string(row.id), {}, 0, true});
         }
         if (next.back().waiting)
             ++waiting_;
@@ -187,22 +187,25 @@ void CollectionText::Follow(std::span<const PoemListEntry> rows) {
 
 void CollectionText::Fill(Poem& poem, std::string_view title, std::string_view poet,
                           std::string_view date, std::string_view text) {
-    poem.fields.clear();
-    poem.folded.clear();
-    poem.folded.reserve(title.size() + poet.size() + date.size() + text.size() + 3);
-    for (const std::string_view field : {title, poet, date}) {
-        const std::string line = OneLine(field);
-        poem.fields += line;
-        poem.fields += '\n';
-        AppendFolded(poem.folded, line);
-        poem.folded += '\n';
+    std::string& held = poem.held;
+    held.clear();
+    held.reserve(2 * (title.size() + poet.size() + date.size()) + text.size() + 7);
+    const std::string lines[] = {OneLine(title), OneLine(poet), OneLine(date)};
+    for (const std::string& line : lines) {
+        AppendFolded(held, line);
+        held += '\n';
     }
-    AppendFoldedLines(poem.folded, text);
-    // The search reads up to the terminating NUL (see Find); a NUL in the
-    // text is no letter anyone types.
-    std::replace(poem.folded.begin(), poem.folded.end(), '\0', ' ');
-    poem.fields.shrink_to_fit();
-    poem.folded.shrink_to_fit();
+    AppendFoldedLines(held, text);
+    // The search reads up to the first NUL (see Find); a NUL in the text is
+    // no letter anyone types.
+    std::replace(held.begin(), held.end(), '\0', ' ');
+    poem.foldedSize = static_cast<std::uint32_t>(held.size());
+    held += '\0';
+    for (const std::string& line : lines) {
+        held += line;
+        held += '\n';
+    }
+    held.shrink_to_fit();
 }
 
 bool CollectionText::ReadWaiting(const PoemStore& store, std::size_t count) {
@@ -238,7 +241,7 @@ void CollectionText::PoemSaved(const PoemRecord& poem) {
     auto it = std::find_if(poems_.begin(), poems_.end(),
                            [&](const Poem& known) { return known.id == id; });
     if (it == poems_.end()) {
-        poems_.push_back(Poem{id, {}, {}, false});
+        poems_.push_back(Poem{id, {}, 0, false});
         it = std::prev(poems_.end());
     } else if (it->waiting) {
         it->waiting = false;
@@ -258,7 +261,7 @@ std::vector<std::size_t> CollectionText::Find(const FindQuery& query) const {
         const Poem& poem = poems_[row];
         if (poem.waiting)
             continue;
-        const char* folded = poem.folded.c_str();
+        const char* folded = poem.held.c_str();
         if (std::all_of(query.words().begin(), query.words().end(), [&](const std::string& word) {
                 return std::strstr(folded, word.c_str()) != nullptr;
             }))
@@ -272,7 +275,7 @@ const std::string& CollectionText::id(std::size_t row) const {
 }
 
 std::string_view CollectionText::title(std::size_t row) const {
-    const std::string_view fields = poems_.at(row).fields;
+    const std::string_view fields = poems_.at(row).fields();
     return fields.substr(0, fields.find('\n'));
 }
 
@@ -282,7 +285,7 @@ PoemMatch CollectionText::DescribeMatch(std::size_t row, const FindQuery& query,
     std::size_t bestLine = 0;
     std::size_t bestCount = 0;
     std::string_view bestFolded;
-    ForEachFoldedLine(poem.folded, [&](std::size_t number, std::string_view line) {
+    ForEachFoldedLine(poem.folded(), [&](std::size_t number, std::string_view line) {
         const auto count = static_cast<std::size_t>(
             std::count_if(query.words().begin(), query.words().end(), [&](const std::string& w) {
                 return line.find(w) != std::string_view::npos;
@@ -303,7 +306,7 @@ PoemMatch CollectionText::DescribeMatch(std::size_t row, const FindQuery& query,
     PoemMatch match;
     if (bestLine < kFieldLines) {
         match.field = static_cast<PoemMatch::Field>(bestLine);
-        std::string_view fields = poem.fields;
+        std::string_view fields = poem.fields();
         for (std::size_t skip = 0; skip < bestLine; ++skip)
             fields.remove_prefix(fields.find('\n') + 1);
         match.line = std::string(fields.substr(0, fields.find('\n')));
@@ -330,7 +333,7 @@ std::size_t CollectionText::heldBytes() const {
         // Short names live inside the string itself.
         if (poem.id.capacity() > 15)
             bytes += poem.id.capacity() + 1;
-        bytes += poem.fields.capacity() + 1 + poem.folded.capacity() + 1;
+        bytes += poem.held.capacity() + 1;
     }
     return bytes;
 }

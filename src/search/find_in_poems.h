@@ -3,6 +3,7 @@
 #include "storage/poem_store.h"
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -96,11 +97,20 @@ public:
     std::size_t heldBytes() const;
 
 private:
+    // One allocation per poem: the folded title, poet, date and text, one
+    // line each with '\n' between, then a NUL, then title, poet and date as
+    // stored, each ending in '\n'. A search of the C string sees the folded
+    // part alone.
     struct Poem {
         std::string id;
-        std::string fields; // title, poet and date as stored, each ending in '\n'
-        std::string folded; // folded fields and text, one line each, '\n' between
+        std::string held;
+        std::uint32_t foldedSize = 0;
         bool waiting = true;
+
+        std::string_view folded() const { return {held.data(), foldedSize}; }
+        std::string_view fields() const {
+            return std::string_view(held).substr(std::min<std::size_t>(foldedSize + 1, held.size()));
+        }
     };
     struct IndexSnapshot;
 
