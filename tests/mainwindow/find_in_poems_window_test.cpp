@@ -84,7 +84,7 @@ TEST_F(FindInPoemsWindowTest, ClickingAResultLoadsItsPoem) {
     EXPECT_EQ(poemEdit()->textCursor().selectedText(), "Forêt");
 }
 
-TEST_F(FindInPoemsWindowTest, ResultsFollowASavedPoem) {
+TEST_F(FindInPoemsWindowTest, ResultsFollowSavedAndImportedPoems) {
     find("winter");
     ASSERT_EQ(shownTitles(), QStringList({"Mädchen"}));
     QTest::keyClick(panel().queryEdit(), Qt::Key_Return);
@@ -94,9 +94,11 @@ TEST_F(FindInPoemsWindowTest, ResultsFollowASavedPoem) {
 
     panel().queryEdit()->setText("sommer");
     EXPECT_EQ(shownTitles(), QStringList({"Mädchen"}));
-    // A new poem is found too, in its place at the end of the list.
-    actions().newPoem->trigger();
-    type("Sommerabend", "warm");
+    // An imported poem is found once saved, in its place at the end.
+    WriteBytes(dir / "Sommerabend.txt", "Warm am See\n");
+    dialogs.answers = {true};
+    window->importDroppedFiles({dir / "Sommerabend.txt"});
+    EXPECT_EQ(shownTitles(), QStringList({"Mädchen"}));
     actions().savePoem->trigger();
     EXPECT_EQ(shownTitles(), QStringList({"Mädchen", "Sommerabend"}));
 }
