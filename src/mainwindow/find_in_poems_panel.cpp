@@ -247,6 +247,8 @@ void FindInPoemsPanel::readStep() {
         readTimer_->stop();
         started_ = false;
         text_ = CollectionText();
+        results_.clear();
+        model_->setResults(&results_, &query_);
         showStatus();
         emit failed(QString::fromUtf8(error.what()));
         return;
