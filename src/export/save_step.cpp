@@ -83,12 +83,6 @@ std::int32_t ReadRememberedFormat(const std::filesystem::path& programDir, Expor
     return ReadSetting(settings, RememberedFormatSetting(kind));
 }
 
-void RememberExportFormat(const std::filesystem::path& programDir, ExportKind kind,
-                          int filterIndex) {
-    IniFile settings(SettingsPath(programDir));
-    WriteSetting(settings, RememberedFormatSetting(kind), filterIndex);
-}
-
 ExportTarget ResolveExportTarget(const std::filesystem::path& chosen, ExportFormat format) {
     if (FileExists(chosen))
         return {chosen, true};
@@ -97,13 +91,41 @@ ExportTarget ResolveExportTarget(const std::filesystem::path& chosen, ExportForm
     return {extended, FileExists(extended)};
 }
 
-void WriteExportFile(const std::filesystem::path& path, std::string_view document) {
-    // Replacing goes by renaming, which the file's own permissions do not
-    // stop; a file its owner made read-only must stay as it is.
+namespace {
+
+// A file its owner made read-only stays as it is: replacing goes by
+// renaming, which the file's own permissions would not stop.
+void RefuseReadOnlyFile(const std::filesystem::path& path) {
     if (FileExists(path) && ::access(path.c_str(), W_OK) != 0)
         throw StorageError(CannotCreate(path, {errno, std::generic_category()}));
-    if (const auto error = ReplaceFileAtomically(path, document))
+}
+
+// No temporary file can be made beside the target (a folder the user may not
+// write to), but the target itself may be written.
+bool MustWriteInPlace(const std::filesystem::path& path, const std::error_code& error) {
+    return (error == std::errc::permission_denied ||
+            error == std::errc::operation_not_permitted) &&
+           FileExists(path) && ::access(path.c_str(), W_OK) == 0;
+}
+
+void WriteInPlace(const std::filesystem::path& path, std::string_view document) {
+    if (const auto error = OverwriteFileInPlace(path, document))
         throw StorageError(CannotCreate(path, error));
+}
+
+} // namespace
+
+void WriteExportFile(const std::filesystem::path& path, std::string_view document) {
+    RefuseReadOnlyFile(path);
+    FileReplacement replacement;
+    if (const auto error = replacement.Prepare(path, document)) {
+        if (!MustWriteInPlace(path, error))
+            throw StorageError(CannotCreate(path, error));
+        WriteInPlace(path, document);
+        return;
+    }
+    if (const auto failure = replacement.Commit())
+        throw StorageError(CannotCreate(path, failure->error));
 }
 
 std::optional<std::filesystem::path> SaveExportDocument(const std::filesystem::path& chosen,
@@ -117,8 +139,25 @@ std::optional<std::filesystem::path> SaveExportDocument(const std::filesystem::p
     const ExportTarget target = ResolveExportTarget(chosen, *format);
     if (target.replacesFile && !confirmOverwrite(target.path))
         return std::nullopt;
-    WriteExportFile(target.path, document);
-    RememberExportFormat(programDir, kind, filterIndex);
+    RefuseReadOnlyFile(target.path);
+
+    // The document and the remembered choice are written together or not at
+    // all. The settings go first: their old text is at hand to put back,
+    // while a replaced document's is not, so the document is put in place last.
+    IniFile settings(SettingsPath(programDir));
+    settings.HoldWrites();
+    WriteSetting(settings, RememberedFormatSetting(kind), filterIndex);
+    FileReplacement replacement;
+    if (replacement.Prepare(settings.path(), *settings.Contents(), settings.HeldOriginal().get()))
+        throw StorageError(settings.UnableToWrite());
+    if (const auto error = replacement.Prepare(target.path, document)) {
+        if (!MustWriteInPlace(target.path, error))
+            throw StorageError(CannotCreate(target.path, error));
+        WriteInPlace(target.path, document);
+    }
+    if (const auto failure = replacement.Commit())
+        throw StorageError(failure->path == target.path ? CannotCreate(target.path, failure->error)
+                                                        : settings.UnableToWrite());
     return target.path;
 }
 

@@ -46,12 +46,6 @@ enum class ExportKind { OnePoem, Collection };
 const IntegerSetting& RememberedFormatSetting(ExportKind kind);
 std::int32_t ReadRememberedFormat(const std::filesystem::path& programDir, ExportKind kind);
 
-// Stores the entry the user chose, after the document has been written.
-// Throws StorageError ("Unable to write to ...") when the settings file cannot
-// be written.
-void RememberExportFormat(const std::filesystem::path& programDir, ExportKind kind,
-                          int filterIndex);
-
 struct ExportTarget {
     std::filesystem::path path; // where the document goes
     bool replacesFile = false;  // a file of that name exists: ask first, naming `path`
@@ -66,7 +60,9 @@ ExportTarget ResolveExportTarget(const std::filesystem::path& chosen, ExportForm
 
 // Writes the document in one piece, replacing any file of that name as a
 // whole, so that a crash never leaves half an export. A file that may not be
-// written (read-only) is refused rather than replaced. Throws
+// written (read-only) is refused rather than replaced. When no file can be
+// made beside it (a folder the user may not write to) but the file itself
+// may be written, it is emptied and written in place. Throws
 // StorageError("Cannot create file "<path>". <reason>").
 void WriteExportFile(const std::filesystem::path& path, std::string_view document);
 
@@ -74,7 +70,8 @@ void WriteExportFile(const std::filesystem::path& path, std::string_view documen
 using ConfirmOverwrite = std::function<bool(const std::filesystem::path& file)>;
 
 // The whole save step for a built document: resolves the target, asks before
-// replacing a file, writes, then remembers the entry. Returns the file written,
+// replacing a file, then writes the document and remembers the entry, both or
+// neither (unless the document had to be written in place). Returns the file written,
 // or nothing when the user answered No. Errors as above.
 std::optional<std::filesystem::path> SaveExportDocument(const std::filesystem::path& chosen,
                                                         int filterIndex, std::string_view document,

@@ -1,10 +1,13 @@
 #include "storage/atomic_file.h"
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <random>
 #include <sys/stat.h>
 #include <thread>
@@ -36,7 +39,26 @@ private:
     int fd_;
 };
 
+// The test seam: which step fails, after how many more of its kind.
+std::atomic<int> g_faultStep{-1};
+std::atomic<int> g_faultCountdown{0};
+std::atomic<int> g_faultError{0};
+std::atomic<bool> g_faultFired{false};
+
+// True, with errno set, when the armed fault falls on this step.
+bool Refused(FileStep step) {
+    if (g_faultStep.load(std::memory_order_relaxed) != static_cast<int>(step))
+        return false;
+    if (g_faultCountdown.fetch_sub(1) != 1)
+        return false;
+    g_faultFired = true;
+    errno = g_faultError.load();
+    return true;
+}
+
 std::error_code WriteAll(int fd, std::string_view bytes) {
+    if (Refused(FileStep::Write))
+        return LastError();
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0) {
@@ -49,15 +71,77 @@ std::error_code WriteAll(int fd, std::string_view bytes) {
     return {};
 }
 
-// A name beside the target that no other writer picks.
+// Flushes and closes the descriptor, which is released either way.
+std::error_code FlushAndClose(FileDescriptor& fd) {
+    if (Refused(FileStep::Flush) || ::fsync(fd.get()) != 0) {
+        const auto error = LastError();
+        ::close(fd.release());
+        return error;
+    }
+    if (::close(fd.release()) != 0)
+        return LastError();
+    return {};
+}
+
+constexpr std::string_view kTemporaryMarker = ".stanzel-tmp-";
+
+// ".<name>.stanzel-tmp-<pid>-<seed>-<counter>" beside the target: hidden, and
+// a name no other writer, and no user, picks.
 std::filesystem::path TemporaryName(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};
     static const unsigned seed = std::random_device{}();
-    std::filesystem::path name = target;
-    name += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(seed) + "-" +
+    std::string name = "." + target.filename().string();
+    name += kTemporaryMarker;
+    name += std::to_string(::getpid()) + "-" + std::to_string(seed) + "-" +
             std::to_string(counter++);
-    return name;
+    return target.parent_path() / name;
 }
+
+// The process that made a temporary file of that name; nothing for any name
+// TemporaryName does not make. Numbers too large for a process id are no id.
+std::optional<pid_t> TemporaryFileOwner(std::string_view name) {
+    const auto marker = name.rfind(kTemporaryMarker);
+    if (!name.starts_with('.') || marker == std::string_view::npos || marker < 2)
+        return std::nullopt;
+    std::string_view rest = name.substr(marker + kTemporaryMarker.size());
+    std::array<std::string_view, 3> numbers;
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        const auto dash = i + 1 < numbers.size() ? rest.find('-') : rest.size();
+        if (dash == std::string_view::npos || dash == 0)
+            return std::nullopt;
+        numbers[i] = rest.substr(0, dash);
+        rest.remove_prefix(std::min(rest.size(), dash + 1));
+        for (char c : numbers[i])
+            if (c < '0' || c > '9')
+                return std::nullopt;
+    }
+    constexpr pid_t kLargestPid = std::numeric_limits<pid_t>::max();
+    pid_t pid = 0;
+    for (char c : numbers[0]) {
+        const int digit = c - '0';
+        if (pid > (kLargestPid - digit) / 10)
+            return std::nullopt;
+        pid = pid * 10 + digit;
+    }
+    if (pid <= 0)
+        return std::nullopt;
+    return pid;
+}
+
+void SyncDirectoryOf(const std::filesystem::path& file) {
+    auto directory = file.parent_path();
+    if (directory.empty())
+        directory = ".";
+    FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0)
+        ::fsync(dir.get());
+}
+
+class NotRegularCategory : public std::error_category {
+public:
+    const char* name() const noexcept override { return "stanzel-file"; }
+    std::string message(int) const override { return "Not a regular file"; }
+};
 
 std::filesystem::path ResolveLink(const std::filesystem::path& path) {
     std::error_code error;
@@ -88,14 +172,21 @@ bool ReadAt(int fd, char* into, std::size_t count, std::size_t offset) {
 
 FileContents ReadWholeFile(const std::filesystem::path& path) {
     FileContents result;
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Opening a FIFO without O_NONBLOCK waits for a writer; with it, the
+    // open returns at once and the check below refuses the FIFO.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) {
         result.error = LastError();
         return result;
     }
     struct stat info {};
-    if (::fstat(fd.get(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        result.error = std::make_error_code(std::errc::is_a_directory);
+    if (::fstat(fd.get(), &info) != 0) {
+        result.error = LastError();
+        return result;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        result.error = S_ISDIR(info.st_mode) ? std::make_error_code(std::errc::is_a_directory)
+                                             : NotARegularFile();
         return result;
     }
     // Read straight into the result; the size is only a first guess, since
@@ -137,76 +228,134 @@ FileContents ReadWholeFile(const std::filesystem::path& path) {
     return result;
 }
 
-std::error_code ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
-    const std::filesystem::path target = ResolveLink(path);
-    const std::filesystem::path temporary = TemporaryName(target);
+FileReplacement::~FileReplacement() {
+    for (const Pending& file : files_)
+        if (!file.temporary.empty())
+            ::unlink(file.temporary.c_str());
+}
 
-    mode_t mode = 0666; // narrowed by the umask, as for any new file
+std::error_code FileReplacement::Prepare(const std::filesystem::path& path,
+                                         std::string_view bytes, const std::string* previous) {
+    Pending file;
+    file.path = path;
+    file.target = ResolveLink(path);
+    file.previous = previous;
     struct stat existing {};
-    const bool replacing = ::stat(target.c_str(), &existing) == 0;
+    file.existed = ::stat(file.target.c_str(), &existing) == 0;
+    const std::filesystem::path temporary = TemporaryName(file.target);
 
+    // A new file gets the permissions any new file gets (0666 narrowed by the
+    // umask); a replaced one keeps its own.
+    if (Refused(FileStep::Create))
+        return LastError();
     FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                             replacing ? 0600 : mode));
+                             file.existed ? 0600 : 0666));
     if (fd.get() < 0)
         return LastError();
-
-    auto fail = [&](std::error_code error) {
-        ::close(fd.release());
-        ::unlink(temporary.c_str());
-        return error;
-    };
-    if (replacing && ::fchmod(fd.get(), existing.st_mode & 07777) != 0)
-        return fail(LastError());
-    if (auto error = WriteAll(fd.get(), bytes))
-        return fail(error);
-    if (::fsync(fd.get()) != 0)
-        return fail(LastError());
-    if (::close(fd.release()) != 0) {
-        const auto error = LastError();
+    std::error_code error;
+    if (file.existed && ::fchmod(fd.get(), existing.st_mode & 07777) != 0)
+        error = LastError();
+    if (!error)
+        error = WriteAll(fd.get(), bytes);
+    if (!error)
+        error = FlushAndClose(fd);
+    if (error) {
         ::unlink(temporary.c_str());
         return error;
     }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        const auto error = LastError();
-        ::unlink(temporary.c_str());
-        return error;
-    }
-    // The rename itself must reach the disk, or a power cut could bring back
-    // the old file after the user was told the new one is saved.
-    auto directory = target.parent_path();
-    if (directory.empty())
-        directory = ".";
-    FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0)
-        ::fsync(dir.get());
+    file.temporary = temporary;
+    files_.push_back(std::move(file));
     return {};
+}
+
+void FileReplacement::Remove(const std::filesystem::path& path) {
+    removals_.push_back(path);
+}
+
+std::optional<FileReplacement::Failure> FileReplacement::Commit() {
+    std::vector<Pending*> order;
+    for (Pending& file : files_)
+        if (!file.existed)
+            order.push_back(&file);
+    for (Pending& file : files_)
+        if (file.existed)
+            order.push_back(&file);
+
+    std::vector<const Pending*> done;
+    for (Pending* file : order) {
+        if (Refused(FileStep::Rename) ||
+            ::rename(file->temporary.c_str(), file->target.c_str()) != 0) {
+            const auto error = LastError();
+            putBack(done);
+            return Failure{file->path, error};
+        }
+        file->temporary.clear();
+        done.push_back(file);
+    }
+    // The renames themselves must reach the disk, or a power cut could bring
+    // back the old file after the user was told the new one is saved.
+    for (const Pending* file : done)
+        SyncDirectoryOf(file->target);
+
+    for (const auto& path : removals_) {
+        if (Refused(FileStep::Remove) || (::unlink(path.c_str()) != 0 && errno != ENOENT)) {
+            const auto error = LastError();
+            putBack(done);
+            return Failure{path, error, true};
+        }
+        SyncDirectoryOf(path);
+    }
+    return std::nullopt;
+}
+
+void FileReplacement::putBack(const std::vector<const Pending*>& done) {
+    for (auto file = done.rbegin(); file != done.rend(); ++file) {
+        if (!(*file)->existed)
+            ::unlink((*file)->target.c_str());
+        else if ((*file)->previous)
+            ReplaceFileAtomically((*file)->target, *(*file)->previous);
+    }
+}
+
+std::error_code ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+    FileReplacement replacement;
+    if (const auto error = replacement.Prepare(path, bytes))
+        return error;
+    if (const auto failure = replacement.Commit())
+        return failure->error;
+    return {};
+}
+
+std::error_code OverwriteFileInPlace(const std::filesystem::path& path, std::string_view bytes) {
+    if (Refused(FileStep::Create))
+        return LastError();
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return LastError();
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0)
+        return LastError();
+    if (!S_ISREG(info.st_mode))
+        return NotARegularFile();
+    if (::ftruncate(fd.get(), 0) != 0)
+        return LastError();
+    if (const auto error = WriteAll(fd.get(), bytes))
+        return error;
+    return FlushAndClose(fd);
 }
 
 void RemoveStaleTemporaryFiles(const std::filesystem::path& directory) {
     std::error_code error;
     std::filesystem::directory_iterator entries(directory, error);
     for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-        // <name>.tmp-<pid>-<seed>-<counter>, as TemporaryName makes them.
-        const std::string name = entries->path().filename().string();
-        const auto marker = name.rfind(".tmp-");
-        if (marker == std::string::npos)
+        const auto owner = TemporaryFileOwner(entries->path().filename().native());
+        if (!owner || *owner == ::getpid())
             continue;
-        const std::string_view rest = std::string_view(name).substr(marker + 5);
-        const auto dash = rest.find('-');
-        if (dash == std::string_view::npos || dash == 0)
+        std::error_code statusError;
+        if (!entries->is_regular_file(statusError) || entries->is_symlink(statusError))
             continue;
-        pid_t pid = 0;
-        bool digits = true;
-        for (char c : rest.substr(0, dash)) {
-            digits = digits && c >= '0' && c <= '9';
-            pid = pid * 10 + (c - '0');
-        }
-        if (!digits || pid <= 0 || pid == ::getpid())
-            continue;
-        if (::kill(pid, 0) != 0 && errno == ESRCH) {
-            std::error_code ignored;
-            std::filesystem::remove(entries->path(), ignored);
-        }
+        if (::kill(*owner, 0) != 0 && errno == ESRCH)
+            ::unlink(entries->path().c_str());
     }
 }
 
@@ -217,4 +366,30 @@ std::string DescribeError(const std::error_code& error) {
     return text;
 }
 
+std::error_code NotARegularFile() {
+    static const NotRegularCategory category;
+    return {1, category};
+}
+
+namespace file_faults {
+
+void Arm(FileStep step, int occurrence, int error) {
+    g_faultFired = false;
+    g_faultError = error;
+    g_faultCountdown = occurrence;
+    g_faultStep = static_cast<int>(step);
+}
+
+void Disarm() {
+    g_faultStep = -1;
+    g_faultFired = false;
+}
+
+bool Fired() {
+    return g_faultFired;
+}
+
+} // namespace file_faults
+
 } // namespace stanzel
+

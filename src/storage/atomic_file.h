@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace stanzel {
 
@@ -15,21 +16,92 @@ struct FileContents {
     bool missing() const { return error == std::errc::no_such_file_or_directory; }
 };
 
+// Only a regular file is read: a FIFO, device or folder in its place reads as
+// a file that cannot be opened ("Not a regular file", or "Is a directory"),
+// without ever waiting for a writer that will not come.
 FileContents ReadWholeFile(const std::filesystem::path& path);
 
+// The new versions of several files, each written in full and flushed beside
+// its file under a temporary name, that take the files' places together.
+//
+// Nothing is replaced until Commit, so a failure while preparing leaves every
+// file as it was. Commit first puts in place the files that do not exist yet
+// (nothing refers to them, and a crash leaves at worst a file nobody lists),
+// then replaces the others in the order they were prepared, then removes the
+// files named by Remove. When one of those steps fails, the files replaced
+// before it get their previous bytes back and new ones are removed again, so
+// that a reported failure has changed nothing. A file whose previous bytes are
+// not given can only be put back by being last.
+class FileReplacement {
+public:
+    struct Failure {
+        std::filesystem::path path; // as the caller named it
+        std::error_code error;
+        bool removing = false; // the file could not be removed
+    };
+
+    FileReplacement() = default;
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+    ~FileReplacement(); // removes every temporary file not put in place
+
+    // Writes and flushes the new version of `path` (a link is followed and its
+    // target replaced; the file keeps its permissions). `previous`, when
+    // given, is what the file holds now; it must outlive the commit.
+    std::error_code Prepare(const std::filesystem::path& path, std::string_view bytes,
+                            const std::string* previous = nullptr);
+    // Deletes `path`, if it exists, once every prepared file is in place.
+    void Remove(const std::filesystem::path& path);
+    // Nothing on success.
+    std::optional<Failure> Commit();
+
+private:
+    struct Pending {
+        std::filesystem::path path;      // as named by the caller
+        std::filesystem::path target;    // the file itself, a link followed
+        std::filesystem::path temporary; // empty once put in place
+        bool existed = false;
+        const std::string* previous = nullptr;
+    };
+    void putBack(const std::vector<const Pending*>& done);
+
+    std::vector<Pending> files_;
+    std::vector<std::filesystem::path> removals_;
+};
+
 // Replaces `path` with `bytes` so that a crash at any moment leaves either the
-// old file or the new one: the bytes go to a temporary file beside it, which is
-// flushed to disk and then renamed over the old one. The file keeps its
-// permissions; a link is followed and its target replaced. On failure the old
+// old file or the new one: a FileReplacement of one file. On failure the old
 // file is untouched and the returned code says why.
 std::error_code ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
-// Removes the temporary files that ReplaceFileAtomically left in `directory`
-// when its process was killed mid-write: those of processes that no longer
-// run. Files of a running process, and every other file, stay.
+// Writes `bytes` over the file itself, emptied first, and flushes it: for a
+// file that may be written but beside which no temporary file can be made. A
+// crash part-way leaves it incomplete.
+std::error_code OverwriteFileInPlace(const std::filesystem::path& path, std::string_view bytes);
+
+// Removes the temporary files that this program left in `directory` when its
+// process was killed mid-write: those of processes that no longer run. Only
+// names that this program makes are ever touched (hidden, with the marker
+// ".stanzel-tmp-"); a user's own file never is, whatever its name.
 void RemoveStaleTemporaryFiles(const std::filesystem::path& directory);
 
 // The system's description of an error, for messages shown to the user.
 std::string DescribeError(const std::error_code& error);
+
+// "Not a regular file": a FIFO, device or socket where a file should be.
+std::error_code NotARegularFile();
+
+// A seam for the tests that prove a failed write changes nothing: every step
+// of the writing above (creating a file, writing it, flushing it, renaming it
+// into place, removing one) is counted, and the chosen one fails as if the
+// system had refused it. Never armed by the program itself.
+enum class FileStep { Create, Write, Flush, Rename, Remove };
+namespace file_faults {
+// The `occurrence`-th (from 1) step of that kind from now on fails with `error`.
+void Arm(FileStep step, int occurrence, int error);
+void Disarm();
+// Whether the armed step has been reached since Arm.
+bool Fired();
+} // namespace file_faults
 
 } // namespace stanzel

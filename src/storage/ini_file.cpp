@@ -9,6 +9,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 namespace stanzel {
 
@@ -82,7 +83,8 @@ private:
 // that hold other keys. `first` is the line's first non-blank character.
 std::optional<std::string_view> MatchEntry(std::string_view text, std::size_t first,
                                            std::size_t contentEnd, std::string_view key) {
-    if (contentEnd - first <= key.size() ||
+    // A comment line holds no entry, whatever it looks like.
+    if (contentEnd - first <= key.size() || text[first] == ';' ||
         !EqualsIgnoringAsciiCase(text.substr(first, key.size()), key))
         return std::nullopt;
     std::size_t equals = first + key.size();
@@ -225,8 +227,11 @@ IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {}
 
 void IniFile::loadBytes() const {
     if (!loaded_) {
-        // Reads never fail: an unreadable file reads as an empty one.
-        bytes_ = std::make_shared<const std::string>(ReadWholeFile(path_).bytes);
+        // Reads never fail: an unreadable file reads as an empty one. Writes
+        // do fail then, or they would replace what could not be read.
+        FileContents contents = ReadWholeFile(path_);
+        readError_ = contents.missing() ? std::error_code() : contents.error;
+        bytes_ = std::make_shared<const std::string>(std::move(contents.bytes));
         loaded_ = true;
         parsed_ = false;
     }
@@ -476,11 +481,12 @@ void IniFile::WriteTexts(std::string_view section, std::initializer_list<Entry> 
     CheckName(section, "]\r\n", "section name");
     for (const auto& [key, value] : entries) {
         CheckName(key, "=\r\n", "key");
-        // A key that opens with "[" would make its line read as a section.
-        if (key.front() == '[')
+        // A key that opens with "[" would make its line read as a section,
+        // one that opens with ";" as a comment.
+        if (key.front() == '[' || key.front() == ';')
             throw std::invalid_argument("Not a usable profile key: \"" + std::string(key) + "\"");
     }
-    load();
+    loadForWriting();
 
     const std::string_view text = *bytes_;
     std::string result;
@@ -552,7 +558,7 @@ void IniFile::WriteTexts(std::string_view section, std::initializer_list<Entry> 
 }
 
 void IniFile::RemoveSection(std::string_view section) {
-    load();
+    loadForWriting();
     const Section* first = findSection(section);
     if (!first)
         return;
@@ -570,11 +576,41 @@ void IniFile::RemoveSection(std::string_view section) {
     replace(std::move(result));
 }
 
+void IniFile::loadForWriting() const {
+    load();
+    if (readError_)
+        throw StorageError(UnableToWrite());
+}
+
 void IniFile::replace(std::string bytes) {
-    if (ReplaceFileAtomically(path_, bytes))
-        throw StorageError("Unable to write to " + std::filesystem::absolute(path_).string());
+    if (!held_ && ReplaceFileAtomically(path_, bytes))
+        throw StorageError(UnableToWrite());
     bytes_ = std::make_shared<const std::string>(std::move(bytes));
     parsed_ = false; // parsed again only if this object is asked again
+}
+
+void IniFile::HoldWrites() {
+    loadBytes();
+    held_ = bytes_;
+}
+
+std::shared_ptr<const std::string> IniFile::HeldOriginal() const {
+    return held_;
+}
+
+void IniFile::WriteHeld() {
+    const auto original = std::exchange(held_, nullptr);
+    if (!original || original == bytes_)
+        return;
+    if (ReplaceFileAtomically(path_, *bytes_)) {
+        bytes_ = original;
+        parsed_ = false;
+        throw StorageError(UnableToWrite());
+    }
+}
+
+std::string IniFile::UnableToWrite() const {
+    return "Unable to write to " + std::filesystem::absolute(path_).string();
 }
 
 } // namespace stanzel

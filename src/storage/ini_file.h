@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -85,6 +86,20 @@ public:
     void WriteTexts(std::string_view section, std::initializer_list<Entry> entries);
     // Removes every section of that name with all its lines.
     void RemoveSection(std::string_view section);
+    // A write to a file that exists but cannot be read (a folder or FIFO in
+    // its place, no permission) fails the same way rather than replace what
+    // it could not read.
+
+    // Writes made after HoldWrites change only the text this object holds,
+    // until WriteHeld replaces the file once with all of them: several
+    // writes reach the disk together or not at all. A caller that replaces
+    // this file together with others takes Contents() instead, and
+    // HeldOriginal() to put the file back should another file fail.
+    void HoldWrites();
+    void WriteHeld();
+    std::shared_ptr<const std::string> HeldOriginal() const;
+    // "Unable to write to <full path>", the error of a failed write.
+    std::string UnableToWrite() const;
 
 private:
     struct Section {
@@ -104,6 +119,7 @@ private:
 
     void loadBytes() const;
     void load() const;
+    void loadForWriting() const;
     // The one-pass reading of SectionValues: the first half of a large file
     // goes to the first sink and the second half, read at the same time on
     // another core, to the second. False, having added only part of the rows,
@@ -122,6 +138,8 @@ private:
     mutable bool parsed_ = false;
     // Shared so that a listing can keep the text its names point into.
     mutable std::shared_ptr<const std::string> bytes_;
+    mutable std::error_code readError_; // why an existing file could not be read
+    std::shared_ptr<const std::string> held_; // the text before held writes
     mutable std::vector<Section> sections_;
     // Open addressing over `sections_`: slot value i + 1 names section i.
     mutable std::vector<std::uint32_t> nameSlots_;

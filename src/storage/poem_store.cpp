@@ -24,6 +24,10 @@ std::string Quoted(const std::filesystem::path& path) {
     return "\"" + path.string() + "\"";
 }
 
+std::string CannotCreate(const std::filesystem::path& path, const std::error_code& error) {
+    return "Cannot create file " + Quoted(path) + ". " + DescribeError(error);
+}
+
 } // namespace
 
 std::optional<std::int32_t> CanonicalPoemId(std::string_view id) {
@@ -113,6 +117,7 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
     if (currentPoemId < 0)
         throw std::invalid_argument("A stored poem's id is positive");
     IniFile index(indexPath());
+    index.HoldWrites();
 
     std::int32_t id = currentPoemId;
     if (id == 0) {
@@ -129,30 +134,44 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
         id = next;
         autoid_ = next == kLargestId ? kLargestId : next + 1;
     }
-
-    // The text goes first: should the index then fail to take the entry, the
-    // collection lists nothing that lacks its text.
     const std::string idText = FormatInt32(id);
+    index.WriteTexts(idText, {{kTitleKey, title}, {kPoetKey, poet}, {kDateKey, date}});
+
+    // Both files are written in full beside their targets before either is
+    // replaced; see FileReplacement for the order that keeps every listed
+    // poem's text readable.
+    FileReplacement replacement;
+    if (replacement.Prepare(indexPath(), *index.Contents(), index.HeldOriginal().get()))
+        throw StorageError(index.UnableToWrite());
     std::error_code ignored;
     std::filesystem::create_directories(poemsDir(), ignored);
     const auto path = *poemPath(idText);
-    if (const auto error = ReplaceFileAtomically(path, text))
-        throw StorageError("Cannot create file " + Quoted(path) + ". " + DescribeError(error));
-
-    index.WriteTexts(idText, {{kTitleKey, title}, {kPoetKey, poet}, {kDateKey, date}});
+    if (const auto error = replacement.Prepare(path, text))
+        throw StorageError(CannotCreate(path, error));
+    if (const auto failure = replacement.Commit())
+        throw StorageError(failure->path == path ? CannotCreate(path, failure->error)
+                                                 : index.UnableToWrite());
     return id;
 }
 
 void PoemStore::DeletePoem(std::string_view id) {
     IniFile index(indexPath());
+    index.HoldWrites();
     index.RemoveSection(id);
+    FileReplacement replacement;
+    if (index.Contents() != index.HeldOriginal() &&
+        replacement.Prepare(indexPath(), *index.Contents(), index.HeldOriginal().get()))
+        throw StorageError(index.UnableToWrite());
+    // The text goes last: a listed poem always has its text.
     const auto path = poemPath(id);
-    if (!path)
-        return;
-    std::error_code error;
-    std::filesystem::remove(*path, error);
-    if (error)
-        throw StorageError("Cannot delete file " + Quoted(*path) + ". " + DescribeError(error));
+    if (path)
+        replacement.Remove(*path);
+    if (const auto failure = replacement.Commit()) {
+        if (failure->removing)
+            throw StorageError("Cannot delete file " + Quoted(failure->path) + ". " +
+                               DescribeError(failure->error));
+        throw StorageError(index.UnableToWrite());
+    }
 }
 
 void PoemStore::DeletePoem(std::int32_t id) {

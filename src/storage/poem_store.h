@@ -89,7 +89,9 @@ public:
     // reading the index.
     std::string LoadText(std::string_view id) const;
     // Stores the poem and returns its id: a new one from the counter when
-    // `currentPoemId` is 0, otherwise `currentPoemId`.
+    // `currentPoemId` is 0, otherwise `currentPoemId`. Saving and deleting
+    // happen whole or not at all: a failure (StorageError) leaves the index
+    // and every text file as they were, and a new poem leaves no text file.
     std::int32_t SavePoem(std::int32_t currentPoemId, std::string_view title, std::string_view poet,
                           std::string_view date, std::string_view text);
     void DeletePoem(std::string_view id);

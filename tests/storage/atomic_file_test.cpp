@@ -1,7 +1,9 @@
 #include "storage/atomic_file.h"
 #include "test_dir.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -45,23 +47,65 @@ TEST(ReplaceFileAtomically, FailedRenameLeavesNothingBehind) {
     EXPECT_EQ(entries, 1);
 }
 
-TEST(RemoveStaleTemporaryFiles, OnlyThoseOfProcessesThatAreGone) {
+TEST(RemoveStaleTemporaryFiles, OnlyTheProgramsOwnOfProcessesThatAreGone) {
     TestDir dir;
     const pid_t gone = ::fork();
     if (gone == 0)
         ::_exit(0);
     ::waitpid(gone, nullptr, 0);
-    const std::string mine = ".tmp-" + std::to_string(::getpid()) + "-1-0";
-    const std::string dead = ".tmp-" + std::to_string(gone) + "-1-0";
-    const std::vector<std::string> kept = {"poems.dmp" + mine, "poems.dmp", "notes.tmp-x-1",
-                                           "settings.ini.tmp-1-2-3" /* init never ends */};
-    WriteBytes(dir / ("poems.dmp" + dead), "x");
+    const std::string dead = std::to_string(gone);
+    const std::string mine = std::to_string(::getpid());
+    const std::vector<std::string> removed = {".poems.dmp.stanzel-tmp-" + dead + "-77-0",
+                                              ".3.poem.stanzel-tmp-" + dead + "-1-12"};
+    const std::vector<std::string> kept = {
+        ".poems.dmp.stanzel-tmp-" + mine + "-1-0", // still being written
+        "poems.dmp",
+        "notes.tmp-12345-keep.txt", // a user's file, however it is named
+        "poems.dmp.tmp-" + dead + "-1-0",
+        "poems.dmp.stanzel-tmp-" + dead + "-1-0", // not hidden
+        ".poems.dmp.stanzel-tmp-" + dead + "-1-0.txt",
+        ".poems.dmp.stanzel-tmp-" + dead + "-1",
+        ".poems.dmp.stanzel-tmp--1-0",
+        // Too large for a process id, and for any integer type.
+        ".poems.dmp.stanzel-tmp-99999999999-1-1",
+        ".x.stanzel-tmp-123456789012345678901234567890-1-1",
+        ".x.stanzel-tmp-1-123456789012345678901234567890-123456789012345678901234567890",
+    };
+    for (const std::string& name : removed)
+        WriteBytes(dir / name, "x");
     for (const std::string& name : kept)
         WriteBytes(dir / name, "x");
+    // Only files: a folder of that name is the user's.
+    std::filesystem::create_directory(dir / (".d.stanzel-tmp-" + dead + "-1-0"));
     RemoveStaleTemporaryFiles(dir.path());
-    EXPECT_FALSE(std::filesystem::exists(dir / ("poems.dmp" + dead)));
+    for (const std::string& name : removed)
+        EXPECT_FALSE(std::filesystem::exists(dir / name)) << name;
     for (const std::string& name : kept)
         EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
+    EXPECT_TRUE(std::filesystem::exists(dir / (".d.stanzel-tmp-" + dead + "-1-0")));
+}
+
+TEST(ReplaceFileAtomically, TemporaryFilesAreHiddenAndRemovableByTheCleanUp) {
+    TestDir dir;
+    WriteBytes(dir / "f", "old");
+    // A write killed after its temporary file was flushed, simulated in a child.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        file_faults::Arm(FileStep::Rename, 1, EIO);
+        FileReplacement replacement;
+        replacement.Prepare(dir / "f", "new");
+        ::_exit(0); // no destructor: the temporary stays, as after a kill
+    }
+    ::waitpid(child, nullptr, 0);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        names.push_back(entry.path().filename().string());
+    ASSERT_EQ(names.size(), 2u);
+    RemoveStaleTemporaryFiles(dir.path());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+    EXPECT_EQ(ReadBytes(dir / "f"), "old");
 }
 
 TEST(ReadWholeFile, ReportsWhyAFileCannotBeRead) {
@@ -71,6 +115,11 @@ TEST(ReadWholeFile, ReportsWhyAFileCannotBeRead) {
     const auto directory = ReadWholeFile(dir / "d");
     EXPECT_TRUE(directory.error);
     EXPECT_FALSE(directory.missing());
+    // A FIFO would block a reader until some writer opens it, and a device
+    // may never end: neither is read.
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(ReadWholeFile(dir / "fifo").error, NotARegularFile());
+    EXPECT_EQ(ReadWholeFile("/dev/zero").error, NotARegularFile());
     std::string binary(300000, '\0');
     binary[12345] = '\xFF';
     WriteBytes(dir / "b", binary);

@@ -66,6 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"KeyOfOtherSection", "[s]\r\nk=v\r\n[t]\r\nj=w\r\n", "t", "k", kDefault},
         ReadCase{"BeforeFirstSection", "k=v\r\n[s]\r\n", "s", "k", kDefault},
         ReadCase{"CommentIgnored", "[s]\r\n;k=c\r\n k=v\r\n", "s", "k", "v"},
+        ReadCase{"CommentNeverMatchesAKey", "[s]\r\n;k=no\r\n", "s", ";k", kDefault},
+        ReadCase{"IndentedCommentNeverMatches", "[s]\r\n\t;k=no\r\n", "s", ";k", kDefault},
         ReadCase{"LineWithoutEquals", "[s]\r\nk\r\nk=v\r\n", "s", "k", "v"},
         ReadCase{"FirstSectionWins", "[s]\r\nk=1\r\n[S]\r\nk=2\r\n", "s", "k", "1"},
         ReadCase{"LaterSectionNotMerged", "[s]\r\nj=1\r\n[s]\r\nk=2\r\n", "s", "k", kDefault},
@@ -244,6 +246,7 @@ TEST(IniWrite, RejectsNamesThatCouldNotBeReadBack) {
     EXPECT_THROW(ini.WriteText("s\r\n[t", "k", "v"), std::invalid_argument);
     EXPECT_THROW(ini.WriteText("s", "", "v"), std::invalid_argument);
     EXPECT_THROW(ini.WriteText("s", "[k", "]"), std::invalid_argument); // would read as a section
+    EXPECT_THROW(ini.WriteText("s", ";k", "v"), std::invalid_argument);  // and as a comment
     EXPECT_FALSE(std::filesystem::exists(dir / "f.ini"));
 }
 
@@ -418,6 +421,32 @@ TEST_F(IniWriteFailure, FullDisk) {
     ExpectUntouched();
     // The object still holds the old contents, not the failed ones.
     EXPECT_EQ(ini.ReadText("a", "k", ""), "1");
+}
+
+TEST_F(IniWriteFailure, FileThatCannotBeReadIsNotReplaced) {
+    // Writing rewrites what was read: a file in the way that reads as empty
+    // must not be replaced by a file of one section.
+    std::filesystem::remove(file);
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    IniFile ini(file);
+    EXPECT_EQ(ini.ReadText("a", "k", "none"), "none");
+    EXPECT_THROW(ini.WriteText("a", "k", "v"), StorageError);
+    EXPECT_THROW(ini.RemoveSection("a"), StorageError);
+    struct stat info {};
+    ASSERT_EQ(::lstat(file.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+TEST_F(IniWriteFailure, HeldWritesReachTheFileTogetherOrNotAtAll) {
+    IniFile ini(file);
+    ini.HoldWrites();
+    ini.WriteText("a", "k", "2");
+    ini.WriteText("b", "j", "3");
+    EXPECT_EQ(ReadBytes(file), original) << "nothing written before WriteHeld";
+    EXPECT_EQ(ini.ReadText("b", "j", ""), "3");
+    EXPECT_EQ(*ini.HeldOriginal(), original);
+    ini.WriteHeld();
+    EXPECT_EQ(ReadBytes(file), "[a]\r\nk=2\r\n[b]\r\nj=3\r\n");
 }
 
 TEST_F(IniWriteFailure, ReadOnlyDirectory) {
