@@ -17,8 +17,8 @@ int main(int argc, char* argv[]) {
     const std::filesystem::path dataFolder = stanzel::ChooseDataFolder(
         programDir, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
     // An installed program ships its translations apart from the collection.
-    stanzel::CopyMissingLanguageFiles(programDir / ".." / "share" / "stanzel" / "lang",
-                                      dataFolder / "lang");
+    if (const auto shipped = stanzel::ShippedLanguageFolder(programDir))
+        stanzel::CopyMissingLanguageFiles(*shipped, dataFolder / "lang");
 
     const auto lock = stanzel::CollectionLock::Acquire(dataFolder);
     if (!lock) {

@@ -72,7 +72,7 @@ MainWindow::MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, Q
     guarded([this] { readStartSettings(); });
     // A directory that cannot be made shows up when a command needs it.
     std::error_code ignored;
-    RemoveStaleTemporaryFiles(programDir_);
+    store_.RemoveStaleTemporaryFiles();
     std::filesystem::create_directory(programDir_ / "poems", ignored);
     std::filesystem::create_directory(programDir_ / "lang", ignored);
     currentPoemId_ = 0;
@@ -546,20 +546,23 @@ void MainWindow::savePoem() {
     const QString poem = poemEdit_->toPlainText();
     if (title.isEmpty() || poem.isEmpty())
         return;
+    // The poem and the time and counter of the last save reach the disk
+    // together or not at all.
+    const std::string savedAt = FromQ(nowStamp());
+    IniFile settings(SettingsPath(programDir_));
+    settings.HoldWrites();
+    WriteSetting(settings, setting::lastSave, savedAt);
     PoemRecord saved{currentPoemId_, FromQ(title), FromQ(poetEdit_->text()),
                      FromQ(dateEdit_->text()), EditorToPoem(poem)};
     saved.id = currentPoemId_ =
-        store_.SavePoem(saved.id, saved.title, saved.poet, saved.date, saved.text);
+        store_.SavePoem(saved.id, saved.title, saved.poet, saved.date, saved.text, &settings);
+    lastSaveTime_ = savedAt;
     holdEditorContents();
     findPanel_->poemSaved(saved);
     dialogs_.message(this, UserDialogs::Icon::Information, text("save"),
                      ToQ(FormatTemplate(strings_["savemsg"], FromQ(title))));
     fillPoemList();
-    lastSaveTime_ = FromQ(nowStamp());
     statusLabel_->setText(ToQ(LastSaveStatus(strings_["lastsave"], lastSaveTime_)));
-    IniFile settings(SettingsPath(programDir_));
-    WriteSetting(settings, setting::lastSave, lastSaveTime_);
-    WriteSetting(settings, setting::autoid, store_.autoid());
 }
 
 void MainWindow::deletePoem() {
@@ -603,11 +606,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::writeClosingSettings() {
     IniFile settings(SettingsPath(programDir_));
+    settings.HoldWrites();
     WriteSetting(settings, setting::language, currentLanguage_);
     WriteSetting(settings, setting::languageIndex, languageIndex_);
     WriteSetting(settings, setting::searchEngine, search_.selectedEngine());
     for (auto [entry, colour] : colourEntries())
         WriteSetting(settings, *entry, *colour);
+    settings.WriteHeld();
 }
 
 void MainWindow::showAbout() {

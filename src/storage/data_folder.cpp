@@ -1,5 +1,6 @@
 #include "storage/data_folder.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/file.h>
@@ -19,15 +20,36 @@ bool IsSystemFolder(const std::filesystem::path& dir) {
     return false;
 }
 
+bool HoldsCollection(const std::filesystem::path& dir) {
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::symlink_status(dir / "poems.dmp", error)) ||
+           std::filesystem::is_directory(dir / "poems", error);
+}
+
 } // namespace
 
 std::filesystem::path ChooseDataFolder(const std::filesystem::path& programDir,
                                        const std::filesystem::path& userDataDir) {
-    if (!IsSystemFolder(programDir) && ::access(programDir.c_str(), W_OK) == 0)
+    // A collection is never hidden behind an empty one elsewhere: one that
+    // may not be written is still shown, and each write reports its failure.
+    if (!IsSystemFolder(programDir) &&
+        (HoldsCollection(programDir) || ::access(programDir.c_str(), W_OK) == 0))
         return programDir;
     std::error_code ignored;
     std::filesystem::create_directories(userDataDir, ignored);
     return userDataDir;
+}
+
+std::optional<std::filesystem::path> ShippedLanguageFolder(const std::filesystem::path& programDir) {
+    const std::filesystem::path dir = programDir.lexically_normal();
+    const std::filesystem::path bin = dir.has_filename() ? dir : dir.parent_path();
+    if (bin.filename() != "bin")
+        return std::nullopt;
+    auto shipped = bin.parent_path() / "share" / "stanzel" / "lang";
+    std::error_code error;
+    if (!std::filesystem::is_directory(shipped, error))
+        return std::nullopt;
+    return shipped;
 }
 
 void CopyMissingLanguageFiles(const std::filesystem::path& shippedDir,
@@ -47,13 +69,18 @@ void CopyMissingLanguageFiles(const std::filesystem::path& shippedDir,
 }
 
 std::optional<CollectionLock> CollectionLock::Acquire(const std::filesystem::path& dataFolder) {
-    const auto path = dataFolder / ".stanzel.lock";
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // The lock is held on the folder itself, which no one deletes while the
+    // program runs, as one could delete a lock file; it needs no write
+    // permission either.
+    const int fd = ::open(dataFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return CollectionLock(-1); // a folder that takes no lock file cannot be shared either
+        return CollectionLock(-1); // the start reports a folder it cannot use
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool heldElsewhere = errno == EWOULDBLOCK;
         ::close(fd);
-        return std::nullopt;
+        if (heldElsewhere)
+            return std::nullopt;
+        return CollectionLock(-1); // a file system without locks cannot be shared either
     }
     return CollectionLock(fd);
 }

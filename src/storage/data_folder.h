@@ -6,11 +6,17 @@
 namespace stanzel {
 
 // The folder that holds the collection: the program's own folder for a
-// portable copy the user may write to; for a system-wide install (under
-// /usr, or a folder the user may not write to) the user's own data folder,
-// with the same files and layout.
+// portable copy that holds a collection ("poems.dmp" or "poems/"), even one
+// the user may not write to, or that the user may write to; for a system-wide
+// install (under /usr, or an empty folder the user may not write to) the
+// user's own data folder, with the same files and layout.
 std::filesystem::path ChooseDataFolder(const std::filesystem::path& programDir,
                                        const std::filesystem::path& userDataDir);
+
+// Where an installed program ships its language files: "<prefix>/share/
+// stanzel/lang" for a program in "<prefix>/bin". Nothing for a portable copy,
+// which never reads outside its own folder.
+std::optional<std::filesystem::path> ShippedLanguageFolder(const std::filesystem::path& programDir);
 
 // Copies the language files a system-wide install ships into the user's
 // language folder, leaving alone every file the user already has.

@@ -3,6 +3,7 @@
 #include "storage/atomic_file.h"
 #include "storage/ini_file.h"
 #include "storage/number_text.h"
+#include "storage/settings.h"
 #include "storage/storage_error.h"
 #include "storage/text_lines.h"
 
@@ -111,9 +112,14 @@ std::string PoemStore::LoadText(std::string_view id) const {
     return NormaliseLineBreaks(contents.bytes);
 }
 
+void PoemStore::RemoveStaleTemporaryFiles() const {
+    stanzel::RemoveStaleTemporaryFiles(programDir_);
+    stanzel::RemoveStaleTemporaryFiles(poemsDir());
+}
+
 std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view title,
                                  std::string_view poet, std::string_view date,
-                                 std::string_view text) {
+                                 std::string_view text, IniFile* settings) {
     if (currentPoemId < 0)
         throw std::invalid_argument("A stored poem's id is positive");
     IniFile index(indexPath());
@@ -143,14 +149,23 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
     FileReplacement replacement;
     if (replacement.Prepare(indexPath(), *index.Contents(), index.HeldOriginal().get()))
         throw StorageError(index.UnableToWrite());
+    if (settings) {
+        WriteSetting(*settings, setting::autoid, autoid_);
+        if (replacement.Prepare(settings->path(), *settings->Contents(),
+                                settings->HeldOriginal().get()))
+            throw StorageError(settings->UnableToWrite());
+    }
     std::error_code ignored;
     std::filesystem::create_directories(poemsDir(), ignored);
     const auto path = *poemPath(idText);
     if (const auto error = replacement.Prepare(path, text))
         throw StorageError(CannotCreate(path, error));
-    if (const auto failure = replacement.Commit())
-        throw StorageError(failure->path == path ? CannotCreate(path, failure->error)
-                                                 : index.UnableToWrite());
+    if (const auto failure = replacement.Commit()) {
+        if (failure->path == path)
+            throw StorageError(CannotCreate(path, failure->error));
+        throw StorageError(failure->path == indexPath() ? index.UnableToWrite()
+                                                        : settings->UnableToWrite());
+    }
     return id;
 }
 

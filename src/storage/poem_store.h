@@ -11,6 +11,8 @@
 
 namespace stanzel {
 
+class IniFile;
+
 struct PoemRecord {
     std::int32_t id = 0; // 0 while the poem has not been stored
     std::string title;
@@ -92,10 +94,18 @@ public:
     // `currentPoemId` is 0, otherwise `currentPoemId`. Saving and deleting
     // happen whole or not at all: a failure (StorageError) leaves the index
     // and every text file as they were, and a new poem leaves no text file.
+    // `settings`, when given, is the settings file with its writes held
+    // (IniFile::HoldWrites): the store adds the counter ("Save" "autoid") and
+    // the file is replaced together with the poem's.
     std::int32_t SavePoem(std::int32_t currentPoemId, std::string_view title, std::string_view poet,
-                          std::string_view date, std::string_view text);
+                          std::string_view date, std::string_view text,
+                          IniFile* settings = nullptr);
     void DeletePoem(std::string_view id);
     void DeletePoem(std::int32_t id);
+
+    // Removes what writes killed part-way left in the collection folder and
+    // in "poems": the program's own temporary files of processes now gone.
+    void RemoveStaleTemporaryFiles() const;
 
 private:
     std::filesystem::path programDir_;
