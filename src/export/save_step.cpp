@@ -103,8 +103,7 @@ void RefuseReadOnlyFile(const std::filesystem::path& path) {
 // No temporary file can be made beside the target (a folder the user may not
 // write to), but the target itself may be written.
 bool MustWriteInPlace(const std::filesystem::path& path, const std::error_code& error) {
-    return (error == std::errc::permission_denied ||
-            error == std::errc::operation_not_permitted) &&
+    return (error == std::errc::permission_denied || error == std::errc::operation_not_permitted) &&
            FileExists(path) && ::access(path.c_str(), W_OK) == 0;
 }
 

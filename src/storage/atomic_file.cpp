@@ -92,8 +92,8 @@ std::filesystem::path TemporaryName(const std::filesystem::path& target) {
     static const unsigned seed = std::random_device{}();
     std::string name = "." + target.filename().string();
     name += kTemporaryMarker;
-    name += std::to_string(::getpid()) + "-" + std::to_string(seed) + "-" +
-            std::to_string(counter++);
+    name +=
+        std::to_string(::getpid()) + "-" + std::to_string(seed) + "-" + std::to_string(counter++);
     return target.parent_path() / name;
 }
 
@@ -234,8 +234,8 @@ FileReplacement::~FileReplacement() {
             ::unlink(file.temporary.c_str());
 }
 
-std::error_code FileReplacement::Prepare(const std::filesystem::path& path,
-                                         std::string_view bytes, const std::string* previous) {
+std::error_code FileReplacement::Prepare(const std::filesystem::path& path, std::string_view bytes,
+                                         const std::string* previous) {
     Pending file;
     file.path = path;
     file.target = ResolveLink(path);
@@ -292,19 +292,21 @@ std::optional<FileReplacement::Failure> FileReplacement::Commit() {
         file->temporary.clear();
         done.push_back(file);
     }
-    // The renames themselves must reach the disk, or a power cut could bring
-    // back the old file after the user was told the new one is saved.
-    for (const Pending* file : done)
-        SyncDirectoryOf(file->target);
-
     for (const auto& path : removals_) {
         if (Refused(FileStep::Remove) || (::unlink(path.c_str()) != 0 && errno != ENOENT)) {
             const auto error = LastError();
             putBack(done);
             return Failure{path, error, true};
         }
-        SyncDirectoryOf(path);
     }
+    // The renames and removals themselves must reach the disk, or a power
+    // cut could bring back the old file after the user was told the new one
+    // is saved. Done last, so that a crash finds the files changed as close
+    // together as they can be.
+    for (const Pending* file : done)
+        SyncDirectoryOf(file->target);
+    for (const auto& path : removals_)
+        SyncDirectoryOf(path);
     return std::nullopt;
 }
 
@@ -392,4 +394,3 @@ bool Fired() {
 } // namespace file_faults
 
 } // namespace stanzel
-

@@ -138,7 +138,7 @@ private:
     mutable bool parsed_ = false;
     // Shared so that a listing can keep the text its names point into.
     mutable std::shared_ptr<const std::string> bytes_;
-    mutable std::error_code readError_; // why an existing file could not be read
+    mutable std::error_code readError_;       // why an existing file could not be read
     std::shared_ptr<const std::string> held_; // the text before held writes
     mutable std::vector<Section> sections_;
     // Open addressing over `sections_`: slot value i + 1 names section i.

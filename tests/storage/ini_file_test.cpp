@@ -246,7 +246,7 @@ TEST(IniWrite, RejectsNamesThatCouldNotBeReadBack) {
     EXPECT_THROW(ini.WriteText("s\r\n[t", "k", "v"), std::invalid_argument);
     EXPECT_THROW(ini.WriteText("s", "", "v"), std::invalid_argument);
     EXPECT_THROW(ini.WriteText("s", "[k", "]"), std::invalid_argument); // would read as a section
-    EXPECT_THROW(ini.WriteText("s", ";k", "v"), std::invalid_argument);  // and as a comment
+    EXPECT_THROW(ini.WriteText("s", ";k", "v"), std::invalid_argument); // and as a comment
     EXPECT_FALSE(std::filesystem::exists(dir / "f.ini"));
 }
 

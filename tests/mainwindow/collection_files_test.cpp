@@ -1,0 +1,290 @@
+// What the window does with the files of its collection when writing fails,
+// when a file is not what it should be, and when the folder is read-only.
+
+#include "file_faults.h"
+#include "mainwindow/window_fixture.h"
+#include "search/engine_editor.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <tuple>
+#include <unistd.h>
+
+namespace stanzel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::MainWindowTest;
+using testing::ReadBytes;
+using testing::ScriptedDialogs;
+using testing::WriteBytes;
+using testing::WritingCommand;
+
+constexpr std::string_view kIndex = "[1]\r\ntitle=One\r\npoet=A\r\ndate=1901\r\n"
+                                    "[2]\r\ntitle=Two\r\npoet=B\r\ndate=1902\r\n";
+constexpr std::string_view kSettings = "[Save]\r\nlast=yesterday\r\nautoid=3\r\n";
+
+void WriteCollection(const fs::path& dir) {
+    fs::create_directories(dir / "poems");
+    fs::create_directories(dir / "lang");
+    WriteBytes(dir / "poems.dmp", kIndex);
+    WriteBytes(dir / "poems" / "1.poem", "first");
+    WriteBytes(dir / "poems" / "2.poem", "second");
+    WriteBytes(dir / "settings.ini", kSettings);
+    WriteBytes(dir / "search.egs", "A|http://a/\r\n");
+}
+
+// A window on a collection, kept alive by the command that drives it.
+struct Session {
+    ScriptedDialogs dialogs;
+    std::unique_ptr<MainWindow> window;
+
+    explicit Session(const fs::path& dir) {
+        WriteCollection(dir);
+        window = std::make_unique<MainWindow>(dir, dialogs);
+        window->setClock([] { return QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)); });
+        window->show();
+    }
+    void select(int row) {
+        window->poemListView()->selectionModel()->select(window->poemList().index(row, 0),
+                                                         QItemSelectionModel::ClearAndSelect |
+                                                             QItemSelectionModel::Rows);
+    }
+    std::string errors() const {
+        std::string joined;
+        for (const QString& error : dialogs.errors())
+            joined += error.toStdString() + "\n";
+        return joined;
+    }
+};
+
+// Starts a window, prepares the command with `setUp` and runs it with `act`.
+template <class SetUp, class Act>
+std::function<std::string()> Drive(const fs::path& dir, SetUp setUp, Act act) {
+    auto session = std::make_shared<Session>(dir);
+    setUp(*session);
+    return [session, act] {
+        act(*session);
+        return session->errors();
+    };
+}
+
+void Type(Session& session, const QString& title, const QString& text) {
+    session.window->titleEdit()->setText(title);
+    session.window->poemEdit()->setPlainText(text);
+}
+
+const std::vector<WritingCommand>& Commands() {
+    static const std::vector<WritingCommand> commands{
+        {"SaveNew",
+         [](const fs::path& dir) {
+             return Drive(
+                 dir, [](Session& s) { Type(s, "New", "new text"); },
+                 [](Session& s) { s.window->actions().savePoem->trigger(); });
+         },
+         [](const fs::path& dir) {
+             EXPECT_EQ(ReadBytes(dir / "poems" / "3.poem"), "new text");
+             EXPECT_TRUE(
+                 ReadBytes(dir / "poems.dmp").ends_with("[3]\r\ntitle=New\r\npoet=\r\ndate=\r\n"));
+             const std::string settings = ReadBytes(dir / "settings.ini");
+             EXPECT_TRUE(settings.starts_with("[Save]\r\nlast=") &&
+                         settings.ends_with("\r\nautoid=4\r\n"))
+                 << settings;
+         }},
+        {"SaveExisting",
+         [](const fs::path& dir) {
+             return Drive(
+                 dir,
+                 [](Session& s) {
+                     s.select(0);
+                     Type(s, "Changed", "changed text");
+                 },
+                 [](Session& s) { s.window->actions().savePoem->trigger(); });
+         },
+         [](const fs::path& dir) {
+             EXPECT_EQ(ReadBytes(dir / "poems" / "1.poem"), "changed text");
+             EXPECT_TRUE(ReadBytes(dir / "poems.dmp").starts_with("[1]\r\ntitle=Changed\r\n"));
+         }},
+        {"Delete",
+         [](const fs::path& dir) {
+             return Drive(
+                 dir,
+                 [](Session& s) {
+                     s.select(0);
+                     s.dialogs.answers.push_back(true);
+                 },
+                 [](Session& s) { s.window->actions().deletePoem->trigger(); });
+         },
+         [](const fs::path& dir) {
+             EXPECT_FALSE(fs::exists(dir / "poems" / "1.poem"));
+             EXPECT_EQ(ReadBytes(dir / "poems.dmp"), "[2]\r\ntitle=Two\r\npoet=B\r\ndate=1902\r\n");
+         }},
+        {"Close",
+         [](const fs::path& dir) {
+             return Drive(
+                 dir, [](Session&) {}, [](Session& s) { s.window->close(); });
+         },
+         [](const fs::path& dir) {
+             const std::string settings = ReadBytes(dir / "settings.ini");
+             EXPECT_TRUE(settings.starts_with(std::string(kSettings) + "[Language]\r\n"));
+             EXPECT_NE(settings.find("[Colors]\r\n"), std::string::npos);
+         }},
+        {"EngineEditorOk",
+         [](const fs::path& dir) {
+             return Drive(
+                 dir,
+                 [](Session& s) {
+                     s.dialogs.windowScripts.push_back([](QDialog& dialog) {
+                         auto& editor = dynamic_cast<EngineEditor&>(dialog);
+                         editor.textEdit()->setPlainText("B|http://b/");
+                         editor.okButton()->click();
+                     });
+                 },
+                 [](Session& s) { s.window->actions().editSearchEngines->trigger(); });
+         },
+         [](const fs::path& dir) { EXPECT_EQ(ReadBytes(dir / "search.egs"), "B|http://b/"); }},
+    };
+    return commands;
+}
+
+class WindowFaultTest : public ::testing::TestWithParam<std::tuple<std::size_t, FileStep>> {};
+
+TEST_P(WindowFaultTest, FailureChangesNothingAndSuccessWritesAll) {
+    const auto [command, step] = GetParam();
+    testing::RunWithEachFault(Commands()[command], step);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryStep, WindowFaultTest,
+                         ::testing::Combine(::testing::Range<std::size_t>(0, 5),
+                                            ::testing::ValuesIn(testing::kFileSteps)),
+                         [](const auto& info) {
+                             return Commands()[std::get<0>(info.param)].name + "_" +
+                                    testing::StepName(std::get<1>(info.param));
+                         });
+
+// A FIFO, where a collection file should be, would block a reader forever.
+class NotARegularFileTest : public MainWindowTest,
+                            public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(NotARegularFileTest, WindowStartsAndShowsTheRest) {
+    WriteCollection(dir.path());
+    WriteBytes(dir / "settings.ini", "[Language]\r\ncurrent=Fifo\r\n");
+    const fs::path fifo = dir / GetParam();
+    fs::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A watchdog for a start that would hang; it starts in milliseconds.
+    ::alarm(30);
+    start();
+    QApplication::processEvents();
+    ::alarm(0);
+    EXPECT_TRUE(window->isVisible());
+    if (std::string_view(GetParam()) != "poems.dmp") {
+        EXPECT_EQ(rows(), 2);
+    }
+    struct stat info {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode)) << "the FIFO is left where it was";
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, NotARegularFileTest,
+                         ::testing::Values("search.egs", "settings.ini", "poems.dmp",
+                                           "lang/Fifo.lng", "poems/1.poem"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+TEST_F(MainWindowTest, CommandThatNeedsAFifoSaysItCannotOpenIt) {
+    WriteCollection(dir.path());
+    fs::remove(dir / "poems" / "1.poem");
+    ASSERT_EQ(::mkfifo((dir / "poems" / "1.poem").c_str(), 0600), 0);
+    start();
+    select(0);
+    ASSERT_FALSE(dialogs.errors().empty());
+    EXPECT_TRUE(dialogs.errors().back().startsWith(
+        QString::fromStdString("Cannot open file \"" + (dir / "poems" / "1.poem").string())));
+}
+
+// Root may write anywhere: the window works as an ordinary user meanwhile.
+class AsOrdinaryUser {
+public:
+    AsOrdinaryUser() {
+        if (::geteuid() == 0) {
+            asRoot_ = true;
+            EXPECT_EQ(::setegid(65534), 0);
+            EXPECT_EQ(::seteuid(65534), 0);
+        }
+    }
+    ~AsOrdinaryUser() {
+        if (asRoot_) {
+            EXPECT_EQ(::seteuid(0), 0);
+            EXPECT_EQ(::setegid(0), 0);
+        }
+    }
+
+private:
+    bool asRoot_ = false;
+};
+
+TEST_F(MainWindowTest, ReadOnlyCollectionIsListedAndWritesFailChangingNothing) {
+    WriteCollection(dir.path());
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+        ::chmod(entry.path().c_str(), entry.is_directory() ? 0555 : 0444);
+    ::chmod(dir.path().c_str(), 0555);
+    const auto before = testing::FolderSnapshot(dir.path());
+    {
+        AsOrdinaryUser user;
+        start();
+        EXPECT_EQ(rows(), 2);
+        select(1);
+        EXPECT_EQ(poemEdit()->toPlainText(), "second");
+        type("Two, changed", "changed");
+        actions().savePoem->trigger();
+        actions().newPoem->trigger();
+        type("New", "new");
+        actions().savePoem->trigger();
+        window->close();
+    }
+    const auto errors = dialogs.errors();
+    ASSERT_EQ(errors.size(), 3u);
+    const QString unable = QString::fromStdString("Unable to write to " + dir.path().string());
+    EXPECT_EQ(errors[0], unable + "/poems.dmp");
+    EXPECT_EQ(errors[1], unable + "/poems.dmp");
+    EXPECT_EQ(errors[2], unable + "/settings.ini");
+    EXPECT_EQ(rows(), 2);
+    EXPECT_EQ(testing::FolderSnapshot(dir.path()), before);
+}
+
+TEST_F(MainWindowTest, StartRemovesOnlyTheProgramsOwnLeftovers) {
+    WriteCollection(dir.path());
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string dead = std::to_string(gone);
+    const std::vector<fs::path> leftovers = {dir / (".poems.dmp.stanzel-tmp-" + dead + "-5-0"),
+                                             dir / "poems" /
+                                                 (".3.poem.stanzel-tmp-" + dead + "-5-1")};
+    const std::vector<fs::path> users = {dir / "notes.tmp-12345-keep.txt",
+                                         dir / "poems" / "notes.tmp-12345-keep.txt",
+                                         dir / ".x.stanzel-tmp-123456789012345678901234567890-1-1"};
+    for (const auto& path : leftovers)
+        WriteBytes(path, "half");
+    for (const auto& path : users)
+        WriteBytes(path, "mine");
+    start();
+    for (const auto& path : leftovers)
+        EXPECT_FALSE(fs::exists(path)) << path;
+    for (const auto& path : users)
+        EXPECT_EQ(ReadBytes(path), "mine") << path;
+}
+
+} // namespace
+} // namespace stanzel
