@@ -14,6 +14,8 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
 namespace stanzel::testing {
 
@@ -89,6 +91,21 @@ inline int RunWithEachFault(const WritingCommand& command, FileStep step) {
     }
     ADD_FAILURE() << "the command reached the step more than " << kMostSteps << " times";
     return kMostSteps;
+}
+
+// A row of a table of faults: a command of a table, by position, and a step.
+using FaultRow = std::tuple<std::size_t, FileStep>;
+
+// "SaveNew_Rename" for the row of command "SaveNew" and step Rename.
+inline std::string FaultRowName(const std::vector<WritingCommand>& commands,
+                                const ::testing::TestParamInfo<FaultRow>& row) {
+    return commands[std::get<0>(row.param)].name + "_" + StepName(std::get<1>(row.param));
+}
+
+// Every command of a table of `count` with every step.
+inline auto EveryFaultRow(std::size_t count) {
+    return ::testing::Combine(::testing::Range<std::size_t>(0, count),
+                              ::testing::ValuesIn(kFileSteps));
 }
 
 // The error text of a command that reports failure by throwing `Error`.

@@ -79,20 +79,15 @@ const std::vector<WritingCommand>& Commands() {
     return commands;
 }
 
-class ExportFaultTest : public ::testing::TestWithParam<std::tuple<std::size_t, FileStep>> {};
+class ExportFaultTest : public ::testing::TestWithParam<testing::FaultRow> {};
 
 TEST_P(ExportFaultTest, FailureChangesNothingAndSuccessWritesBoth) {
     const auto [command, step] = GetParam();
     testing::RunWithEachFault(Commands()[command], step);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryStep, ExportFaultTest,
-                         ::testing::Combine(::testing::Range<std::size_t>(0, 4),
-                                            ::testing::ValuesIn(testing::kFileSteps)),
-                         [](const auto& info) {
-                             return Commands()[std::get<0>(info.param)].name + "_" +
-                                    testing::StepName(std::get<1>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(EveryStep, ExportFaultTest, testing::EveryFaultRow(Commands().size()),
+                         [](const auto& row) { return testing::FaultRowName(Commands(), row); });
 
 // A writable file in a folder where no other file can be made (a shared
 // folder, a file the user was given to fill) is written in place.

@@ -151,20 +151,15 @@ const std::vector<WritingCommand>& Commands() {
     return commands;
 }
 
-class WindowFaultTest : public ::testing::TestWithParam<std::tuple<std::size_t, FileStep>> {};
+class WindowFaultTest : public ::testing::TestWithParam<testing::FaultRow> {};
 
 TEST_P(WindowFaultTest, FailureChangesNothingAndSuccessWritesAll) {
     const auto [command, step] = GetParam();
     testing::RunWithEachFault(Commands()[command], step);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryStep, WindowFaultTest,
-                         ::testing::Combine(::testing::Range<std::size_t>(0, 5),
-                                            ::testing::ValuesIn(testing::kFileSteps)),
-                         [](const auto& info) {
-                             return Commands()[std::get<0>(info.param)].name + "_" +
-                                    testing::StepName(std::get<1>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(EveryStep, WindowFaultTest, testing::EveryFaultRow(Commands().size()),
+                         [](const auto& row) { return testing::FaultRowName(Commands(), row); });
 
 // A FIFO, where a collection file should be, would block a reader forever.
 class NotARegularFileTest : public MainWindowTest,

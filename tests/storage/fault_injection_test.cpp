@@ -109,7 +109,7 @@ const std::vector<WritingCommand>& Commands() {
     return commands;
 }
 
-class StoreFaultTest : public ::testing::TestWithParam<std::tuple<std::size_t, FileStep>> {};
+class StoreFaultTest : public ::testing::TestWithParam<testing::FaultRow> {};
 
 TEST_P(StoreFaultTest, FailureChangesNothingAndSuccessWritesAll) {
     const auto [command, step] = GetParam();
@@ -119,13 +119,8 @@ TEST_P(StoreFaultTest, FailureChangesNothingAndSuccessWritesAll) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryStep, StoreFaultTest,
-                         ::testing::Combine(::testing::Range<std::size_t>(0, 5),
-                                            ::testing::ValuesIn(testing::kFileSteps)),
-                         [](const auto& info) {
-                             return Commands()[std::get<0>(info.param)].name + "_" +
-                                    testing::StepName(std::get<1>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(EveryStep, StoreFaultTest, testing::EveryFaultRow(Commands().size()),
+                         [](const auto& row) { return testing::FaultRowName(Commands(), row); });
 
 } // namespace
 } // namespace stanzel
