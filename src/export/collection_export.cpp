@@ -8,12 +8,9 @@
 #include "storage/storage_error.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
-#include <new>
+#include <span>
 #include <stdexcept>
 #include <utility>
-#include <vector>
 
 namespace stanzel {
 
@@ -24,90 +21,105 @@ namespace {
 
 // Missing entries read as one blank here, unlike the poem list's "def".
 constexpr std::string_view kMissingEntry = " ";
+constexpr std::string_view kEntryKeys[] = {"title", "poet", "date"};
+constexpr std::string_view kTitleKey[] = {"title"};
 constexpr std::size_t kProgressReports = 200;
-// Poems are composed in a small buffer that is moved on to the document's own
-// whenever it holds this much, so the large one is appended to in few steps.
+// The document is composed in a small buffer that goes to the sink whenever
+// it holds this much.
 constexpr std::size_t kChunkBytes = 64 * 1024;
 
 struct IndexEntries {
-    std::string title;
-    std::string poet;
-    std::string date;
+    std::string_view title;
+    std::string_view poet;
+    std::string_view date;
 };
 
 class Collection {
 public:
-    Collection(const PoemStore& store, const ExportProgress& progress, std::string& pending,
-               DocumentBytes& document)
-        : store_(store), index_(store.indexPath()), progress_(progress), pending_(pending),
-          document_(document) {
-        index_.ListSections(ids_);
-        step_ = std::max<std::size_t>(1, ids_.size() / kProgressReports);
+    Collection(const PoemStore& store, const IniSectionStream& index, std::size_t poems,
+               const ExportProgress& progress, const DocumentSink& sink, std::string& pending)
+        : store_(store), index_(index), poems_(poems), progress_(progress), sink_(sink),
+          pending_(pending), step_(std::max<std::size_t>(1, poems / kProgressReports)) {}
+
+    // Every poem in the order of the index, with its entries and its text,
+    // as `visit(id, entries, text)`; false when the user cancelled.
+    template <typename Visit> bool forEachPoem(Visit&& visit) {
+        std::size_t done = 0;
+        return index_.ForEachSection(
+            kEntryKeys, kMissingEntry,
+            [&](std::string_view id, std::span<const std::string_view> values) {
+                readText(id);
+                visit(id, IndexEntries{values[0], values[1], values[2]}, std::string_view(text_));
+                return poemWritten(++done);
+            });
     }
 
-    const std::vector<std::string>& ids() const { return ids_; }
-
-    std::string title(const std::string& id) const {
-        return index_.ReadText(id, "title", kMissingEntry);
-    }
-    IndexEntries entries(const std::string& id) const {
-        return {title(id), index_.ReadText(id, "poet", kMissingEntry),
-                index_.ReadText(id, "date", kMissingEntry)};
-    }
-
-    // The whole text file; unlike loading a poem for the editor, a file that
-    // is missing is an error, since the poem would silently lose its text.
-    std::string text(const std::string& id) const {
-        const auto path = store_.poemPath(id);
-        if (!path) {
-            // An id that is not a decimal number names no file, so that a
-            // hand-edited index can never make the export read another one.
-            throw StorageError("Cannot open file \"" + store_.poemsDir().string() + "/" + id +
-                               ".poem\". The poem's id is not a number.");
-        }
-        FileContents contents = ReadWholeFile(*path);
-        if (contents.error)
-            throw StorageError("Cannot open file \"" + path->string() + "\". " +
-                               DescribeError(contents.error));
-        return std::move(contents.bytes);
-    }
-
-    // Called after each poem with the number done so far; false when the user
-    // cancels.
-    bool poemWritten(std::size_t done) const {
-        if (pending_.size() >= kChunkBytes)
-            flush();
-        return report(done);
-    }
-
-    void flush() const {
-        document_.append(pending_);
-        pending_.clear();
+    // Every poem's id and title, as `visit(id, title)`.
+    template <typename Visit> void forEachTitle(Visit&& visit) const {
+        index_.ForEachSection(kTitleKey, kMissingEntry,
+                              [&](std::string_view id, std::span<const std::string_view> values) {
+                                  visit(id, values[0]);
+                                  flushWhenFull();
+                                  return true;
+                              });
     }
 
     bool report(std::size_t done) const {
         if (!progress_)
             return true;
-        if (done != 0 && done != ids_.size() && done % step_ != 0)
+        if (done != 0 && done != poems_ && done % step_ != 0)
             return true;
-        return progress_(done, ids_.size()) == ProgressAnswer::Continue;
+        return progress_(done, poems_) == ProgressAnswer::Continue;
+    }
+
+    void flush() const {
+        sink_(pending_);
+        pending_.clear();
     }
 
 private:
+    // The whole text file; unlike loading a poem for the editor, a file that
+    // is missing is an error, since the poem would silently lose its text.
+    void readText(std::string_view id) {
+        const auto path = store_.poemPath(id);
+        if (!path) {
+            // An id that is not a decimal number names no file, so that a
+            // hand-edited index can never make the export read another one.
+            throw StorageError("Cannot open file \"" + store_.poemsDir().string() + "/" +
+                               std::string(id) + ".poem\". The poem's id is not a number.");
+        }
+        FileContents contents = ReadWholeFile(*path);
+        if (contents.error)
+            throw StorageError("Cannot open file \"" + path->string() + "\". " +
+                               DescribeError(contents.error));
+        text_ = std::move(contents.bytes);
+    }
+
+    // Called after each poem with the number done so far; false when the user
+    // cancels.
+    bool poemWritten(std::size_t done) const {
+        flushWhenFull();
+        return report(done);
+    }
+
+    void flushWhenFull() const {
+        if (pending_.size() >= kChunkBytes)
+            flush();
+    }
+
     const PoemStore& store_;
-    const IniFile index_;
+    const IniSectionStream& index_;
+    std::size_t poems_;
     const ExportProgress& progress_;
+    const DocumentSink& sink_;
     std::string& pending_;
-    DocumentBytes& document_;
-    std::vector<std::string> ids_;
-    std::size_t step_ = 1;
+    std::size_t step_;
+    std::string text_;
 };
 
-bool BuildText(DocumentWriter& doc, const Collection& collection, const ExportLabels& labels) {
-    std::size_t done = 0;
-    for (const std::string& id : collection.ids()) {
-        const IndexEntries poem = collection.entries(id);
-        const std::string text = collection.text(id);
+bool BuildText(DocumentWriter& doc, Collection& collection, const ExportLabels& labels) {
+    return collection.forEachPoem([&](std::string_view, const IndexEntries& poem,
+                                      std::string_view text) {
         doc.raw("### ").text(poem.title).raw(" ###").endLine();
         doc.raw("\n").endLine();
         // The poem's lines make one document line, so its own break follows.
@@ -119,13 +131,10 @@ bool BuildText(DocumentWriter& doc, const Collection& collection, const ExportLa
         doc.raw("\n").endLine();
         doc.raw("### --- ###").endLine();
         doc.raw("\n\r").endLine();
-        if (!collection.poemWritten(++done))
-            return false;
-    }
-    return true;
+    });
 }
 
-bool BuildXhtml(DocumentWriter& doc, const Collection& collection, const ExportContext& context) {
+bool BuildXhtml(DocumentWriter& doc, Collection& collection, const ExportContext& context) {
     export_detail::WriteXhtmlHead(doc, std::nullopt, context.colours);
     doc.raw("p {margin: 3px; padding: 0px; font-size: 10px; text-align: right; font-weight: "
             "bold;}")
@@ -143,14 +152,14 @@ bool BuildXhtml(DocumentWriter& doc, const Collection& collection, const ExportC
         .endLine();
     doc.raw("<h1>").text(context.labels.poemsList).raw(":</h1>").endLine();
     doc.raw("<br />").endLine();
-    for (const std::string& id : collection.ids()) {
+    collection.forEachTitle([&](std::string_view id, std::string_view title) {
         doc.raw(R"(&bull; <a href="#poem-)")
             .attribute(id)
             .raw(R"(">)")
-            .text(collection.title(id))
+            .text(title)
             .raw("</a> <br />")
             .endLine();
-    }
+    });
     doc.raw("</div>").endLine();
     doc.raw(R"(<div style="float: left; width: 70%; padding: 2px; border: 1px solid #c0c0c0; )"
             R"(background: )")
@@ -158,10 +167,8 @@ bool BuildXhtml(DocumentWriter& doc, const Collection& collection, const ExportC
         .raw(R"(;">)")
         .endLine();
 
-    std::size_t done = 0;
-    for (const std::string& id : collection.ids()) {
-        const IndexEntries poem = collection.entries(id);
-        const std::string text = collection.text(id);
+    const bool finished = collection.forEachPoem([&](std::string_view id, const IndexEntries& poem,
+                                                     std::string_view text) {
         doc.raw(R"(<h1 id="poem-)").attribute(id).raw(R"(">)").text(poem.title).raw("</h1>");
         doc.endLine();
         doc.raw("<br />").endLine();
@@ -173,9 +180,9 @@ bool BuildXhtml(DocumentWriter& doc, const Collection& collection, const ExportC
         export_detail::WriteXhtmlPoetAndDate(doc, context.labels, poem.poet, poem.date);
         doc.raw(R"(<p><a href="#top">^ TOP ^</a></p>)").endLine();
         doc.raw("<br />").endLine();
-        if (!collection.poemWritten(++done))
-            return false;
-    }
+    });
+    if (!finished)
+        return false;
     doc.raw(R"(<br style="clear: both;" />)").endLine();
     doc.raw("</div>").endLine();
     doc.raw("</div>").endLine();
@@ -184,18 +191,18 @@ bool BuildXhtml(DocumentWriter& doc, const Collection& collection, const ExportC
     return true;
 }
 
-bool BuildAbiWord(DocumentWriter& doc, const Collection& collection, const ExportContext& context) {
+bool BuildAbiWord(DocumentWriter& doc, Collection& collection, const ExportContext& context) {
     doc.frameBlock(context.frame.start);
     // One running paragraph number for the whole document. The first poem's
     // heading takes the one-poem numbers 2 to 4; every later heading takes the
     // three numbers after the previous poem's last paragraph and leaves one
     // unused, as each poem also leaves the number after its last line unused.
     std::uint64_t x = 5;
-    std::size_t done = 0;
-    for (const std::string& id : collection.ids()) {
-        const IndexEntries poem = collection.entries(id);
-        const std::string text = collection.text(id);
-        if (done == 0) {
+    bool first = true;
+    const bool finished = collection.forEachPoem([&](std::string_view, const IndexEntries& poem,
+                                                     std::string_view text) {
+        if (first) {
+            first = false;
             export_detail::WriteAbiTitle(doc, 2, poem.title);
             export_detail::WriteAbiCentred(doc, 3, "");
             export_detail::WriteAbiCentred(doc, 4, "");
@@ -215,30 +222,32 @@ bool BuildAbiWord(DocumentWriter& doc, const Collection& collection, const Expor
         export_detail::WriteAbiLabelled(doc, ++x, context.labels.date, poem.date);
         for (int i = 0; i < 4; ++i)
             export_detail::WriteAbiLeft(doc, ++x, "");
-        if (!collection.poemWritten(++done))
-            return false;
-    }
+    });
+    if (!finished)
+        return false;
     doc.frameBlock(context.frame.end);
     return true;
 }
 
 } // namespace
 
-CollectionDocument BuildCollectionDocument(const PoemStore& store, ExportFormat format,
-                                           const ExportContext& context,
-                                           const ExportProgress& progress) {
-    CollectionDocument result;
-    std::string pending;
-    const Collection collection(store, progress, pending, result.bytes);
-    if (collection.ids().empty())
-        return result;
-    result.poems = collection.ids().size();
-    if (!collection.report(0)) {
-        result.outcome = CollectionDocument::Outcome::Cancelled;
-        return result;
-    }
+CollectionExport::CollectionExport(const PoemStore& store)
+    : store_(store), index_(std::make_unique<IniSectionStream>(store.indexPath())) {
+    index_->ForEachSection({}, {}, [this](std::string_view, std::span<const std::string_view>) {
+        ++poems_;
+        return true;
+    });
+}
 
+CollectionExport::~CollectionExport() = default;
+
+bool CollectionExport::Write(ExportFormat format, const ExportContext& context,
+                             const ExportProgress& progress, const DocumentSink& sink) const {
+    std::string pending;
     pending.reserve(2 * kChunkBytes);
+    Collection collection(store_, *index_, poems_, progress, sink, pending);
+    if (!collection.report(0))
+        return false;
     DocumentWriter doc(pending, format);
     bool finished = false;
     switch (format) {
@@ -254,57 +263,29 @@ CollectionDocument BuildCollectionDocument(const PoemStore& store, ExportFormat 
     default:
         throw std::invalid_argument("Unknown export format");
     }
+    if (finished)
+        collection.flush();
+    return finished;
+}
+
+CollectionDocument BuildCollectionDocument(const PoemStore& store, ExportFormat format,
+                                           const ExportContext& context,
+                                           const ExportProgress& progress) {
+    CollectionDocument result;
+    const CollectionExport collection(store);
+    result.poems = collection.poems();
+    if (result.poems == 0)
+        return result;
+    const bool finished = collection.Write(format, context, progress, [&](std::string_view bytes) {
+        result.bytes.append(bytes);
+    });
     if (!finished) {
         result.bytes.clear();
         result.outcome = CollectionDocument::Outcome::Cancelled;
         return result;
     }
-    collection.flush();
     result.outcome = CollectionDocument::Outcome::Built;
     return result;
-}
-
-DocumentBytes::DocumentBytes(DocumentBytes&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
-      capacity_(std::exchange(other.capacity_, 0)) {}
-
-DocumentBytes& DocumentBytes::operator=(DocumentBytes&& other) noexcept {
-    if (this != &other) {
-        std::free(data_);
-        data_ = std::exchange(other.data_, nullptr);
-        size_ = std::exchange(other.size_, 0);
-        capacity_ = std::exchange(other.capacity_, 0);
-    }
-    return *this;
-}
-
-DocumentBytes::~DocumentBytes() {
-    std::free(data_);
-}
-
-void DocumentBytes::append(std::string_view bytes) {
-    if (bytes.empty())
-        return;
-    if (bytes.size() > capacity_ - size_) {
-        // realloc, unlike a new block and a copy, lets the C library move
-        // a large block by remapping its pages: the old and the new block are
-        // never both in memory.
-        const std::size_t wanted = std::max({capacity_ * 2, size_ + bytes.size(), kChunkBytes});
-        char* grown = static_cast<char*>(std::realloc(data_, wanted));
-        if (grown == nullptr)
-            throw std::bad_alloc();
-        data_ = grown;
-        capacity_ = wanted;
-    }
-    std::memcpy(data_ + size_, bytes.data(), bytes.size());
-    size_ += bytes.size();
-}
-
-void DocumentBytes::clear() {
-    std::free(data_);
-    data_ = nullptr;
-    size_ = 0;
-    capacity_ = 0;
 }
 
 } // namespace stanzel

@@ -4,11 +4,13 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace stanzel {
 
+class IniSectionStream;
 class PoemStore;
 
 enum class ProgressAnswer { Continue, Cancel };
@@ -18,29 +20,21 @@ enum class ProgressAnswer { Continue, Cancel };
 // done == total at the end. Answering Cancel stops the export at once.
 using ExportProgress = std::function<ProgressAnswer(std::size_t done, std::size_t total)>;
 
-// The bytes of a whole-collection document. A document of a large collection
-// runs to a hundred megabytes and more; this buffer grows in place where the
-// system allows (large blocks are remapped rather than copied), so building it
-// needs little more memory than the document itself.
+// Where a document goes while it is made, a piece of about 64 KiB at a time.
+using DocumentSink = std::function<void(std::string_view bytes)>;
+
+// A whole-collection document held in memory, for a caller that wants the
+// bytes themselves rather than a file.
 class DocumentBytes {
 public:
-    DocumentBytes() = default;
-    DocumentBytes(const DocumentBytes&) = delete;
-    DocumentBytes& operator=(const DocumentBytes&) = delete;
-    DocumentBytes(DocumentBytes&& other) noexcept;
-    DocumentBytes& operator=(DocumentBytes&& other) noexcept;
-    ~DocumentBytes();
-
-    void append(std::string_view bytes);
-    void clear();
-    std::string_view view() const { return {data_, size_}; }
-    std::size_t size() const { return size_; }
-    bool empty() const { return size_ == 0; }
+    void append(std::string_view bytes) { bytes_.append(bytes); }
+    void clear() { bytes_.clear(); }
+    std::string_view view() const { return bytes_; }
+    std::size_t size() const { return bytes_.size(); }
+    bool empty() const { return bytes_.empty(); }
 
 private:
-    char* data_ = nullptr;
-    std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
+    std::string bytes_;
 };
 
 struct CollectionDocument {
@@ -56,12 +50,32 @@ struct CollectionDocument {
 
 // Every poem of the store, in the order of the index, read afresh: title, poet
 // and date from the index (a missing entry reads as one blank) and the text
-// from the poem's file, split at CR LF, lone LF and lone CR. Nothing is
-// written; the whole document is built first so that a poem that cannot be
-// read leaves every file as it was.
-//
-// Throws StorageError("Cannot open file "<path>". <reason>") for a poem whose
-// text file is missing or unreadable, or whose id names no file.
+// from the poem's file, split at CR LF, lone LF and lone CR. The index is
+// opened once and walked in pieces, and each poem is read when its turn comes,
+// so that the document of a collection of any size is made in little memory.
+class CollectionExport {
+public:
+    explicit CollectionExport(const PoemStore& store);
+    ~CollectionExport();
+
+    // How many poems the index lists; none means nothing is to be written.
+    std::size_t poems() const { return poems_; }
+
+    // Makes the document and hands it to `sink` as it is made. False when the
+    // user cancelled through `progress`; the sink has then had part of it.
+    //
+    // Throws StorageError("Cannot open file "<path>". <reason>") for a poem
+    // whose text file is missing or unreadable, or whose id names no file.
+    bool Write(ExportFormat format, const ExportContext& context, const ExportProgress& progress,
+               const DocumentSink& sink) const;
+
+private:
+    const PoemStore& store_;
+    std::unique_ptr<IniSectionStream> index_;
+    std::size_t poems_ = 0;
+};
+
+// The same document built in memory.
 CollectionDocument BuildCollectionDocument(const PoemStore& store, ExportFormat format,
                                            const ExportContext& context,
                                            const ExportProgress& progress = {});

@@ -62,17 +62,24 @@ ExportResult ExportCollection(const std::filesystem::path& programDir, const Exp
     if (!chosen.choice)
         return {chosen.failure, {}};
     const PoemStore store(programDir);
-    const CollectionDocument document =
-        BuildCollectionDocument(store, chosen.format, context, prompts.progress);
-    switch (document.outcome) {
-    case CollectionDocument::Outcome::Empty:
+    const CollectionExport collection(store);
+    if (collection.poems() == 0)
         return {ExportOutcome::EmptyCollection, {}};
-    case CollectionDocument::Outcome::Cancelled:
+    const SavedExport saved = SaveExportDocument(
+        chosen.choice->file, chosen.choice->filterIndex,
+        [&](const DocumentSink& write) {
+            return collection.Write(chosen.format, context, prompts.progress, write);
+        },
+        ExportKind::Collection, programDir, prompts.confirmOverwrite);
+    switch (saved.outcome) {
+    case SaveOutcome::Cancelled:
         return {ExportOutcome::ProgressCancelled, {}};
-    case CollectionDocument::Outcome::Built:
+    case SaveOutcome::OverwriteDeclined:
+        return {ExportOutcome::OverwriteDeclined, {}};
+    case SaveOutcome::Written:
         break;
     }
-    return Save(*chosen.choice, document.bytes.view(), ExportKind::Collection, programDir, prompts);
+    return {ExportOutcome::Written, saved.file};
 }
 
 } // namespace stanzel

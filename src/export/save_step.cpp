@@ -127,37 +127,72 @@ void WriteExportFile(const std::filesystem::path& path, std::string_view documen
         throw StorageError(CannotCreate(path, failure->error));
 }
 
-std::optional<std::filesystem::path> SaveExportDocument(const std::filesystem::path& chosen,
-                                                        int filterIndex, std::string_view document,
-                                                        ExportKind kind,
-                                                        const std::filesystem::path& programDir,
-                                                        const ConfirmOverwrite& confirmOverwrite) {
+SavedExport SaveExportDocument(const std::filesystem::path& chosen, int filterIndex,
+                               const DocumentMaker& make, ExportKind kind,
+                               const std::filesystem::path& programDir,
+                               const ConfirmOverwrite& confirmOverwrite) {
     const auto format = FormatOfFilterIndex(filterIndex);
     if (!format)
         throw std::invalid_argument("No export format at that filter index");
     const ExportTarget target = ResolveExportTarget(chosen, *format);
-    if (target.replacesFile && !confirmOverwrite(target.path))
-        return std::nullopt;
-    RefuseReadOnlyFile(target.path);
 
     // The document and the remembered choice are written together or not at
-    // all. The settings go first: their old text is at hand to put back,
-    // while a replaced document's is not, so the document is put in place last.
+    // all. The settings are prepared first: their old text is at hand to put
+    // back, while a replaced document's is not, so the document is put in
+    // place last.
     IniFile settings(SettingsPath(programDir));
     settings.HoldWrites();
     WriteSetting(settings, RememberedFormatSetting(kind), filterIndex);
     FileReplacement replacement;
     if (replacement.Prepare(settings.path(), *settings.Contents(), settings.HeldOriginal().get()))
         throw StorageError(settings.UnableToWrite());
-    if (const auto error = replacement.Prepare(target.path, document)) {
+
+    // The document goes to a new file beside the target as it is made; only
+    // a target that must be written in place has it held until the question
+    // has been answered.
+    std::optional<std::string> inPlace;
+    if (const auto error = replacement.Begin(target.path)) {
         if (!MustWriteInPlace(target.path, error))
             throw StorageError(CannotCreate(target.path, error));
-        WriteInPlace(target.path, document);
+        inPlace.emplace();
     }
+    const bool made = make([&](std::string_view bytes) {
+        if (inPlace)
+            inPlace->append(bytes);
+        else if (const auto error = replacement.Write(bytes))
+            throw StorageError(CannotCreate(target.path, error));
+    });
+    if (!made)
+        return {SaveOutcome::Cancelled, {}};
+    // Asked once the document is made, as a document built whole would be.
+    if (target.replacesFile && !confirmOverwrite(target.path))
+        return {SaveOutcome::OverwriteDeclined, {}};
+    RefuseReadOnlyFile(target.path);
+    if (inPlace)
+        WriteInPlace(target.path, *inPlace);
+    else if (const auto error = replacement.End())
+        throw StorageError(CannotCreate(target.path, error));
     if (const auto failure = replacement.Commit())
         throw StorageError(failure->path == target.path ? CannotCreate(target.path, failure->error)
                                                         : settings.UnableToWrite());
-    return target.path;
+    return {SaveOutcome::Written, target.path};
+}
+
+std::optional<std::filesystem::path> SaveExportDocument(const std::filesystem::path& chosen,
+                                                        int filterIndex, std::string_view document,
+                                                        ExportKind kind,
+                                                        const std::filesystem::path& programDir,
+                                                        const ConfirmOverwrite& confirmOverwrite) {
+    const SavedExport saved = SaveExportDocument(
+        chosen, filterIndex,
+        [&](const auto& write) {
+            write(document);
+            return true;
+        },
+        kind, programDir, confirmOverwrite);
+    if (saved.outcome != SaveOutcome::Written)
+        return std::nullopt;
+    return saved.file;
 }
 
 } // namespace stanzel

@@ -69,10 +69,31 @@ void WriteExportFile(const std::filesystem::path& path, std::string_view documen
 // Shows the question whether `file` may be replaced; true for Yes.
 using ConfirmOverwrite = std::function<bool(const std::filesystem::path& file)>;
 
-// The whole save step for a built document: resolves the target, asks before
-// replacing a file, then writes the document and remembers the entry, both or
-// neither (unless the document had to be written in place). Returns the file written,
-// or nothing when the user answered No. Errors as above.
+// Makes a document, handing it to `write` piece by piece as it is made;
+// false when the user cancelled on the way.
+using DocumentMaker =
+    std::function<bool(const std::function<void(std::string_view bytes)>& write)>;
+
+enum class SaveOutcome { Written, OverwriteDeclined, Cancelled };
+
+struct SavedExport {
+    SaveOutcome outcome = SaveOutcome::Cancelled;
+    std::filesystem::path file; // the file written
+};
+
+// The whole save step: resolves the target, has `make` write the document
+// into a new file beside it, asks before replacing a file, then puts the
+// document in place and remembers the entry, both or neither. The document
+// is never held whole, except when no file can be made beside the target and
+// the target itself must be written in place (after the question). After a
+// cancel, a No or an error every file stays as it was. Errors as above.
+SavedExport SaveExportDocument(const std::filesystem::path& chosen, int filterIndex,
+                               const DocumentMaker& make, ExportKind kind,
+                               const std::filesystem::path& programDir,
+                               const ConfirmOverwrite& confirmOverwrite);
+
+// The same for a document built in memory. Returns the file written, or
+// nothing when the user answered No.
 std::optional<std::filesystem::path> SaveExportDocument(const std::filesystem::path& chosen,
                                                         int filterIndex, std::string_view document,
                                                         ExportKind kind,

@@ -229,43 +229,88 @@ FileContents ReadWholeFile(const std::filesystem::path& path) {
 }
 
 FileReplacement::~FileReplacement() {
+    abandon();
     for (const Pending& file : files_)
         if (!file.temporary.empty())
             ::unlink(file.temporary.c_str());
 }
 
-std::error_code FileReplacement::Prepare(const std::filesystem::path& path, std::string_view bytes,
-                                         const std::string* previous) {
-    Pending file;
-    file.path = path;
-    file.target = ResolveLink(path);
-    file.previous = previous;
+std::error_code FileReplacement::Prepare(const std::filesystem::path& path,
+                                         std::string_view bytes, const std::string* previous) {
+    if (const auto error = Begin(path, previous))
+        return error;
+    if (const auto error = Write(bytes))
+        return error;
+    return End();
+}
+
+std::error_code FileReplacement::Begin(const std::filesystem::path& path,
+                                       const std::string* previous) {
+    abandon();
+    Open open;
+    open.file.path = path;
+    open.file.target = ResolveLink(path);
+    open.file.previous = previous;
     struct stat existing {};
-    file.existed = ::stat(file.target.c_str(), &existing) == 0;
-    const std::filesystem::path temporary = TemporaryName(file.target);
+    open.file.existed = ::stat(open.file.target.c_str(), &existing) == 0;
+    open.file.temporary = TemporaryName(open.file.target);
 
     // A new file gets the permissions any new file gets (0666 narrowed by the
     // umask); a replaced one keeps its own.
     if (Refused(FileStep::Create))
         return LastError();
-    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                             file.existed ? 0600 : 0666));
-    if (fd.get() < 0)
+    open.fd = ::open(open.file.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                     open.file.existed ? 0600 : 0666);
+    if (open.fd < 0)
         return LastError();
-    std::error_code error;
-    if (file.existed && ::fchmod(fd.get(), existing.st_mode & 07777) != 0)
-        error = LastError();
-    if (!error)
-        error = WriteAll(fd.get(), bytes);
-    if (!error)
-        error = FlushAndClose(fd);
-    if (error) {
-        ::unlink(temporary.c_str());
+    open_ = std::move(open);
+    if (open_->file.existed && ::fchmod(open_->fd, existing.st_mode & 07777) != 0) {
+        const auto error = LastError();
+        abandon();
         return error;
     }
-    file.temporary = temporary;
-    files_.push_back(std::move(file));
     return {};
+}
+
+std::error_code FileReplacement::Write(std::string_view bytes) {
+    if (!open_)
+        return std::make_error_code(std::errc::bad_file_descriptor);
+    if (const auto error = WriteAll(open_->fd, bytes)) {
+        abandon();
+        return error;
+    }
+    // A large document goes to the disk while the rest is made, rather than
+    // all of it at the flush in End.
+    constexpr std::size_t kWriteBehind = 8 << 20;
+    open_->written += bytes.size();
+    if (open_->written - open_->sent >= kWriteBehind) {
+        ::sync_file_range(open_->fd, static_cast<off_t>(open_->sent),
+                          static_cast<off_t>(open_->written - open_->sent), SYNC_FILE_RANGE_WRITE);
+        open_->sent = open_->written;
+    }
+    return {};
+}
+
+std::error_code FileReplacement::End() {
+    if (!open_)
+        return std::make_error_code(std::errc::bad_file_descriptor);
+    FileDescriptor fd(std::exchange(open_->fd, -1));
+    if (const auto error = FlushAndClose(fd)) {
+        abandon();
+        return error;
+    }
+    files_.push_back(std::move(open_->file));
+    open_.reset();
+    return {};
+}
+
+void FileReplacement::abandon() {
+    if (!open_)
+        return;
+    if (open_->fd >= 0)
+        ::close(open_->fd);
+    ::unlink(open_->file.temporary.c_str());
+    open_.reset();
 }
 
 void FileReplacement::Remove(const std::filesystem::path& path) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,6 +52,13 @@ public:
     // given, is what the file holds now; it must outlive the commit.
     std::error_code Prepare(const std::filesystem::path& path, std::string_view bytes,
                             const std::string* previous = nullptr);
+    // The same for a document made piece by piece and never held whole:
+    // Begin makes the temporary file, each Write adds to it, and End flushes
+    // it, after which it is prepared like any other. Until End the file is
+    // not prepared: dropping the replacement removes it.
+    std::error_code Begin(const std::filesystem::path& path, const std::string* previous = nullptr);
+    std::error_code Write(std::string_view bytes);
+    std::error_code End();
     // Deletes `path`, if it exists, once every prepared file is in place.
     void Remove(const std::filesystem::path& path);
     // Nothing on success.
@@ -65,6 +74,16 @@ private:
     };
     void putBack(const std::vector<const Pending*>& done);
 
+    // The file between Begin and End.
+    struct Open {
+        Pending file;
+        int fd = -1;
+        std::size_t written = 0;
+        std::size_t sent = 0; // bytes already on their way to the disk
+    };
+    void abandon();
+
+    std::optional<Open> open_;
     std::vector<Pending> files_;
     std::vector<std::filesystem::path> removals_;
 };

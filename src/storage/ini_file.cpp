@@ -6,9 +6,14 @@
 #include "storage/storage_error.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
+#include <unordered_set>
 #include <utility>
 
 namespace stanzel {
@@ -611,6 +616,165 @@ void IniFile::WriteHeld() {
 
 std::string IniFile::UnableToWrite() const {
     return "Unable to write to " + std::filesystem::absolute(path_).string();
+}
+
+namespace {
+
+// Whether a walk meets a section name for the first time. The names of a poem
+// index are ascending numbers and need only that list; any other name is
+// remembered in lower case, since names match whatever their case.
+class SeenNames {
+public:
+    bool firstTime(std::string_view name) {
+        if (const std::uint64_t number = DecimalName(name)) {
+            if (ascending_.empty() || number > ascending_.back()) {
+                ascending_.push_back(number);
+                return true;
+            }
+            if (std::binary_search(ascending_.begin(), ascending_.end(), number))
+                return false;
+            return otherNumbers_.insert(number).second;
+        }
+        std::string lower(name);
+        for (char& c : lower)
+            c = AsciiLower(c);
+        return otherNames_.insert(std::move(lower)).second;
+    }
+
+private:
+    std::vector<std::uint64_t> ascending_;
+    std::unordered_set<std::uint64_t> otherNumbers_;
+    std::unordered_set<std::string> otherNames_;
+};
+
+// A stretch of the walk's buffer, kept as offsets since the buffer moves.
+struct Stretch {
+    std::size_t begin = 0;
+    std::size_t size = 0;
+    bool found = false;
+};
+
+} // namespace
+
+IniSectionStream::IniSectionStream(const std::filesystem::path& path) {
+    // Not blocking on open, so a FIFO in the file's place cannot hang the walk.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat info {};
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        fd_ = fd;
+    else if (fd >= 0)
+        ::close(fd);
+}
+
+IniSectionStream::~IniSectionStream() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool IniSectionStream::ForEachSection(std::span<const std::string_view> keys,
+                                      std::string_view defaultText,
+                                      const SectionVisit& visit) const {
+    if (fd_ < 0)
+        return true;
+    // A section stays whole in the buffer until it has been visited; only a
+    // section larger than the buffer makes it grow.
+    constexpr std::size_t kPiece = 1 << 20;
+    if (buffer_.size() < kPiece)
+        buffer_.resize(kPiece);
+
+    SeenNames seen;
+    std::vector<Stretch> values(keys.size());
+    std::vector<std::string_view> views(keys.size());
+    Stretch name;
+    std::size_t sectionBegin = 0; // where the open section's line starts
+    std::size_t filled = 0;
+    std::size_t pos = 0;
+    off_t fileOffset = 0;
+    bool atEnd = false;
+
+    const auto visitSection = [&]() {
+        if (!name.found)
+            return true;
+        const std::string_view nameView(buffer_.data() + name.begin, name.size);
+        if (!seen.firstTime(nameView))
+            return true;
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            views[i] = values[i].found
+                           ? std::string_view(buffer_.data() + values[i].begin, values[i].size)
+                           : defaultText;
+        return visit(nameView, views);
+    };
+
+    for (;;) {
+        std::string_view text(buffer_.data(), filled);
+        const std::size_t contentEnd = LineEnd(text, pos, filled);
+        const bool lineIncomplete =
+            contentEnd == filled || (text[contentEnd] == '\r' && contentEnd + 1 == filled);
+        if (lineIncomplete && !atEnd) {
+            // Keep the open section and read on behind it.
+            const std::size_t keep = name.found ? sectionBegin : pos;
+            std::memmove(buffer_.data(), buffer_.data() + keep, filled - keep);
+            filled -= keep;
+            pos -= keep;
+            if (name.found) {
+                sectionBegin -= keep;
+                name.begin -= keep;
+            }
+            for (Stretch& value : values) {
+                if (value.found)
+                    value.begin -= keep;
+            }
+            if (filled == buffer_.size())
+                buffer_.resize(buffer_.size() * 2);
+            ssize_t got = 0;
+            do {
+                got = ::pread(fd_, buffer_.data() + filled, buffer_.size() - filled, fileOffset);
+            } while (got < 0 && errno == EINTR);
+            if (got <= 0) {
+                atEnd = true; // a file that fails midway reads as ending there
+                continue;
+            }
+            if (fileOffset == 0 && std::string_view(buffer_.data(), static_cast<std::size_t>(got))
+                                       .starts_with(kByteOrderMark))
+                pos = kByteOrderMark.size();
+            fileOffset += got;
+            filled += static_cast<std::size_t>(got);
+            continue;
+        }
+        if (pos >= filled)
+            break;
+
+        std::size_t first = pos;
+        while (first < contentEnd && IsBlank(text[first]))
+            ++first;
+        const std::size_t next = BreakEnd(text, contentEnd, filled);
+        if (first < contentEnd && text[first] == '[') {
+            if (const auto section = SectionName(text.substr(pos, contentEnd - pos))) {
+                if (!visitSection())
+                    return false;
+                sectionBegin = pos;
+                name = {static_cast<std::size_t>(section->data() - text.data()), section->size(),
+                        true};
+                for (Stretch& value : values)
+                    value.found = false;
+                pos = next;
+                continue;
+            }
+        }
+        if (name.found) {
+            for (std::size_t i = 0; i < keys.size(); ++i) {
+                if (values[i].found)
+                    continue;
+                if (const auto value = MatchEntry(text, first, contentEnd, keys[i])) {
+                    const std::string_view unquoted = Unquote(*value);
+                    values[i] = {static_cast<std::size_t>(unquoted.data() - text.data()),
+                                 unquoted.size(), true};
+                }
+            }
+        }
+        pos = next;
+    }
+    return visitSection();
 }
 
 } // namespace stanzel

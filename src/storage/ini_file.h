@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -144,6 +145,33 @@ private:
     // Open addressing over `sections_`: slot value i + 1 names section i.
     mutable std::vector<std::uint32_t> nameSlots_;
     mutable bool namesAscending_ = false;
+};
+
+// A profile file read piece by piece from one open file, never whole: for a
+// file too large to hold beside everything else, such as the index of a large
+// collection walked by an export. The file is opened once, so every walk sees
+// the same version even when the file is replaced meanwhile; one that cannot
+// be opened, or is no regular file, reads as an empty one.
+class IniSectionStream {
+public:
+    explicit IniSectionStream(const std::filesystem::path& path);
+    IniSectionStream(const IniSectionStream&) = delete;
+    IniSectionStream& operator=(const IniSectionStream&) = delete;
+    ~IniSectionStream();
+
+    // Visits every section as IniFile::ListSections gives them, first to
+    // last, with the values of `keys` as IniFile::ReadText gives them
+    // (`defaultText` for a key the section lacks). The views are valid only
+    // during the call; a visit that returns false ends the walk, and the
+    // walk returns false then. Each walk reads the file from its start.
+    using SectionVisit =
+        std::function<bool(std::string_view name, std::span<const std::string_view> values)>;
+    bool ForEachSection(std::span<const std::string_view> keys, std::string_view defaultText,
+                        const SectionVisit& visit) const;
+
+private:
+    int fd_ = -1;
+    mutable std::string buffer_; // kept from walk to walk
 };
 
 // The line `key=value` as it is written, with the value quoted where reading it

@@ -1,6 +1,7 @@
 #include "export/export_commands.h"
 #include "export_test_support.h"
 #include "storage/ini_file.h"
+#include "storage/poem_store.h"
 #include "storage/settings.h"
 #include "storage/storage_error.h"
 
@@ -203,6 +204,54 @@ TEST_F(ExportCommandTest, CancelledExportAllWritesNothing) {
     EXPECT_EQ(result.outcome, ExportOutcome::Written);
     EXPECT_EQ(result.file, out("all.abw"));
     EXPECT_NE(ReadBytes(out("all.abw")).find(">Poet: X</p>"), std::string::npos);
+}
+
+// Export all writes the document as it is made, in many pieces for a
+// collection of some size: the file holds exactly the document built whole,
+// and a cancel, a No or an unreadable poem half-way leaves the old file and
+// nothing beside it.
+TEST_F(ExportCommandTest, ExportAllWrittenAsMadeIsTheWholeDocument) {
+    std::string index;
+    for (int id = 1; id <= 300; ++id) {
+        const std::string name = std::to_string(id);
+        index += "[" + name + "]\r\ntitle=Poem " + name + " & more\r\npoet=P\r\ndate=D\r\n";
+        WriteBytes(dir / "poems" / (name + ".poem"), std::string(700, 'a' + id % 26) + "\r\nend");
+    }
+    WriteBytes(dir / "poems.dmp", index);
+    const auto onlyTheOldFile = [&](const char* name) {
+        EXPECT_EQ(ReadBytes(out(name)), "old");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "out"), {}), 1);
+    };
+    const char* names[] = {"all.txt", "all.html", "all.abw"};
+    for (int filterIndex = 1; filterIndex <= 3; ++filterIndex) {
+        const char* name = names[filterIndex - 1];
+        const auto format = *FormatOfFilterIndex(filterIndex);
+        WriteBytes(out(name), "old");
+        choose(name, filterIndex);
+
+        overwrite = false;
+        EXPECT_EQ(exportAll().outcome, ExportOutcome::OverwriteDeclined);
+        onlyTheOldFile(name);
+
+        overwrite = true;
+        prompts.progress = [](std::size_t done, std::size_t) {
+            return done >= 150 ? ProgressAnswer::Cancel : ProgressAnswer::Continue;
+        };
+        EXPECT_EQ(exportAll().outcome, ExportOutcome::ProgressCancelled);
+        onlyTheOldFile(name);
+        prompts.progress = {};
+
+        std::filesystem::rename(dir / "poems" / "200.poem", dir / "poems" / "200.away");
+        EXPECT_THROW(exportAll(), StorageError);
+        onlyTheOldFile(name);
+        std::filesystem::rename(dir / "poems" / "200.away", dir / "poems" / "200.poem");
+
+        const auto document = BuildCollectionDocument(PoemStore(dir.path()), format, context);
+        ASSERT_GT(document.bytes.size(), 200'000u);
+        EXPECT_EQ(exportAll().outcome, ExportOutcome::Written);
+        EXPECT_TRUE(ReadBytes(out(name)) == document.bytes.view()) << name;
+        std::filesystem::remove(out(name));
+    }
 }
 
 TEST_F(ExportCommandTest, UnreadablePoemWritesNothing) {
