@@ -141,6 +141,10 @@ PoemRecord MakeRealisticPoem(std::mt19937& rng) {
     return poem;
 }
 
+const char* PoemSizeName(PoemSize size) {
+    return size == PoemSize::Short ? "short" : "realistic";
+}
+
 CollectionStats GenerateCollection(const std::filesystem::path& programDir, int count,
                                    std::uint32_t seed, PoemSize size) {
     std::mt19937 rng(seed);
@@ -178,6 +182,10 @@ std::optional<CollectionOptions> TakeCollectionOptions(int& argc, char** argv) {
         const std::string_view arg = argv[i];
         if (arg.starts_with("--poems=")) {
             options.poems = std::atoi(argv[i] + 8);
+        } else if (arg == "--poem_size=short") {
+            options.size = PoemSize::Short;
+        } else if (arg == "--poem_size=realistic") {
+            options.size = PoemSize::Realistic;
         } else if (arg.starts_with("--collection_dir=")) {
             options.dir = std::string(arg.substr(17));
             options.keep = true;

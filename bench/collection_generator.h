@@ -33,14 +33,18 @@ CollectionStats GenerateCollection(const std::filesystem::path& programDir, int 
                                    std::uint32_t seed, PoemSize size = PoemSize::Short);
 
 // Where a benchmark's collection goes and how large it is, from the flags
-// --poems=N and --collection_dir=DIR, which are taken out of argv before the
-// benchmark library sees the rest. Without a directory a fresh temporary one
-// is made, and `keep` is false so the caller removes it afterwards.
+// --poems=N, --poem_size=realistic|short and --collection_dir=DIR, which are
+// taken out of argv before the benchmark library sees the rest. Without a
+// directory a fresh temporary one is made, and `keep` is false so the caller
+// removes it afterwards.
 struct CollectionOptions {
     int poems = 100000;
+    PoemSize size = PoemSize::Realistic;
     std::filesystem::path dir;
     bool keep = false;
 };
+
+const char* PoemSizeName(PoemSize size);
 
 // Nothing, with the reason printed, when no temporary directory can be made.
 std::optional<CollectionOptions> TakeCollectionOptions(int& argc, char** argv);
