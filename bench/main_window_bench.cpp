@@ -1,6 +1,10 @@
 // How the main window copes with a large collection: starting up (window
-// creation and the start-up steps) with 100,000 poems against an empty
-// collection, and one save (index rewritten, list refilled) among 100,000.
+// creation and the start-up steps) with 100,000 poems (or --poems=N) against
+// an empty collection, one save (index rewritten, list refilled) and
+// selecting the first, middle and last row among them.
+//
+//   main_window_bench [--poems=N] [--poem_size=realistic|small]
+//                     [--collection_dir=DIR] [benchmark flags]
 
 #include "collection_generator.h"
 #include "mainwindow/main_window.h"
@@ -9,9 +13,14 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QTableView>
 #include <QTextEdit>
 #include <benchmark/benchmark.h>
+#include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
 #include <memory>
 #include <sys/resource.h>
 
@@ -54,11 +63,13 @@ const std::filesystem::path& EmptyCollection() {
     return dir;
 }
 
+stanzel::bench::CollectionOptions g_options;
+
 const std::filesystem::path& LargeCollection() {
     static const auto dir = [] {
-        auto made = MakeDir("stanzel-bench-window-large");
-        stanzel::bench::GenerateCollection(made, 100000, 7);
-        return made;
+        std::filesystem::create_directories(g_options.dir);
+        stanzel::bench::GenerateCollection(g_options.dir, g_options.poems, 7, g_options.size);
+        return g_options.dir;
     }();
     return dir;
 }
@@ -80,11 +91,11 @@ void StartWindow(benchmark::State& state, const std::filesystem::path& dir) {
 void BM_StartWindowEmpty(benchmark::State& state) {
     StartWindow(state, EmptyCollection());
 }
-void BM_StartWindow100k(benchmark::State& state) {
+void BM_StartWindowLarge(benchmark::State& state) {
     StartWindow(state, LargeCollection());
 }
 
-void BM_SaveAmong100k(benchmark::State& state) {
+void BM_SaveAmongLarge(benchmark::State& state) {
     SilentDialogs dialogs;
     MainWindow window(LargeCollection(), dialogs);
     window.show();
@@ -101,18 +112,102 @@ void BM_SaveAmong100k(benchmark::State& state) {
     state.counters["rows"] = window.poemList().rowCount();
 }
 
+// A row selected in the list, as a click or an arrow key does: its poem is
+// loaded into the boxes.
+void BM_SelectRowAmongLarge(benchmark::State& state) {
+    SilentDialogs dialogs;
+    MainWindow window(LargeCollection(), dialogs);
+    window.show();
+    QApplication::processEvents();
+    const int rows = window.poemList().rowCount();
+    const int row = state.range(0) == 0 ? 0 : state.range(0) == 1 ? rows / 2 : rows - 1;
+    state.SetLabel(state.range(0) == 0 ? "first" : state.range(0) == 1 ? "middle" : "last");
+    auto* view = window.poemListView();
+    for (auto _ : state) {
+        state.PauseTiming();
+        view->clearSelection();
+        state.ResumeTiming();
+        view->selectRow(row);
+        benchmark::DoNotOptimize(window.currentPoemId());
+    }
+}
+
 BENCHMARK(BM_StartWindowEmpty)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StartWindow100k)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SaveAmong100k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartWindowLarge)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveAmongLarge)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SelectRowAmongLarge)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+// Keeps the mean real time of every run for the table at the end.
+class TableReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.error_occurred)
+                continue;
+            std::string name = run.run_name.function_name;
+            if (!run.run_name.args.empty())
+                name += "/" + run.run_name.args;
+            ms_[name] = run.GetAdjustedRealTime() * 1e3 /
+                        benchmark::GetTimeUnitMultiplier(run.time_unit);
+        }
+    }
+    double Ms(const std::string& name) const {
+        const auto found = ms_.find(name);
+        return found == ms_.end() ? 0.0 : found->second;
+    }
+
+private:
+    std::map<std::string, double> ms_;
+};
+
+void PrintTargets(const TableReporter& reporter, int poems) {
+    const bool million = poems > 100000;
+    const double empty = reporter.Ms("BM_StartWindowEmpty");
+    const double large = reporter.Ms("BM_StartWindowLarge");
+    std::printf("\n%d poems %-20s %10s %10s %8s\n", poems, "", "ms", "ratio", "target");
+    if (empty > 0 && large > 0) {
+        const double target = million ? 2.0 : 1.2;
+        std::printf("%-30s %10.1f\n", "start, empty collection", empty);
+        std::printf("%-30s %10.1f %10.2f %7.1fx %s\n", "start", large, large / empty, target,
+                    large / empty <= target ? "met" : "MISSED");
+    }
+    if (const double save = reporter.Ms("BM_SaveAmongLarge"); save > 0)
+        std::printf("%-30s %10.1f %10s %6.0fms %s\n", "save with list refresh", save, "", 50.0,
+                    save <= 50.0 ? "met" : "MISSED");
+    const double selectLimit = million ? 50.0 : 16.0;
+    for (int row = 0; row < 3; ++row) {
+        const double ms = reporter.Ms("BM_SelectRowAmongLarge/" + std::to_string(row));
+        if (ms <= 0)
+            continue;
+        const char* names[] = {"select first row", "select middle row", "select last row"};
+        std::printf("%-30s %10.1f %10s %6.0fms %s\n", names[row], ms, "", selectLimit,
+                    ms <= selectLimit ? "met" : "MISSED");
+    }
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    const auto options = stanzel::bench::TakeCollectionOptions(argc, argv);
+    if (!options)
+        return 1;
+    g_options = *options;
     benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    std::printf("collection: %d %s poems in %s\n", g_options.poems,
+                stanzel::bench::PoemSizeName(g_options.size), g_options.dir.c_str());
+    TableReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+    PrintTargets(reporter, g_options.poems);
+    if (!g_options.keep) {
+        std::error_code ignored;
+        std::filesystem::remove_all(g_options.dir, ignored);
+    }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("peak resident memory: %.1f MiB\n", usage.ru_maxrss / 1024.0);
