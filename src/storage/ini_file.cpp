@@ -674,6 +674,27 @@ IniSectionStream::~IniSectionStream() {
 bool IniSectionStream::ForEachSection(std::span<const std::string_view> keys,
                                       std::string_view defaultText,
                                       const SectionVisit& visit) const {
+    const std::vector<std::string_view> defaults(keys.size(), defaultText);
+    return walk(keys, defaults, std::nullopt, visit);
+}
+
+bool IniSectionStream::FindSection(
+    std::string_view name, std::span<const std::string_view> keys,
+    std::span<const std::string_view> defaults,
+    const std::function<void(std::span<const std::string_view> values)>& found) const {
+    bool seen = false;
+    walk(keys, defaults, name, [&](std::string_view, std::span<const std::string_view> values) {
+        found(values);
+        seen = true;
+        return false;
+    });
+    return seen;
+}
+
+bool IniSectionStream::walk(std::span<const std::string_view> keys,
+                            std::span<const std::string_view> defaults,
+                            std::optional<std::string_view> only,
+                            const SectionVisit& visit) const {
     if (fd_ < 0)
         return true;
     // A section stays whole in the buffer until it has been visited; only a
@@ -686,9 +707,12 @@ bool IniSectionStream::ForEachSection(std::span<const std::string_view> keys,
     std::vector<Stretch> values(keys.size());
     std::vector<std::string_view> views(keys.size());
     Stretch name;
+    // The open section's entries are looked at: any section's when keys are
+    // asked for, only the named one's when one is looked for.
+    bool wanted = false;
     std::size_t sectionBegin = 0; // where the open section's line starts
     std::size_t filled = 0;
-    std::size_t pos = 0;
+    std::size_t pos = 0; // always the start of a line
     off_t fileOffset = 0;
     bool atEnd = false;
 
@@ -696,49 +720,89 @@ bool IniSectionStream::ForEachSection(std::span<const std::string_view> keys,
         if (!name.found)
             return true;
         const std::string_view nameView(buffer_.data() + name.begin, name.size);
-        if (!seen.firstTime(nameView))
+        if (only ? !wanted : !seen.firstTime(nameView))
             return true;
         for (std::size_t i = 0; i < keys.size(); ++i)
             views[i] = values[i].found
                            ? std::string_view(buffer_.data() + values[i].begin, values[i].size)
-                           : defaultText;
+                           : defaults[i];
         return visit(nameView, views);
+    };
+    // Keeps the open section and reads on behind it; false at the end.
+    const auto readMore = [&]() {
+        const std::size_t keep = name.found ? sectionBegin : pos;
+        std::memmove(buffer_.data(), buffer_.data() + keep, filled - keep);
+        filled -= keep;
+        pos -= keep;
+        if (name.found) {
+            sectionBegin -= keep;
+            name.begin -= keep;
+        }
+        for (Stretch& value : values) {
+            if (value.found)
+                value.begin -= keep;
+        }
+        if (filled == buffer_.size())
+            buffer_.resize(buffer_.size() * 2);
+        ssize_t got = 0;
+        do {
+            got = ::pread(fd_, buffer_.data() + filled, buffer_.size() - filled, fileOffset);
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0) {
+            atEnd = true; // a file that fails midway reads as ending there
+            return;
+        }
+        if (fileOffset == 0 && std::string_view(buffer_.data(), static_cast<std::size_t>(got))
+                                   .starts_with(kByteOrderMark))
+            pos = kByteOrderMark.size();
+        fileOffset += got;
+        filled += static_cast<std::size_t>(got);
     };
 
     for (;;) {
-        std::string_view text(buffer_.data(), filled);
+        const std::string_view text(buffer_.data(), filled);
+        if (!wanted) {
+            // Only a section line matters here, and every section line holds
+            // a "[": jump from one to the next, as the whole-file parse does.
+            std::size_t from = pos;
+            std::optional<std::size_t> found;
+            while (from < filled) {
+                const void* hit = std::memchr(text.data() + from, '[', filled - from);
+                if (!hit)
+                    break;
+                const std::size_t bracket =
+                    static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+                std::size_t lineBegin = bracket;
+                while (lineBegin > pos && IsBlank(text[lineBegin - 1]))
+                    --lineBegin;
+                if (lineBegin == pos || text[lineBegin - 1] == '\n' ||
+                    text[lineBegin - 1] == '\r') {
+                    found = lineBegin;
+                    break;
+                }
+                from = bracket + 1; // a "[" inside a value
+            }
+            if (!found) {
+                if (atEnd)
+                    break;
+                // Nothing but other lines: go on from the last line start.
+                for (std::size_t i = filled; i > pos; --i) {
+                    if (text[i - 1] == '\n' || text[i - 1] == '\r') {
+                        pos = i;
+                        break;
+                    }
+                }
+                readMore();
+                continue;
+            }
+            pos = *found;
+        }
+
         const std::size_t contentEnd = LineEnd(text, pos, filled);
         const bool lineIncomplete =
             contentEnd == filled || (text[contentEnd] == '\r' && contentEnd + 1 == filled);
         if (lineIncomplete && !atEnd) {
-            // Keep the open section and read on behind it.
-            const std::size_t keep = name.found ? sectionBegin : pos;
-            std::memmove(buffer_.data(), buffer_.data() + keep, filled - keep);
-            filled -= keep;
-            pos -= keep;
-            if (name.found) {
-                sectionBegin -= keep;
-                name.begin -= keep;
-            }
-            for (Stretch& value : values) {
-                if (value.found)
-                    value.begin -= keep;
-            }
-            if (filled == buffer_.size())
-                buffer_.resize(buffer_.size() * 2);
-            ssize_t got = 0;
-            do {
-                got = ::pread(fd_, buffer_.data() + filled, buffer_.size() - filled, fileOffset);
-            } while (got < 0 && errno == EINTR);
-            if (got <= 0) {
-                atEnd = true; // a file that fails midway reads as ending there
-                continue;
-            }
-            if (fileOffset == 0 && std::string_view(buffer_.data(), static_cast<std::size_t>(got))
-                                       .starts_with(kByteOrderMark))
-                pos = kByteOrderMark.size();
-            fileOffset += got;
-            filled += static_cast<std::size_t>(got);
+            readMore();
             continue;
         }
         if (pos >= filled)
@@ -757,11 +821,12 @@ bool IniSectionStream::ForEachSection(std::span<const std::string_view> keys,
                         true};
                 for (Stretch& value : values)
                     value.found = false;
+                wanted = only ? EqualsIgnoringAsciiCase(*section, *only) : !keys.empty();
                 pos = next;
                 continue;
             }
         }
-        if (name.found) {
+        if (wanted) {
             for (std::size_t i = 0; i < keys.size(); ++i) {
                 if (values[i].found)
                     continue;

@@ -169,7 +169,19 @@ public:
     bool ForEachSection(std::span<const std::string_view> keys, std::string_view defaultText,
                         const SectionVisit& visit) const;
 
+    // The first section of that name (names match whatever their case), as
+    // IniFile::ReadText finds it, with the values of `keys` (`defaults`, one
+    // for each key, for those it lacks); false when the file holds none. The
+    // walk stops there.
+    bool FindSection(std::string_view name, std::span<const std::string_view> keys,
+                     std::span<const std::string_view> defaults,
+                     const std::function<void(std::span<const std::string_view> values)>& found)
+        const;
+
 private:
+    bool walk(std::span<const std::string_view> keys, std::span<const std::string_view> defaults,
+              std::optional<std::string_view> only, const SectionVisit& visit) const;
+
     int fd_ = -1;
     mutable std::string buffer_; // kept from walk to walk
 };

@@ -84,12 +84,19 @@ PoemFieldsList PoemStore::ListPoemFields() const {
 }
 
 PoemRecord PoemStore::LoadPoem(std::string_view id) const {
-    const IniFile index(indexPath());
     PoemRecord poem;
     poem.id = CanonicalPoemId(id).value_or(0);
-    poem.title = index.ReadText(id, kTitleKey, kMissingTitle);
-    poem.poet = index.ReadText(id, kPoetKey, "");
-    poem.date = index.ReadText(id, kDateKey, "");
+    poem.title = kMissingTitle;
+    // Selecting a row must stay quick in any collection: the index is walked
+    // in pieces up to the poem's section, never read or parsed whole.
+    static constexpr std::string_view kKeys[] = {kTitleKey, kPoetKey, kDateKey};
+    static constexpr std::string_view kDefaults[] = {kMissingTitle, "", ""};
+    IniSectionStream(indexPath())
+        .FindSection(id, kKeys, kDefaults, [&](std::span<const std::string_view> values) {
+            poem.title = values[0];
+            poem.poet = values[1];
+            poem.date = values[2];
+        });
     poem.text = LoadText(id);
     return poem;
 }

@@ -384,6 +384,28 @@ TEST(IniSectionStream, AgreesWithReadingTheFileWhole) {
                 }));
             EXPECT_TRUE(walked == expected) << bytes.substr(0, 80) << " walk " << walk;
         }
+        // Looking one section up finds what ReadText finds, also for names
+        // in another case and names that stand twice.
+        // A large file's first, middle and last names are enough.
+        std::vector<std::string> lookups = names;
+        if (names.size() > 100)
+            lookups = {names.front(), names[names.size() / 2], names.back()};
+        lookups.insert(lookups.end(), {"ABC", "missing", "15000", "30000"});
+        for (const std::string& name : lookups) {
+            std::vector<std::string> found;
+            constexpr std::string_view defaults[] = {"-", "-", "-"};
+            const bool exists = stream.FindSection(
+                name, keys, defaults, [&](std::span<const std::string_view> values) {
+                    found.assign(values.begin(), values.end());
+                });
+            EXPECT_EQ(exists, whole.SectionExists(name)) << name;
+            if (exists) {
+                const std::vector<std::string> read{whole.ReadText(name, "title", "-"),
+                                                    whole.ReadText(name, "poet", "-"),
+                                                    whole.ReadText(name, "date", "-")};
+                EXPECT_EQ(found, read) << name;
+            }
+        }
     }
 }
 
