@@ -496,7 +496,11 @@ void MainWindow::applyCaptions() {
 }
 
 void MainWindow::fillPoemList() {
-    listModel_->setPoems(store_.ListPoems());
+    fillPoemList(store_.ListPoems());
+}
+
+void MainWindow::fillPoemList(PoemList poems) {
+    listModel_->setPoems(std::move(poems));
     applyColours();
     // Nothing is selected after a refill, whatever the view reports.
     listView_->selectionModel()->clear();
@@ -552,16 +556,19 @@ void MainWindow::savePoem() {
     IniFile settings(SettingsPath(programDir_));
     settings.HoldWrites();
     WriteSetting(settings, setting::lastSave, savedAt);
+    // The list is refreshed from the index as the save wrote it: one read of
+    // the index for the whole command.
+    PoemList listAfter;
     PoemRecord saved{currentPoemId_, FromQ(title), FromQ(poetEdit_->text()),
                      FromQ(dateEdit_->text()), EditorToPoem(poem)};
-    saved.id = currentPoemId_ =
-        store_.SavePoem(saved.id, saved.title, saved.poet, saved.date, saved.text, &settings);
+    saved.id = currentPoemId_ = store_.SavePoem(saved.id, saved.title, saved.poet, saved.date,
+                                                saved.text, &settings, &listAfter);
     lastSaveTime_ = savedAt;
     holdEditorContents();
     findPanel_->poemSaved(saved);
     dialogs_.message(this, UserDialogs::Icon::Information, text("save"),
                      ToQ(FormatTemplate(strings_["savemsg"], FromQ(title))));
-    fillPoemList();
+    fillPoemList(std::move(listAfter));
     statusLabel_->setText(ToQ(LastSaveStatus(strings_["lastsave"], lastSaveTime_)));
 }
 

@@ -208,6 +208,7 @@ private:
     void applyCaptions();
     void applyColours();
     void fillPoemList();
+    void fillPoemList(PoemList poems);
     void clearEditor();
     // Drafts: an edit the editor is about to drop is kept first, without a
     // word; a draft that cannot be written changes nothing else.

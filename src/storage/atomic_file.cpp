@@ -10,7 +10,6 @@
 #include <limits>
 #include <random>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -153,78 +152,48 @@ std::filesystem::path ResolveLink(const std::filesystem::path& path) {
     return path;
 }
 
-// Reads `count` bytes at `offset`; false when the file holds fewer or fails.
-bool ReadAt(int fd, char* into, std::size_t count, std::size_t offset) {
-    while (count > 0) {
-        const ssize_t got = ::pread(fd, into, count, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        into += got;
-        offset += static_cast<std::size_t>(got);
-        count -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
 } // namespace
 
-FileContents ReadWholeFile(const std::filesystem::path& path) {
-    FileContents result;
+std::error_code ReadFileInto(const std::filesystem::path& path, std::string& bytes) {
+    bytes.clear();
     // Opening a FIFO without O_NONBLOCK waits for a writer; with it, the
     // open returns at once and the check below refuses the FIFO.
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.get() < 0) {
-        result.error = LastError();
-        return result;
-    }
+    if (fd.get() < 0)
+        return LastError();
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) {
-        result.error = LastError();
-        return result;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        result.error = S_ISDIR(info.st_mode) ? std::make_error_code(std::errc::is_a_directory)
-                                             : NotARegularFile();
-        return result;
-    }
-    // Read straight into the result; the size is only a first guess, since
+    if (::fstat(fd.get(), &info) != 0)
+        return LastError();
+    if (!S_ISREG(info.st_mode))
+        return S_ISDIR(info.st_mode) ? std::make_error_code(std::errc::is_a_directory)
+                                     : NotARegularFile();
+    // Read straight into the buffer; the size is only a first guess, since
     // the file may change while it is read.
     std::size_t filled = 0;
     const std::size_t expected = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
-    result.bytes.resize(expected > 0 ? expected + 1 : 1 << 16);
-    // A large file (a big collection's index) is read in two halves at once.
-    constexpr std::size_t kWorthSplitting = 4 << 20;
-    if (expected >= kWorthSplitting) {
-        const std::size_t half = expected / 2;
-        bool secondRead = false;
-        std::thread second([&] {
-            secondRead = ReadAt(fd.get(), result.bytes.data() + half, expected - half, half);
-        });
-        const bool firstRead = ReadAt(fd.get(), result.bytes.data(), half, 0);
-        second.join();
-        // Whatever is added meanwhile follows; a file that shrank is read again.
-        filled = firstRead && secondRead ? expected : 0;
-        ::lseek(fd.get(), static_cast<off_t>(filled), SEEK_SET);
-    }
+    bytes.resize(expected > 0 ? expected + 1 : 1 << 16);
     for (;;) {
-        if (filled == result.bytes.size())
-            result.bytes.resize(result.bytes.size() * 2);
-        const ssize_t got =
-            ::read(fd.get(), result.bytes.data() + filled, result.bytes.size() - filled);
+        if (filled == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            result.error = LastError();
-            result.bytes.clear();
-            return result;
+            const auto error = LastError();
+            bytes.clear();
+            return error;
         }
         if (got == 0)
             break;
         filled += static_cast<std::size_t>(got);
     }
-    result.bytes.resize(filled);
+    bytes.resize(filled);
+    return {};
+}
+
+FileContents ReadWholeFile(const std::filesystem::path& path) {
+    FileContents result;
+    result.error = ReadFileInto(path, result.bytes);
     return result;
 }
 

@@ -22,6 +22,9 @@ struct FileContents {
 // a file that cannot be opened ("Not a regular file", or "Is a directory"),
 // without ever waiting for a writer that will not come.
 FileContents ReadWholeFile(const std::filesystem::path& path);
+// The same into a buffer the caller keeps: what it held is replaced, and its
+// memory is used again rather than fresh memory faulted in.
+std::error_code ReadFileInto(const std::filesystem::path& path, std::string& bytes);
 
 // The new versions of several files, each written in full and flushed beside
 // its file under a temporary name, that take the files' places together.

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <thread>
@@ -204,6 +205,54 @@ void CheckName(std::string_view name, std::string_view forbidden, const char* wh
                                     std::string(name) + "\"");
 }
 
+// The texts of large files (a collection's index) are read into, and written
+// from, buffers kept from command to command: a multi-megabyte buffer fresh
+// from the system costs more to fault in than the file costs to read. A save
+// holds three such texts at once (the list on screen, the index as read, the
+// index as written), so two are kept spare; small files are not kept.
+class KeptBuffers {
+public:
+    static std::shared_ptr<std::string> Take() {
+        KeptBuffers& kept = Instance();
+        std::string* buffer = nullptr;
+        {
+            const std::lock_guard lock(kept.mutex_);
+            if (!kept.spare_.empty()) {
+                buffer = kept.spare_.back();
+                kept.spare_.pop_back();
+            }
+        }
+        if (!buffer)
+            buffer = new std::string;
+        return std::shared_ptr<std::string>(buffer, [](std::string* given) { Give(given); });
+    }
+
+private:
+    static constexpr std::size_t kSpare = 2;
+    static constexpr std::size_t kWorthKeeping = 1 << 20;
+
+    // Never destroyed: a text may come back while the program ends.
+    static KeptBuffers& Instance() {
+        static KeptBuffers* const kept = new KeptBuffers;
+        return *kept;
+    }
+
+    static void Give(std::string* buffer) {
+        if (buffer->capacity() >= kWorthKeeping) {
+            KeptBuffers& kept = Instance();
+            const std::lock_guard lock(kept.mutex_);
+            if (kept.spare_.size() < kSpare) {
+                kept.spare_.push_back(buffer);
+                return;
+            }
+        }
+        delete buffer;
+    }
+
+    std::mutex mutex_;
+    std::vector<std::string*> spare_;
+};
+
 } // namespace
 
 std::string FormatIniEntry(std::string_view key, std::string_view value) {
@@ -234,9 +283,10 @@ void IniFile::loadBytes() const {
     if (!loaded_) {
         // Reads never fail: an unreadable file reads as an empty one. Writes
         // do fail then, or they would replace what could not be read.
-        FileContents contents = ReadWholeFile(path_);
-        readError_ = contents.missing() ? std::error_code() : contents.error;
-        bytes_ = std::make_shared<const std::string>(std::move(contents.bytes));
+        auto buffer = KeptBuffers::Take();
+        const auto error = ReadFileInto(path_, *buffer);
+        readError_ = error == std::errc::no_such_file_or_directory ? std::error_code() : error;
+        bytes_ = std::move(buffer);
         loaded_ = true;
         parsed_ = false;
     }
@@ -494,7 +544,9 @@ void IniFile::WriteTexts(std::string_view section, std::initializer_list<Entry> 
     loadForWriting();
 
     const std::string_view text = *bytes_;
-    std::string result;
+    const auto kept = KeptBuffers::Take();
+    std::string& result = *kept;
+    result.clear();
     result.reserve(text.size() + 64 + entries.size() * 64);
 
     const Section* found = findSection(section);
@@ -511,7 +563,7 @@ void IniFile::WriteTexts(std::string_view section, std::initializer_list<Entry> 
             result += FormatIniEntry(key, value);
             result.append(kLineBreak);
         }
-        replace(std::move(result));
+        replace(kept);
         return;
     }
 
@@ -559,7 +611,7 @@ void IniFile::WriteTexts(std::string_view section, std::initializer_list<Entry> 
         copied = rewrite.end;
     }
     result.append(text.substr(copied));
-    replace(std::move(result));
+    replace(kept);
 }
 
 void IniFile::RemoveSection(std::string_view section) {
@@ -568,7 +620,9 @@ void IniFile::RemoveSection(std::string_view section) {
     if (!first)
         return;
     const std::string_view text = *bytes_;
-    std::string result;
+    const auto kept = KeptBuffers::Take();
+    std::string& result = *kept;
+    result.clear();
     result.reserve(text.size());
     std::size_t copied = 0;
     for (const auto& candidate : sections_) {
@@ -578,7 +632,7 @@ void IniFile::RemoveSection(std::string_view section) {
         copied = candidate.end;
     }
     result.append(text.substr(copied));
-    replace(std::move(result));
+    replace(kept);
 }
 
 void IniFile::loadForWriting() const {
@@ -587,10 +641,10 @@ void IniFile::loadForWriting() const {
         throw StorageError(UnableToWrite());
 }
 
-void IniFile::replace(std::string bytes) {
-    if (!held_ && ReplaceFileAtomically(path_, bytes))
+void IniFile::replace(std::shared_ptr<const std::string> bytes) {
+    if (!held_ && ReplaceFileAtomically(path_, *bytes))
         throw StorageError(UnableToWrite());
-    bytes_ = std::make_shared<const std::string>(std::move(bytes));
+    bytes_ = std::move(bytes);
     parsed_ = false; // parsed again only if this object is asked again
 }
 

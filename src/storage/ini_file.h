@@ -132,7 +132,7 @@ private:
     void indexNames() const;
     const Section* findSection(std::string_view name) const;
     std::optional<Found> findEntry(const Section& section, std::string_view key) const;
-    void replace(std::string bytes);
+    void replace(std::shared_ptr<const std::string> bytes);
 
     std::filesystem::path path_;
     mutable bool loaded_ = false;

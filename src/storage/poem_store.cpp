@@ -61,10 +61,17 @@ std::optional<std::filesystem::path> PoemStore::poemPath(std::string_view id) co
     return poemsDir() / (std::string(id) + ".poem");
 }
 
-PoemList PoemStore::ListPoems() const {
-    const IniFile index(indexPath());
+namespace {
+
+PoemList ListOf(const IniFile& index) {
     auto rows = index.SectionValues<PoemListEntry>(kTitleKey, kMissingTitle);
     return PoemList(index.Contents(), std::move(rows));
+}
+
+} // namespace
+
+PoemList PoemStore::ListPoems() const {
+    return ListOf(IniFile(indexPath()));
 }
 
 PoemFieldsList PoemStore::ListPoemFields() const {
@@ -126,7 +133,7 @@ void PoemStore::RemoveStaleTemporaryFiles() const {
 
 std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view title,
                                  std::string_view poet, std::string_view date,
-                                 std::string_view text, IniFile* settings) {
+                                 std::string_view text, IniFile* settings, PoemList* listAfter) {
     if (currentPoemId < 0)
         throw std::invalid_argument("A stored poem's id is positive");
     IniFile index(indexPath());
@@ -173,6 +180,8 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
         throw StorageError(failure->path == indexPath() ? index.UnableToWrite()
                                                         : settings->UnableToWrite());
     }
+    if (listAfter)
+        *listAfter = ListOf(index);
     return id;
 }
 
