@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits>
 #include <random>
@@ -361,18 +362,26 @@ std::error_code OverwriteFileInPlace(const std::filesystem::path& path, std::str
 }
 
 void RemoveStaleTemporaryFiles(const std::filesystem::path& directory) {
-    std::error_code error;
-    std::filesystem::directory_iterator entries(directory, error);
-    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-        const auto owner = TemporaryFileOwner(entries->path().filename().native());
+    DIR* dir = ::opendir(directory.c_str());
+    if (!dir)
+        return;
+    // The poems' folder of a large collection holds a hundred thousand names
+    // and more: each is looked at only as far as its first letter, since the
+    // temporary files are hidden.
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] != '.')
+            continue;
+        const auto owner = TemporaryFileOwner(entry->d_name);
         if (!owner || *owner == ::getpid())
             continue;
-        std::error_code statusError;
-        if (!entries->is_regular_file(statusError) || entries->is_symlink(statusError))
+        struct stat info {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode))
             continue;
         if (::kill(*owner, 0) != 0 && errno == ESRCH)
-            ::unlink(entries->path().c_str());
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
     }
+    ::closedir(dir);
 }
 
 std::string DescribeError(const std::error_code& error) {
