@@ -90,7 +90,8 @@ constexpr std::string_view kTemporaryMarker = ".stanzel-tmp-";
 std::filesystem::path TemporaryName(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};
     static const unsigned seed = std::random_device{}();
-    std::string name = "." + target.filename().string();
+    std::string name = ".";
+    name += target.filename().string();
     name += kTemporaryMarker;
     name +=
         std::to_string(::getpid()) + "-" + std::to_string(seed) + "-" + std::to_string(counter++);
