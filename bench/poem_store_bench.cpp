@@ -161,7 +161,8 @@ void BM_SavePoemExisting(benchmark::State& state) {
     }
 }
 
-// What the user waits for on Ctrl+S: the save, then the list read again.
+// What the user waits for on Ctrl+S: the save, then the list refreshed from
+// the index as the save wrote it.
 void BM_SaveAndList(benchmark::State& state) {
     const auto pool = PoemPool(64);
     std::size_t next = 0;
@@ -171,8 +172,9 @@ void BM_SaveAndList(benchmark::State& state) {
         const PoemRecord& poem = pool[next++ % pool.size()];
         state.ResumeTiming();
         PoemStore store = Store();
-        store.SavePoem(id, poem.title, poem.poet, poem.date, poem.text);
-        benchmark::DoNotOptimize(store.ListPoems().size());
+        stanzel::PoemList listAfter;
+        store.SavePoem(id, poem.title, poem.poet, poem.date, poem.text, nullptr, &listAfter);
+        benchmark::DoNotOptimize(listAfter.size());
     }
 }
 
@@ -328,19 +330,25 @@ void PrintSummary(const RatioReporter& reporter, int poems) {
 }
 
 // Resident memory before and after 20 saves of an existing poem, each with
-// the list read again as the window does: kept buffers must not grow.
+// the list refreshed as the window does, counted from after a first save
+// (which makes the buffers the store keeps): memory must stay level.
 void SaveRounds() {
-    const auto pool = PoemPool(20);
-    const long before = CurrentRssKiB();
-    for (const PoemRecord& poem : pool) {
+    const auto pool = PoemPool(21);
+    stanzel::PoemList shown;
+    const auto save = [&](const PoemRecord& poem) {
         PoemStore store = Store();
+        stanzel::PoemList listAfter;
         store.SavePoem(g_collection.ids[RandomLiveIndex()], poem.title, poem.poet, poem.date,
-                       poem.text);
-        benchmark::DoNotOptimize(store.ListPoems().size());
-    }
+                       poem.text, nullptr, &listAfter);
+        shown = std::move(listAfter);
+    };
+    save(pool.front());
+    const long before = CurrentRssKiB();
+    for (std::size_t i = 1; i < pool.size(); ++i)
+        save(pool[i]);
     const long after = CurrentRssKiB();
-    std::printf("\nresident memory over 20 saves with list refresh: %ld KiB before, %ld KiB "
-                "after (%+.1f%%, limit +10%%) %s\n",
+    std::printf("\nresident memory over 20 saves with list refresh, after a first: %ld KiB "
+                "before, %ld KiB after (%+.1f%%, limit +10%%) %s\n",
                 before, after, 100.0 * (after - before) / std::max(before, 1L),
                 after <= before * 1.1 ? "met" : "MISSED");
 }

@@ -12,7 +12,6 @@
 #include <mutex>
 #include <stdexcept>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <unordered_set>
 #include <utility>
@@ -477,32 +476,11 @@ ScanResult ScanAscending(std::string_view text, std::size_t start, std::size_t f
 } // namespace
 
 bool IniFile::scanAscendingSections(std::string_view key, std::string_view defaultText,
-                                     std::array<void*, 2> sinks, AddRow add) const {
+                                     void* sink, AddRow add) const {
     loadBytes();
     const std::string_view text = *bytes_;
     const std::size_t start = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
-
-    // A large index is read in two halves at once, split at a section line.
-    constexpr std::size_t kWorthSplitting = 1 << 20;
-    std::size_t split = text.size();
-    if (text.size() >= kWorthSplitting) {
-        std::size_t pos = text.size() / 2;
-        if (const auto line = NextSectionLine(text, start, pos))
-            split = line->begin;
-    }
-    ScanResult second;
-    std::thread secondReader;
-    if (split < text.size()) {
-        secondReader = std::thread([&] {
-            second =
-                ScanAscending(text, start, split, text.size(), key, defaultText, sinks[1], add);
-        });
-    }
-    const ScanResult first =
-        ScanAscending(text, start, start, split, key, defaultText, sinks[0], add);
-    if (secondReader.joinable())
-        secondReader.join();
-    return first.ascending && second.ascending && (second.first == 0 || first.last < second.first);
+    return ScanAscending(text, start, start, text.size(), key, defaultText, sink, add).ascending;
 }
 
 std::size_t IniFile::SectionCount() const {

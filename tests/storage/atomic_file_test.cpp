@@ -124,7 +124,7 @@ TEST(ReadWholeFile, ReportsWhyAFileCannotBeRead) {
     binary[12345] = '\xFF';
     WriteBytes(dir / "b", binary);
     EXPECT_EQ(ReadWholeFile(dir / "b").bytes, binary);
-    // Large enough to be read in two halves at once.
+    // Larger than any first guess at its size.
     std::string large(5'000'003, 'x');
     for (std::size_t i = 0; i < large.size(); i += 4093)
         large[i] = static_cast<char>('a' + i % 26);

@@ -326,9 +326,9 @@ TEST(IniSections, SectionValuesAgreeWithTheFullParse) {
     }
 }
 
-// A large index is read in two halves at once; the halves must add up to
-// what the full parse gives, also when the names stop ascending at the seam.
-TEST(IniSections, LargeIndexReadInHalvesAgreesWithTheFullParse) {
+// A large index listed in one pass must give what the full parse gives, also
+// when the names stop ascending in the middle.
+TEST(IniSections, LargeIndexInOnePassAgreesWithTheFullParse) {
     struct Row {
         std::string_view name;
         std::string_view value;
