@@ -278,6 +278,10 @@ std::string FormatIniEntry(std::string_view key, std::string_view value) {
 
 IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {}
 
+IniFile::~IniFile() {
+    KeptVector<Section>::Give(std::move(sections_));
+}
+
 void IniFile::loadBytes() const {
     if (!loaded_) {
         // Reads never fail: an unreadable file reads as an empty one. Writes
@@ -300,6 +304,8 @@ void IniFile::load() const {
 }
 
 void IniFile::parse() const {
+    if (sections_.capacity() == 0)
+        sections_ = KeptVector<Section>::Take();
     sections_.clear();
     nameSlots_.clear();
     bool ascending = true;

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "storage/kept_vector.h"
+
 namespace stanzel {
 
 // A profile file: sections of key=value lines. The file is read once, on the
@@ -29,6 +31,9 @@ namespace stanzel {
 class IniFile {
 public:
     explicit IniFile(std::filesystem::path path);
+    IniFile(const IniFile&) = delete;
+    IniFile& operator=(const IniFile&) = delete;
+    ~IniFile(); // keeps the table of sections for the next file (KeptVector)
 
     const std::filesystem::path& path() const { return path_; }
 
@@ -54,7 +59,7 @@ public:
         };
         // Room for the rows of a typical poem index, so they are not moved.
         loadBytes();
-        std::vector<Row> rows;
+        std::vector<Row> rows = KeptVector<Row>::Take();
         rows.reserve(bytes_->size() / 64 + 16);
         if (scanAscendingSections(key, defaultText, &rows, add))
             return rows;

@@ -2,6 +2,7 @@
 
 #include "storage/atomic_file.h"
 #include "storage/ini_file.h"
+#include "storage/kept_vector.h"
 #include "storage/number_text.h"
 #include "storage/settings.h"
 #include "storage/storage_error.h"
@@ -59,6 +60,19 @@ std::optional<std::filesystem::path> PoemStore::poemPath(std::string_view id) co
     if (!CanonicalPoemId(id))
         return std::nullopt;
     return poemsDir() / (std::string(id) + ".poem");
+}
+
+PoemList& PoemList::operator=(PoemList&& other) noexcept {
+    if (this != &other) {
+        KeptVector<PoemListEntry>::Give(std::move(rows_));
+        text_ = std::move(other.text_);
+        rows_ = std::move(other.rows_);
+    }
+    return *this;
+}
+
+PoemList::~PoemList() {
+    KeptVector<PoemListEntry>::Give(std::move(rows_));
 }
 
 namespace {

@@ -36,6 +36,12 @@ public:
     PoemList() = default;
     PoemList(std::shared_ptr<const std::string> text, std::vector<PoemListEntry> rows)
         : text_(std::move(text)), rows_(std::move(rows)) {}
+    PoemList(const PoemList&) = default;
+    PoemList(PoemList&& other) noexcept = default;
+    PoemList& operator=(const PoemList&) = default;
+    // The table of rows a list drops is kept for the next list (KeptVector).
+    PoemList& operator=(PoemList&& other) noexcept;
+    ~PoemList();
 
     std::size_t size() const { return rows_.size(); }
     bool empty() const { return rows_.empty(); }

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace stanzel {
+
+// One vector of each kind kept from command to command, for the tables that
+// a large index needs each time it is read (its sections, the rows of its
+// list): a table of megabytes fresh from the system costs more to fault in
+// than to fill. The largest one given back is kept; it comes back emptied.
+template <class T> class KeptVector {
+public:
+    static std::vector<T> Take() {
+        Slot& slot = Instance();
+        const std::lock_guard lock(slot.mutex);
+        std::vector<T> taken = std::exchange(slot.kept, {});
+        taken.clear();
+        return taken;
+    }
+
+    static void Give(std::vector<T>&& given) {
+        Slot& slot = Instance();
+        const std::lock_guard lock(slot.mutex);
+        if (given.capacity() > slot.kept.capacity())
+            slot.kept = std::move(given);
+    }
+
+private:
+    struct Slot {
+        std::mutex mutex;
+        std::vector<T> kept;
+    };
+    // Never destroyed: a table may come back while the program ends.
+    static Slot& Instance() {
+        static Slot* const slot = new Slot;
+        return *slot;
+    }
+};
+
+} // namespace stanzel
