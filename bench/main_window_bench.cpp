@@ -3,7 +3,7 @@
 // an empty collection, one save (index rewritten, list refilled) and
 // selecting the first, middle and last row among them.
 //
-//   main_window_bench [--poems=N] [--poem_size=realistic|small]
+//   main_window_bench [--poems=N] [--poem_size=realistic|short]
 //                     [--collection_dir=DIR] [benchmark flags]
 
 #include "collection_generator.h"
