@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <malloc.h>
 #include <map>
 #include <random>
 #include <stdexcept>
@@ -356,6 +357,9 @@ void SaveRounds() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The program's own memory policy (main.cpp), so that the memory figure
+    // is the window's.
+    ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
     const auto options = stanzel::bench::TakeCollectionOptions(argc, argv);
     if (!options)
         return 1;
