@@ -208,6 +208,10 @@ FileReplacement::~FileReplacement() {
 
 std::error_code FileReplacement::Prepare(const std::filesystem::path& path,
                                          std::string_view bytes, const std::string* previous) {
+    // A file that would come out as it stands is left alone, so that a
+    // command that changes nothing in a read-only collection does not fail.
+    if (previous && *previous == bytes && std::filesystem::exists(path))
+        return {};
     if (const auto error = Begin(path, previous))
         return error;
     if (const auto error = Write(bytes))

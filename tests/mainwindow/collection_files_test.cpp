@@ -257,6 +257,28 @@ TEST_F(MainWindowTest, ReadOnlyCollectionIsListedAndWritesFailChangingNothing) {
     EXPECT_EQ(testing::FolderSnapshot(dir.path()), before);
 }
 
+TEST_F(MainWindowTest, ReadOnlyCollectionExportsWhatChangesNothingInIt) {
+    WriteCollection(dir.path());
+    WriteBytes(dir / "settings.ini", std::string(kSettings) + "[Export]\r\none=1\r\n");
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+        ::chmod(entry.path().c_str(), entry.is_directory() ? 0555 : 0444);
+    ::chmod(dir.path().c_str(), 0555);
+    const auto before = testing::FolderSnapshot(dir.path());
+    testing::TestDir out;
+    ::chmod(out.path().c_str(), 0777);
+    {
+        AsOrdinaryUser user;
+        start();
+        select(0);
+        dialogs.saveChoices = {UserDialogs::SaveChoice{QString::fromStdString((out / "first").string()), 1}};
+        actions().exportPoem->trigger();
+        EXPECT_TRUE(dialogs.errors().empty());
+        window.reset();
+    }
+    EXPECT_TRUE(fs::exists(out / "first.txt"));
+    EXPECT_EQ(testing::FolderSnapshot(dir.path()), before);
+}
+
 TEST_F(MainWindowTest, StartRemovesOnlyTheProgramsOwnLeftovers) {
     WriteCollection(dir.path());
     const pid_t gone = ::fork();
