@@ -44,6 +44,35 @@ void MainWindow::dropEvent(QDropEvent* event) {
     guarded([&] { importDroppedFiles(paths); });
 }
 
+bool MainWindow::isDropTarget(const QObject* object) const {
+    return object == titleEdit_ || object == poetEdit_ || object == dateEdit_ ||
+           object == searchEdit_ || object == poemEdit_->viewport();
+}
+
+bool MainWindow::takeFileDrag(QEvent* event) {
+    // Files go to the import wherever they are dropped; text dragged from box
+    // to box stays the boxes' own.
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (!drag->mimeData()->hasUrls())
+            return false;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (!drop->mimeData()->hasUrls())
+            return false;
+        dropEvent(drop);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 void MainWindow::importDroppedFiles(const std::vector<std::filesystem::path>& paths) {
     const DropImport dropped = ImportDroppedFiles(paths, [this](const std::string& name) {
         return dialogs_.question(this, text("import"),
@@ -118,6 +147,10 @@ void MainWindow::exportAll() {
             progress =
                 dialogs_.progress(this, actions_.exportAll->text().remove(QLatin1Char('&')));
         const bool goOn = !progress || progress->update(done, total);
+        // Every poem is read: the window goes before the overwrite question
+        // and the writing, which it has no part in.
+        if (done == total)
+            progress.reset();
         return goOn ? ProgressAnswer::Continue : ProgressAnswer::Cancel;
     };
     ExportCollection(programDir_, setup->context, exportAllType_, setup->prompts);
