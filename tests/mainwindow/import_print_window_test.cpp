@@ -13,19 +13,37 @@ using Icon = UserDialogs::Icon;
 
 class ImportPrintTest : public MainWindowTest {
 protected:
-    // Delivers a drop as the desktop does, with file addresses.
-    void drop(const std::vector<std::filesystem::path>& files) {
-        QMimeData data;
-        QList<QUrl> urls;
-        for (const auto& file : files)
-            urls << QUrl::fromLocalFile(QString::fromStdString(file.string()));
-        data.setUrls(urls);
-        const QPoint at = window->rect().center();
+    // Delivers a drag and its drop to the widget under the mouse, as the
+    // desktop does; by default the poem box, where a user drops a poem.
+    static void deliver(QWidget* target, QMimeData& data) {
+        const QPoint at = target->rect().center();
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window.get(), &enter);
+        QApplication::sendEvent(target, &enter);
         ASSERT_TRUE(enter.isAccepted());
         QDropEvent event(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window.get(), &event);
+        QApplication::sendEvent(target, &event);
+    }
+    // Files come with their addresses, and with the addresses as text too, as
+    // file managers send them: the text is what a box would paste.
+    void drop(const std::vector<std::filesystem::path>& files, QWidget* target = nullptr) {
+        QMimeData data;
+        QList<QUrl> urls;
+        QStringList addresses;
+        for (const auto& file : files) {
+            urls << QUrl::fromLocalFile(QString::fromStdString(file.string()));
+            addresses << urls.back().toString();
+        }
+        data.setUrls(urls);
+        data.setText(addresses.join('\n'));
+        deliver(target ? target : poemEdit()->viewport(), data);
+    }
+    // The five boxes, each as the widget a drop reaches.
+    std::vector<std::pair<const char*, QWidget*>> boxes() const {
+        return {{"title", titleEdit()},
+                {"poet", poetEdit()},
+                {"date", dateEdit()},
+                {"poem", poemEdit()->viewport()},
+                {"online search", searchEdit()}};
     }
 };
 
@@ -51,6 +69,59 @@ TEST_F(ImportPrintTest, DroppedFileBecomesANewUnsavedPoem) {
     EXPECT_EQ(file("poems.dmp"), "[1]\r\ntitle=One\r\npoet=P\r\ndate=D\r\n"
                                  "[2]\r\ntitle=my\r\npoet=\r\ndate=\r\n");
     EXPECT_EQ(file("poems/2.poem"), "first\r\nsecond\r\n");
+}
+
+// A box would paste the file's address; the drop goes to the import instead,
+// with its question, wherever on the window it lands.
+TEST_F(ImportPrintTest, FileDroppedOnAnyBoxIsImported) {
+    WriteBytes(dir / "my.poem.txt", "first\nsecond\n");
+    start();
+    for (const auto& [name, box] : boxes()) {
+        SCOPED_TRACE(name);
+        dialogs.shown.clear();
+        type("Kept", "kept text", "Poet", "Date");
+        searchEdit()->setText("Kept");
+        dialogs.answers = {true};
+        drop({dir / "my.poem.txt"}, box);
+        ASSERT_EQ(dialogs.shown.size(), 1u);
+        EXPECT_EQ(dialogs.shown[0].text,
+                  "Do you want to import the \"my.poem.txt\" poem from file?");
+        EXPECT_EQ(titleEdit()->text(), "my");
+        EXPECT_EQ(searchEdit()->text(), "my");
+        EXPECT_EQ(poetEdit()->text(), "");
+        EXPECT_EQ(dateEdit()->text(), "");
+        EXPECT_EQ(poemEdit()->toPlainText(), "first\nsecond\n");
+    }
+    // Declined on a box, the drop leaves that box as it was, address-free.
+    type("Kept", "kept text", "Poet", "Date");
+    for (const auto& [name, box] : boxes()) {
+        SCOPED_TRACE(name);
+        dialogs.answers = {false};
+        drop({dir / "my.poem.txt"}, box);
+    }
+    EXPECT_EQ(titleEdit()->text(), "Kept");
+    EXPECT_EQ(poetEdit()->text(), "Poet");
+    EXPECT_EQ(dateEdit()->text(), "Date");
+    EXPECT_EQ(poemEdit()->toPlainText(), "kept text");
+    EXPECT_FALSE(searchEdit()->text().contains("file:"));
+}
+
+// Text dragged from box to box is no file: the box takes it as it always did.
+TEST_F(ImportPrintTest, TextDraggedBetweenBoxesIsStillInserted) {
+    start();
+    type("", "");
+    for (const auto& [name, box] : boxes()) {
+        SCOPED_TRACE(name);
+        QMimeData data;
+        data.setText("moved words");
+        deliver(box, data);
+    }
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(titleEdit()->text(), "moved words");
+    EXPECT_EQ(poetEdit()->text(), "moved words");
+    EXPECT_EQ(dateEdit()->text(), "moved words");
+    EXPECT_EQ(searchEdit()->text(), "moved words");
+    EXPECT_EQ(poemEdit()->toPlainText(), "moved words");
 }
 
 TEST_F(ImportPrintTest, RefusalsAndNoLeaveTheEditorAlone) {
