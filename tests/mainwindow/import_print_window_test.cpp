@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 
 namespace stanzel {
 namespace {
@@ -181,6 +184,34 @@ TEST_F(ImportPrintTest, PrintAsksThenPrintsTheBoxesAsTheyStand) {
     EXPECT_EQ(printed.poet, "Ady");
     EXPECT_EQ(printed.dateLabel, "Date of writing:");
     EXPECT_EQ(printed.date, "1906");
+}
+
+// Shift+Enter breaks a line inside the paragraph: the printout, the AbiWord
+// export and the saved poem all see a line break, and none keeps U+2028.
+TEST_F(ImportPrintTest, ShiftEnterIsALineBreakEverywhereTheLinesGo) {
+    start();
+    type("Rain", "");
+    poemEdit()->setFocus();
+    QTest::keyClicks(poemEdit(), "one");
+    QTest::keyClick(poemEdit(), Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(poemEdit(), "two");
+    ASSERT_TRUE(poemEdit()->document()->firstBlock().text().contains(QChar::LineSeparator));
+
+    dialogs.answers = {true};
+    actions().print->trigger();
+    ASSERT_EQ(dialogs.printed.size(), 1u);
+    EXPECT_EQ(dialogs.printed[0].lines, (std::vector<std::string>{"one", "two"}));
+
+    dialogs.saveChoices = {UserDialogs::SaveChoice{
+        QString::fromStdString((dir / "rain").string()), 3}};
+    actions().exportPoem->trigger();
+    const std::string document = file("rain.abw");
+    EXPECT_EQ(document.find("\xE2\x80\xA8"), std::string::npos);
+    EXPECT_NE(document.find(">one<"), std::string::npos);
+    EXPECT_NE(document.find(">two<"), std::string::npos);
+
+    actions().savePoem->trigger();
+    EXPECT_EQ(file("poems/1.poem"), "one\r\ntwo");
 }
 
 } // namespace
