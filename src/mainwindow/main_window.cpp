@@ -492,10 +492,15 @@ void MainWindow::applyCaptions() {
     };
     for (const auto& [menu, key] : kMenuCaptions)
         (menus_.*menu)->setTitle(text(key));
-    labels_.title->setText(text("poemtitle"));
-    labels_.poem->setText(text("poem"));
-    labels_.poet->setText(text("poet"));
-    labels_.date->setText(text("date"));
+    // A label with a buddy reads "&" as a keyboard marker; its caption shows
+    // every character as the language file has it.
+    const auto caption = [this](std::string_view key) {
+        return text(key).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    };
+    labels_.title->setText(caption("poemtitle"));
+    labels_.poem->setText(caption("poem"));
+    labels_.poet->setText(caption("poet"));
+    labels_.date->setText(caption("date"));
     listModel_->setTitleHeader(text("poemslist"));
     poetSearchButton_->setToolTip(text("searchpoet"));
     // Screen readers name the boxes by their labels (their buddies); the

@@ -164,8 +164,8 @@ void MainWindow::printPoem() {
                            ToQ(FormatTemplate(strings_["printmsg"], FromQ(title)))))
         return;
     dialogs_.print({FromQ(title), DisplayedLines(*poemEdit_->document()),
-                    FromQ(labels_.poet->text()), FromQ(poetEdit_->text()),
-                    FromQ(labels_.date->text()), FromQ(dateEdit_->text())});
+                    strings_["poet"], FromQ(poetEdit_->text()), strings_["date"],
+                    FromQ(dateEdit_->text())});
 }
 
 } // namespace stanzel

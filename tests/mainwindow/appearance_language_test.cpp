@@ -181,7 +181,7 @@ TEST_F(AppearanceTest, ScreenReadersHearNamedControls) {
     std::filesystem::create_directories(dir / "lang");
     WriteBytes(dir / "lang" / "Deutsch.lng",
                "[language]\r\npoemtitle=Gedichttitel:\r\npoemslist=Gedichte\r\n"
-               "searchpoet=Dichter online suchen\r\n");
+               "searchpoet=Dichter online suchen\r\npoet=Dichter & Autor:\r\n");
     start();
     const auto name = [](QObject* control) {
         return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
@@ -197,6 +197,14 @@ TEST_F(AppearanceTest, ScreenReadersHearNamedControls) {
     EXPECT_EQ(name(titleEdit()), "Gedichttitel:");
     EXPECT_EQ(name(window->poetSearchButton()), "Dichter online suchen");
     EXPECT_EQ(name(list()), "Gedichte");
+    // An "&" in a caption is shown, not taken as a keyboard marker, and the
+    // printout's footer carries the caption as the file has it.
+    EXPECT_EQ(name(poetEdit()), "Dichter & Autor:");
+    type("Regen", "Zeile", "Ady");
+    dialogs.answers = {true};
+    actions().print->trigger();
+    ASSERT_EQ(dialogs.printed.size(), 1u);
+    EXPECT_EQ(dialogs.printed[0].poetLabel, "Dichter & Autor:");
 }
 
 // The shipped German file names its locale, so Qt's own buttons speak German
