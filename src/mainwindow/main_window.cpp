@@ -367,7 +367,9 @@ void MainWindow::createCentralWidget() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ShortcutOverride) {
+    // The Find in Poems box is watched for drops alone; it keeps its keys.
+    const bool findBox = findPanel_ && watched == findPanel_->queryEdit();
+    if (event->type() == QEvent::ShortcutOverride && !findBox) {
         // Let the window's command have the key, not the text box.
         const auto* key = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(key->modifiers() | key->key());

@@ -238,7 +238,8 @@ private:
     void guarded(const std::function<void()>& command);
     QString text(std::string_view key) const;
     QString nowStamp() const;
-    // The five text boxes, each as the widget that receives drops.
+    // The text boxes (the editor's five and Find in Poems'), each as the
+    // widget that receives drops.
     bool isDropTarget(const QObject* object) const;
     // Takes a drag that carries files away from a text box for the import;
     // true when it did.

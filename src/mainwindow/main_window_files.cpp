@@ -1,6 +1,7 @@
 // The main window's commands that take poems in and out: importing a
 // dropped file, exporting one poem or all of them, and printing.
 #include "export/export_commands.h"
+#include "mainwindow/find_in_poems_panel.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/poem_list_model.h"
 #include "mainwindow/qt_text.h"
@@ -46,7 +47,8 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 bool MainWindow::isDropTarget(const QObject* object) const {
     return object == titleEdit_ || object == poetEdit_ || object == dateEdit_ ||
-           object == searchEdit_ || object == poemEdit_->viewport();
+           object == searchEdit_ || object == poemEdit_->viewport() ||
+           (findPanel_ && object == findPanel_->queryEdit());
 }
 
 bool MainWindow::takeFileDrag(QEvent* event) {

@@ -1,3 +1,4 @@
+#include "mainwindow/find_in_poems_panel.h"
 #include "mainwindow/window_fixture.h"
 
 #include <QApplication>
@@ -40,13 +41,14 @@ protected:
         data.setText(addresses.join('\n'));
         deliver(target ? target : poemEdit()->viewport(), data);
     }
-    // The five boxes, each as the widget a drop reaches.
+    // The text boxes, each as the widget a drop reaches.
     std::vector<std::pair<const char*, QWidget*>> boxes() const {
         return {{"title", titleEdit()},
                 {"poet", poetEdit()},
                 {"date", dateEdit()},
                 {"poem", poemEdit()->viewport()},
-                {"online search", searchEdit()}};
+                {"online search", searchEdit()},
+                {"find in poems", window->findPanel().queryEdit()}};
     }
 };
 
@@ -107,6 +109,7 @@ TEST_F(ImportPrintTest, FileDroppedOnAnyBoxIsImported) {
     EXPECT_EQ(dateEdit()->text(), "Date");
     EXPECT_EQ(poemEdit()->toPlainText(), "kept text");
     EXPECT_FALSE(searchEdit()->text().contains("file:"));
+    EXPECT_FALSE(window->findPanel().queryEdit()->text().contains("file:"));
 }
 
 // Text dragged from box to box is no file: the box takes it as it always did.
@@ -125,6 +128,7 @@ TEST_F(ImportPrintTest, TextDraggedBetweenBoxesIsStillInserted) {
     EXPECT_EQ(dateEdit()->text(), "moved words");
     EXPECT_EQ(searchEdit()->text(), "moved words");
     EXPECT_EQ(poemEdit()->toPlainText(), "moved words");
+    EXPECT_EQ(window->findPanel().queryEdit()->text(), "moved words");
 }
 
 TEST_F(ImportPrintTest, RefusalsAndNoLeaveTheEditorAlone) {
