@@ -15,6 +15,8 @@ packages=(
     abiword fonts-liberation libxml2-utils w3c-sgml-lib poppler-utils
     # packaging: validating the menu entry and metainfo, building and checking the .deb; SVG icons at run time
     desktop-file-utils appstream dpkg-dev fakeroot libqt6svg6
+    # run time: the toolkit's own buttons and dialogs in the interface's language
+    qt6-translations-l10n
 )
 
 missing=()

@@ -42,9 +42,14 @@ private:
     ExportFormat format_;
 };
 
-// Calls `visit` with every line of `text`. A line ends at CR LF, at a lone LF
-// or at a lone CR (so LF CR ends two lines); a break at the very end makes no
-// extra empty line.
+// U+2028 LINE SEPARATOR in UTF-8. The editor puts one where the user breaks a
+// line with Shift+Enter, and a pasted or hand-edited text may hold one; no
+// document keeps it, it ends a line as a line break does.
+inline constexpr std::string_view kLineSeparator = "\xE2\x80\xA8";
+
+// Calls `visit` with every line of `text`. A line ends at CR LF, at a lone LF,
+// at a lone CR (so LF CR ends two lines) or at a line separator; a break at the
+// very end makes no extra empty line.
 template <typename Visit> void ForEachLine(std::string_view text, Visit&& visit) {
     std::size_t start = 0;
     std::size_t i = 0;
@@ -53,6 +58,10 @@ template <typename Visit> void ForEachLine(std::string_view text, Visit&& visit)
         if (c == '\r' || c == '\n') {
             visit(text.substr(start, i - start));
             i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+            start = i;
+        } else if (c == kLineSeparator[0] && text.substr(i, 3) == kLineSeparator) {
+            visit(text.substr(start, i - start));
+            i += kLineSeparator.size();
             start = i;
         } else {
             ++i;
@@ -63,7 +72,8 @@ template <typename Visit> void ForEachLine(std::string_view text, Visit&& visit)
 }
 
 inline bool EndsWithLineBreak(std::string_view text) {
-    return !text.empty() && (text.back() == '\n' || text.back() == '\r');
+    return !text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.ends_with(kLineSeparator));
 }
 
 // The lines of the page up to and including the style sheet's h1 rule, which

@@ -108,6 +108,7 @@ InterfaceStrings InterfaceStrings::Load(const std::filesystem::path& languageFil
     InterfaceStrings strings;
     for (const auto& row : kTable)
         strings.texts_[row.key] = file.ReadText(kLanguageSection, row.key, row.english);
+    strings.locale_ = file.ReadText(kLanguageSection, kLocaleKey, "");
     return strings;
 }
 

@@ -40,9 +40,18 @@ public:
     // The key's current text; empty for a key that is not in the table.
     const std::string& operator[](std::string_view key) const;
 
+    // The locale the language file names for the language (`locale=de` in its
+    // section), for what the toolkit itself says in that language; empty when
+    // the file names none, and for English.
+    const std::string& locale() const { return locale_; }
+
 private:
     std::unordered_map<std::string_view, std::string> texts_;
+    std::string locale_;
 };
+
+// The key of a language file's locale; it is no interface string.
+inline constexpr std::string_view kLocaleKey = "locale";
 
 // Puts `argument` in place of the template's first "%s". Anything else in the
 // template, other directives included, is shown as it stands.

@@ -286,6 +286,8 @@ void MainWindow::createCentralWidget() {
                 const int row = selected.indexes().first().row();
                 guarded([this, row] { selectPoem(row); });
             });
+    connect(listView_, &QAbstractItemView::clicked, this,
+            [this](const QModelIndex& index) { guarded([this, index] { clickPoem(index.row()); }); });
 
     auto* panel = new QFrame(splitter);
     panel->setFrameShape(QFrame::StyledPanel);
@@ -328,6 +330,11 @@ void MainWindow::createCentralWidget() {
     centred.setAlignment(Qt::AlignHCenter);
     poemEdit_->document()->setDefaultTextOption(centred);
 
+    labels_.title->setBuddy(titleEdit_);
+    labels_.poet->setBuddy(poetEdit_);
+    labels_.date->setBuddy(dateEdit_);
+    labels_.poem->setBuddy(poemEdit_);
+
     grid->addWidget(labels_.title, 0, 0, 1, 4);
     grid->addWidget(titleEdit_, 1, 0, 1, 4);
     grid->addWidget(labels_.poet, 2, 0, 1, 2);
@@ -355,10 +362,14 @@ void MainWindow::createCentralWidget() {
     for (QWidget* box :
          std::initializer_list<QWidget*>{titleEdit_, poetEdit_, dateEdit_, searchEdit_, poemEdit_})
         box->installEventFilter(this);
+    // The poem box takes drops on its viewport.
+    poemEdit_->viewport()->installEventFilter(this);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ShortcutOverride) {
+    // The Find in Poems box is watched for drops alone; it keeps its keys.
+    const bool findBox = findPanel_ && watched == findPanel_->queryEdit();
+    if (event->type() == QEvent::ShortcutOverride && !findBox) {
         // Let the window's command have the key, not the text box.
         const auto* key = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(key->modifiers() | key->key());
@@ -370,6 +381,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     if (event->type() == QEvent::ToolTip && watched == printButton_)
+        return true;
+    if (isDropTarget(watched) && takeFileDrag(event))
         return true;
     return QMainWindow::eventFilter(watched, event);
 }
@@ -391,14 +404,7 @@ QString MainWindow::text(std::string_view key) const {
 }
 
 QString MainWindow::nowStamp() const {
-    const QDateTime now = clock_();
-    const QLocale locale = QLocale::system();
-    // The long time format, less the time zone that Qt adds to it.
-    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
-    timeFormat.remove(QLatin1Char('t'));
-    timeFormat = timeFormat.trimmed();
-    return locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(now.time(), timeFormat);
+    return SaveStamp(clock_(), QLocale::system());
 }
 
 void MainWindow::readStartSettings() {
@@ -441,6 +447,9 @@ void MainWindow::runStartupSteps() {
 
 void MainWindow::applyLanguage(const std::string& language) {
     strings_ = InterfaceStrings::Load(LanguageFilePath(programDir_, language));
+    // Without Qt's translation for the language the toolkit's own buttons
+    // stay English, which is no reason to refuse the language.
+    qtTranslations_.apply(language, strings_.locale());
     applyCaptions();
     statusLabel_->setText(ToQ(LastSaveStatus(strings_["lastsave"], lastSaveTime_)));
     markLanguage(language);
@@ -485,12 +494,22 @@ void MainWindow::applyCaptions() {
     };
     for (const auto& [menu, key] : kMenuCaptions)
         (menus_.*menu)->setTitle(text(key));
-    labels_.title->setText(text("poemtitle"));
-    labels_.poem->setText(text("poem"));
-    labels_.poet->setText(text("poet"));
-    labels_.date->setText(text("date"));
+    // A label with a buddy reads "&" as a keyboard marker; its caption shows
+    // every character as the language file has it.
+    const auto caption = [this](std::string_view key) {
+        return text(key).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    };
+    labels_.title->setText(caption("poemtitle"));
+    labels_.poem->setText(caption("poem"));
+    labels_.poet->setText(caption("poet"));
+    labels_.date->setText(caption("date"));
     listModel_->setTitleHeader(text("poemslist"));
     poetSearchButton_->setToolTip(text("searchpoet"));
+    // Screen readers name the boxes by their labels (their buddies); the
+    // rest is named here.
+    poetSearchButton_->setAccessibleName(text("searchpoet"));
+    searchEdit_->setAccessibleName(text("net"));
+    listView_->setAccessibleName(text("poemslist"));
     engineEditor_->setCaptions(text("engineeditor"), text("engineinfo"), text("enginecancel"));
     findPanel_->setCaptions(strings_);
 }
@@ -525,6 +544,9 @@ void MainWindow::selectPoem(int row) {
     const PoemListEntry entry = listModel_->poem(row);
     titleEdit_->setText(ToQ(entry.title));
     searchEdit_->setText(ToQ(entry.title));
+    // A long title shows its beginning, not the end where the cursor went.
+    titleEdit_->setCursorPosition(0);
+    searchEdit_->setCursorPosition(0);
     selectedRow_ = row;
     const PoemRecord poem = store_.LoadPoem(entry.id);
     poetEdit_->setText(ToQ(poem.poet));
@@ -537,6 +559,14 @@ void MainWindow::selectPoem(int row) {
         throw StorageError("'" + std::string(entry.id) + "' is not a valid integer value");
     currentPoemId_ = *id;
     holdEditorContents();
+}
+
+void MainWindow::clickPoem(int row) {
+    if (row != selectedRow_)
+        return;
+    const auto id = CanonicalPoemId(listModel_->poem(row).id);
+    if (currentPoemId_ == 0 || !id || *id != currentPoemId_)
+        selectPoem(row);
 }
 
 void MainWindow::newPoem() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "localisation/interface_strings.h"
+#include "localisation/qt_locale.h"
 #include "search/online_search.h"
 #include "storage/colour.h"
 #include "storage/draft_store.h"
@@ -157,6 +158,10 @@ public:
     void writeEmail();
     // The poem list
     void selectPoem(int row);
+    // A click on a row: the selected row's poem loads again when the editor
+    // no longer holds it (after New or an import); otherwise the selection
+    // has loaded it already.
+    void clickPoem(int row);
     // The drop handler: the files dropped onto the window, as local paths.
     void importDroppedFiles(const std::vector<std::filesystem::path>& paths);
 
@@ -233,6 +238,12 @@ private:
     void guarded(const std::function<void()>& command);
     QString text(std::string_view key) const;
     QString nowStamp() const;
+    // The text boxes (the editor's five and Find in Poems'), each as the
+    // widget that receives drops.
+    bool isDropTarget(const QObject* object) const;
+    // Takes a drag that carries files away from a text box for the import;
+    // true when it did.
+    bool takeFileDrag(QEvent* event);
 
     std::filesystem::path programDir_;
     UserDialogs& dialogs_;
@@ -249,6 +260,7 @@ private:
     std::int32_t exportAllType_ = 0;
     InterfaceStrings strings_;
     std::string currentLanguage_;
+    QtTranslations qtTranslations_;
     std::int32_t languageIndex_ = 0;
     OnlineSearch search_;
     std::string lastSaveTime_;

@@ -20,9 +20,11 @@ namespace stanzel {
 
 namespace {
 
+// The background, and text that reads on it whatever the desktop's theme.
 void SetBackground(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Base, colour);
+    palette.setColor(QPalette::Text, TextColourOn(colour));
     widget->setPalette(palette);
 }
 

@@ -1,6 +1,7 @@
 // The main window's commands that take poems in and out: importing a
 // dropped file, exporting one poem or all of them, and printing.
 #include "export/export_commands.h"
+#include "mainwindow/find_in_poems_panel.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/poem_list_model.h"
 #include "mainwindow/qt_text.h"
@@ -42,6 +43,36 @@ void MainWindow::dropEvent(QDropEvent* event) {
                                              : FromQ(url.toString()));
     event->acceptProposedAction();
     guarded([&] { importDroppedFiles(paths); });
+}
+
+bool MainWindow::isDropTarget(const QObject* object) const {
+    return object == titleEdit_ || object == poetEdit_ || object == dateEdit_ ||
+           object == searchEdit_ || object == poemEdit_->viewport() ||
+           (findPanel_ && object == findPanel_->queryEdit());
+}
+
+bool MainWindow::takeFileDrag(QEvent* event) {
+    // Files go to the import wherever they are dropped; text dragged from box
+    // to box stays the boxes' own.
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (!drag->mimeData()->hasUrls())
+            return false;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (!drop->mimeData()->hasUrls())
+            return false;
+        dropEvent(drop);
+        return true;
+    }
+    default:
+        return false;
+    }
 }
 
 void MainWindow::importDroppedFiles(const std::vector<std::filesystem::path>& paths) {
@@ -118,6 +149,10 @@ void MainWindow::exportAll() {
             progress =
                 dialogs_.progress(this, actions_.exportAll->text().remove(QLatin1Char('&')));
         const bool goOn = !progress || progress->update(done, total);
+        // Every poem is read: the window goes before the overwrite question
+        // and the writing, which it has no part in.
+        if (done == total)
+            progress.reset();
         return goOn ? ProgressAnswer::Continue : ProgressAnswer::Cancel;
     };
     ExportCollection(programDir_, setup->context, exportAllType_, setup->prompts);
@@ -131,8 +166,8 @@ void MainWindow::printPoem() {
                            ToQ(FormatTemplate(strings_["printmsg"], FromQ(title)))))
         return;
     dialogs_.print({FromQ(title), DisplayedLines(*poemEdit_->document()),
-                    FromQ(labels_.poet->text()), FromQ(poetEdit_->text()),
-                    FromQ(labels_.date->text()), FromQ(dateEdit_->text())});
+                    strings_["poet"], FromQ(poetEdit_->text()), strings_["date"],
+                    FromQ(dateEdit_->text())});
 }
 
 } // namespace stanzel

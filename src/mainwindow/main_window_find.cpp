@@ -41,6 +41,8 @@ void MainWindow::createFindInPoems() {
     findPanel_->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::RightDockWidgetArea);
     addDockWidget(Qt::BottomDockWidgetArea, findPanel_);
     findPanel_->hide();
+    // A file dropped on its box goes to the import, as on the editor's boxes.
+    findPanel_->queryEdit()->installEventFilter(this);
     connect(findPanel_, &FindInPoemsPanel::poemChosen, this,
             [this](int row) { guarded([this, row] { openFoundPoem(row); }); });
     connect(findPanel_, &FindInPoemsPanel::failed, this, &MainWindow::showError);

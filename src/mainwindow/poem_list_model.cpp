@@ -1,5 +1,7 @@
 #include "mainwindow/poem_list_model.h"
 
+#include "mainwindow/qt_colour.h"
+
 namespace stanzel {
 
 PoemListModel::PoemListModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -27,10 +29,12 @@ void PoemListModel::setRowColours(const QColor& listColour, const QColor& second
                                   bool colourise) {
     listColour_ = listColour;
     secondRowColour_ = secondRowColour;
+    listText_ = TextColourOn(listColour);
+    secondRowText_ = TextColourOn(secondRowColour);
     colourise_ = colourise;
     if (!poems_.empty())
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
-                         {Qt::BackgroundRole});
+                         {Qt::BackgroundRole, Qt::ForegroundRole});
 }
 
 int PoemListModel::rowCount(const QModelIndex& parent) const {
@@ -59,9 +63,9 @@ QVariant PoemListModel::data(const QModelIndex& index, int role) const {
         return shown;
     }
     case Qt::BackgroundRole:
-        if (colourise_ && index.row() % 2 == 1)
-            return secondRowColour_;
-        return listColour_;
+        return isSecondColour(index.row()) ? secondRowColour_ : listColour_;
+    case Qt::ForegroundRole:
+        return isSecondColour(index.row()) ? secondRowText_ : listText_;
     default:
         return {};
     }

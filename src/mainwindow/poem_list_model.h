@@ -24,6 +24,7 @@ public:
 
     void setTitleHeader(const QString& header);
     // Every second row (1, 3, 5 ... from 0) in its own colour while colourising is on.
+    // Each row's text takes the colour that reads on its background.
     void setRowColours(const QColor& listColour, const QColor& secondRowColour, bool colourise);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -33,10 +34,14 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    bool isSecondColour(int row) const { return colourise_ && row % 2 == 1; }
+
     PoemList poems_;
     QString titleHeader_;
     QColor listColour_;
     QColor secondRowColour_;
+    QColor listText_;      // text on the list colour
+    QColor secondRowText_; // text on the second-row colour
     bool colourise_ = true;
 };
 

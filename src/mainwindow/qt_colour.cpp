@@ -66,4 +66,9 @@ Colour FromQColor(const QColor& colour) {
     return RgbColour(rgb.red(), rgb.green(), rgb.blue());
 }
 
+QColor TextColourOn(const QColor& background) {
+    const Colour text = ContrastingText(FromQColor(background));
+    return QColor(Red(text), Green(text), Blue(text));
+}
+
 } // namespace stanzel

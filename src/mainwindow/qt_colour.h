@@ -11,5 +11,7 @@ namespace stanzel {
 // palette role that plays the same part on this desktop.
 QColor ToQColor(Colour colour, const QPalette& palette);
 Colour FromQColor(const QColor& colour);
+// The colour text is drawn in on `background` (see ContrastingText).
+QColor TextColourOn(const QColor& background);
 
 } // namespace stanzel

@@ -20,9 +20,11 @@ inline QString PoemToEditor(const std::string& text) {
     return ToQ(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
+// A line separator (Shift+Enter) is a line break like a paragraph's end.
 inline std::string EditorToPoem(const QString& text) {
     QString stored = text;
     stored.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    stored.replace(QChar::LineSeparator, QLatin1Char('\n'));
     stored.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return FromQ(stored);
 }

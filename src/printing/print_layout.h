@@ -21,9 +21,9 @@ struct FontStyle {
     friend bool operator==(const FontStyle&, const FontStyle&) = default;
 };
 
-// What the page layout needs from a printer. Coordinates and sizes are in the
-// printer's device pixels, with (0, 0) at the top left of the printable area;
-// text is UTF-8. The current font persists between calls, as on a printer's
+// What the page layout needs from a printer. Coordinates and sizes are in
+// dots of a 300-dots-per-inch page, whatever the printer's resolution, with
+// (0, 0) at the top left of the printable area; text is UTF-8. The current font persists between calls, as on a printer's
 // canvas: the layout only ever changes its size and its style.
 class PrintSurface {
 public:
@@ -38,8 +38,8 @@ public:
     virtual void setFontSize(int points) = 0;
     virtual FontStyle fontStyle() const = 0;
     virtual void setFontStyle(FontStyle style) = 0;
-    // The current font's character height in device pixels; a surface may
-    // report it negative, as some printer drivers do.
+    // The current font's character height in dots; a surface may report it
+    // negative, as some printer drivers do.
     virtual int fontHeight() const = 0;
     virtual int textWidth(std::string_view text) const = 0;
 
@@ -60,7 +60,9 @@ struct PrintedPoem {
     std::string date;
 };
 
-// Layout distances in device pixels; they do not scale with the resolution.
+// Layout distances in dots of a 300-dpi page: the sizes they were made for.
+// Fixed in device pixels they would overprint on a finer printer (at 1200 dpi
+// the title covers the first line and the poet line the date line).
 inline constexpr int kTitleOffset = 50;
 inline constexpr int kFirstLineOffset = 150;
 inline constexpr int kLineGap = 10;

@@ -25,6 +25,9 @@ std::string Destination(const QPrinter& printer) {
     return "\"" + printer.printerName().toStdString() + "\"";
 }
 
+// The resolution the layout's distances were made for.
+constexpr double kLayoutDpi = 300.0;
+
 } // namespace
 
 QtPrintSurface::QtPrintSurface(QPrinter& printer) : printer_(printer), font_("Tahoma", 8) {}
@@ -52,11 +55,11 @@ void QtPrintSurface::endDocument() {
 }
 
 int QtPrintSurface::pageWidth() const {
-    return printer_.width();
+    return static_cast<int>(printer_.width() / scaleX());
 }
 
 int QtPrintSurface::pageHeight() const {
-    return printer_.height();
+    return static_cast<int>(printer_.height() / scaleY());
 }
 
 int QtPrintSurface::fontSize() const {
@@ -80,17 +83,18 @@ void QtPrintSurface::setFontStyle(FontStyle style) {
 }
 
 int QtPrintSurface::fontHeight() const {
-    return static_cast<int>(std::lround(font_.pointSizeF() * printer_.logicalDpiY() / 72.0));
+    return static_cast<int>(std::lround(font_.pointSizeF() * kLayoutDpi / 72.0));
 }
 
 int QtPrintSurface::textWidth(std::string_view text) const {
-    return QFontMetrics(font_, &printer_).horizontalAdvance(FromUtf8(text));
+    const QFontMetricsF metrics(font_, &printer_);
+    return static_cast<int>(std::lround(metrics.horizontalAdvance(FromUtf8(text)) / scaleX()));
 }
 
 void QtPrintSurface::drawText(int x, int y, std::string_view text) {
     // QPainter places text on its baseline; the layout gives the top.
-    const int baseline = y + QFontMetrics(font_, &printer_).ascent();
-    painter_.drawText(QPoint(x, baseline), FromUtf8(text));
+    const QFontMetricsF metrics(font_, &printer_);
+    painter_.drawText(QPointF(x * scaleX(), y * scaleY() + metrics.ascent()), FromUtf8(text));
 }
 
 void QtPrintSurface::newPage() {
@@ -103,45 +107,72 @@ void QtPrintSurface::applyFont() {
         painter_.setFont(font_);
 }
 
+double QtPrintSurface::scaleX() const {
+    return printer_.logicalDpiX() / kLayoutDpi;
+}
+
+double QtPrintSurface::scaleY() const {
+    return printer_.logicalDpiY() / kLayoutDpi;
+}
+
+void PrintOnPrinter(const PrintedPoem& poem, QPrinter& printer) {
+    QtPrintSurface surface(printer);
+    PrintPoem(surface, poem);
+}
+
 void PrintOnDefaultPrinter(const PrintedPoem& poem) {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull())
         throw PrintError("There is no default printer currently selected");
     QPrinter printer(info, QPrinter::HighResolution);
-    QtPrintSurface surface(printer);
-    PrintPoem(surface, poem);
+    PrintOnPrinter(poem, printer);
 }
 
-void PrintToPdf(const PrintedPoem& poem, const QString& pdfPath) {
+void PrintToPdf(const PrintedPoem& poem, const QString& pdfPath, std::optional<int> dotsPerInch) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdfPath);
     printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setResolution(600);
-    QtPrintSurface surface(printer);
-    PrintPoem(surface, poem);
+    if (dotsPerInch)
+        printer.setResolution(*dotsPerInch);
+    PrintOnPrinter(poem, printer);
 }
 
 std::vector<std::string> DisplayedLines(const QTextDocument& document) {
     std::vector<std::string> lines;
+    // A line separator (Shift+Enter) ends the row it stands on as a paragraph
+    // break would; the row keeps its text without it.
+    const auto addRow = [&lines](QString row) {
+        for (const QString& piece : row.split(QChar::LineSeparator))
+            lines.push_back(piece.toStdString());
+    };
     QAbstractTextDocumentLayout* layout = document.documentLayout();
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        const QString text = block.text();
-        // The empty block after a final line break is no line of the text.
-        if (text.isEmpty() && !block.next().isValid())
+        QString text = block.text();
+        const bool last = !block.next().isValid();
+        // The empty row after a final break is no line of the text.
+        if (last && text.isEmpty())
             break;
+        const bool finalSeparator = last && text.endsWith(QChar::LineSeparator);
+        if (finalSeparator)
+            text.chop(1);
         // Asking for the block's extent makes the box lay out a block it has
         // not shown yet.
         if (layout)
             layout->blockBoundingRect(block);
         const QTextLayout* lineLayout = block.layout();
         if (!lineLayout || lineLayout->lineCount() == 0) {
-            lines.push_back(text.toStdString());
+            addRow(text);
             continue;
         }
         for (int i = 0; i < lineLayout->lineCount(); ++i) {
             const QTextLine line = lineLayout->lineAt(i);
-            lines.push_back(text.mid(line.textStart(), line.textLength()).toStdString());
+            if (finalSeparator && i > 0 && line.textStart() >= text.size())
+                break; // the row that the final separator opened
+            QString row = text.mid(line.textStart(), line.textLength());
+            if (row.endsWith(QChar::LineSeparator))
+                row.chop(1);
+            addRow(row);
         }
     }
     return lines;

@@ -4,6 +4,7 @@
 #include "storage/number_text.h"
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 
 namespace stanzel {
@@ -93,6 +94,21 @@ std::optional<Colour> TextToColor(std::string_view text) {
     if (auto number = ParseInt32(text))
         return static_cast<Colour>(*number);
     return std::nullopt;
+}
+
+Colour ContrastingText(Colour background) {
+    const auto linear = [](int channel) {
+        const double value = channel / 255.0;
+        return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    const double luminance = 0.2126 * linear(Red(background)) +
+                             0.7152 * linear(Green(background)) +
+                             0.0722 * linear(Blue(background));
+    // Contrast ratios (L1 + 0.05) / (L2 + 0.05) against black and against
+    // white are equal where the luminance is about 0.179.
+    const double againstDark = (luminance + 0.05) / 0.05;
+    const double againstLight = 1.05 / (luminance + 0.05);
+    return againstDark >= againstLight ? kDarkText : kLightText;
 }
 
 } // namespace stanzel

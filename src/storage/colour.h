@@ -44,6 +44,16 @@ constexpr Colour RgbColour(int red, int green, int blue) {
     return static_cast<Colour>((red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16));
 }
 
+inline constexpr Colour kDarkText = 0x00000000;  // black
+inline constexpr Colour kLightText = 0x00FFFFFF; // white
+
+// The text colour that reads best on a red-green-blue `background`: dark text
+// on a light background, light text on a dark one, whichever contrasts more
+// by the background's relative luminance (sRGB). Every box and list row draws
+// its text by this rule, so neither the user's colours nor a dark desktop
+// theme can make text vanish into its background.
+Colour ContrastingText(Colour background);
+
 // A name of the table when the colour has one, otherwise "$" and eight
 // upper-case hexadecimal digits.
 std::string ColorToText(Colour colour);

@@ -206,13 +206,15 @@ TEST_F(CollectionExportTest, PoemsInIndexOrder) {
 }
 
 // Missing entries read as one blank, and the text file is split at every kind
-// of break, LF CR counting as two.
+// of break, LF CR counting as two and a line separator as one.
 TEST_F(CollectionExportTest, IndexDefaultsAndLineSplitting) {
     index("[1]\r\n");
-    poemFile("1", "a\n\rb\rc\n");
+    poemFile("1", "a\n\rb\rc\xE2\x80\xA8" "d\n");
     EXPECT_EQ(build(ExportFormat::Text),
-              "###   ###\r\n\n\r\na\r\n\r\nb\r\nc\r\n\r\n\n\r\nPoet:  \r\nDate of writing:  \r\n"
-              "\n\r\n### --- ###\r\n\n\r\r\n");
+              "###   ###\r\n\n\r\na\r\n\r\nb\r\nc\r\nd\r\n\r\n\n\r\nPoet:  \r\n"
+              "Date of writing:  \r\n\n\r\n### --- ###\r\n\n\r\r\n");
+    for (const auto format : {ExportFormat::Xhtml, ExportFormat::AbiWord})
+        EXPECT_EQ(build(format).find("\xE2\x80\xA8"), std::string::npos);
 }
 
 TEST_F(CollectionExportTest, EmptyPoemFile) {

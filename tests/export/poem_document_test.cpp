@@ -142,6 +142,29 @@ TEST(PoemDocumentTest, AbiWordParagraphsFollowDisplayedRows) {
               (std::vector<unsigned>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
 }
 
+// Shift+Enter in the editor, or a pasted text, leaves U+2028 LINE SEPARATOR
+// inside a line; every format breaks the line there and keeps no separator.
+TEST(PoemDocumentTest, LineSeparatorBreaksTheLineInEveryFormat) {
+    const std::string separator = "\xE2\x80\xA8";
+    EditorPoem poem = Rain();
+    poem.text = "a" + separator + "b\r\nc" + separator;
+    poem.editorLines.clear();
+    for (const auto format : {ExportFormat::Text, ExportFormat::Xhtml, ExportFormat::AbiWord}) {
+        const std::string document = BuildPoemDocument(format, poem, EnglishContext());
+        EXPECT_EQ(document.find(separator), std::string::npos) << static_cast<int>(format);
+    }
+    EXPECT_NE(BuildPoemDocument(ExportFormat::Text, poem, EnglishContext())
+                  .find("a\r\nb\r\nc\r\n\n\r\nPoet:"),
+              std::string::npos);
+    EXPECT_NE(BuildPoemDocument(ExportFormat::Xhtml, poem, EnglishContext())
+                  .find("a<br />\r\nb<br />\r\nc<br />\r\n\r\n"),
+              std::string::npos);
+    EXPECT_EQ(Paragraphs(BuildPoemDocument(ExportFormat::AbiWord, poem, EnglishContext())),
+              (std::vector<std::string>{"2:center:Rain", "3:center:", "4:center:", "5:center:a",
+                                        "6:center:b", "7:center:c", "8:left:", "9:left:",
+                                        "10:left:Poet: X", "11:left:Date of writing: 1999"}));
+}
+
 TEST(PoemDocumentTest, AbiWordXidsForOneAndThreeLines) {
     EditorPoem poem = Rain();
     poem.text = "only";

@@ -35,13 +35,26 @@ TEST(InterfaceStrings, MissingFileGivesEnglishThroughout) {
 TEST(InterfaceStrings, FileTextsWinKeyByKey) {
     TestDir dir;
     WriteBytes(dir / "de.lng", "[Language]\r\nNEW=Neu\r\nnetsec=Netzsuche\r\ndelete=\r\n"
-                               "[other]\r\nsave=Ignored\r\n");
+                               "locale=de\r\n[other]\r\nsave=Ignored\r\n");
     const auto strings = InterfaceStrings::Load(dir / "de.lng");
     EXPECT_EQ(strings["new"], "Neu"); // keys match in any letter case
     EXPECT_EQ(strings["netsec"], "Netzsuche");
     EXPECT_EQ(strings["net"], "Search Online"); // shares its English text only
     EXPECT_EQ(strings["delete"], "");           // present but empty: shown empty
     EXPECT_EQ(strings["save"], "Save");         // other sections do not count
+    EXPECT_EQ(strings.locale(), "de");
+    EXPECT_EQ(strings["locale"], ""); // no interface string
+
+    EXPECT_EQ(InterfaceStrings::Load(dir / "missing.lng").locale(), "");
+    EXPECT_EQ(InterfaceStrings::English().locale(), "");
+}
+
+// The shipped translations name their locale, so that the toolkit's own
+// buttons and dialogs speak the language whatever the desktop's locale.
+TEST(InterfaceStrings, ShippedLanguagesNameTheirLocale) {
+    const std::filesystem::path shipped = STANZEL_LANG_DIR;
+    EXPECT_EQ(InterfaceStrings::Load(shipped / "German.lng").locale(), "de");
+    EXPECT_EQ(InterfaceStrings::Load(shipped / "Hungarian.lng").locale(), "hu");
 }
 
 // A key the shipped translations lack would show English in the middle of

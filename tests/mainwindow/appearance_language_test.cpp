@@ -1,9 +1,15 @@
+#include "mainwindow/qt_user_dialogs.h"
 #include "mainwindow/window_fixture.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QImage>
+#include <QMessageBox>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 namespace stanzel {
 namespace {
@@ -22,6 +28,43 @@ protected:
         QImage image(list()->viewport()->size(), QImage::Format_RGB32);
         list()->viewport()->render(&image);
         return image.pixelColor(rect.right() - 2, rect.center().y());
+    }
+    // The lightness of a widget's text, read off a rendering of `area`: the
+    // pixel that differs most in lightness from the background there.
+    static int inkLightness(QWidget* widget, const QRect& area) {
+        QApplication::processEvents();
+        QImage image(widget->size(), QImage::Format_RGB32);
+        widget->render(&image);
+        const int background = image.pixelColor(area.topLeft()).lightness();
+        int ink = background;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const int lightness = image.pixelColor(x, y).lightness();
+                if (std::abs(lightness - background) > std::abs(ink - background))
+                    ink = lightness;
+            }
+        return ink;
+    }
+    // Each box and the first two rows of the list, with where its text is.
+    std::vector<std::tuple<const char*, QWidget*, QRect>> textAreas() {
+        list()->selectionModel()->clear();
+        std::vector<std::tuple<const char*, QWidget*, QRect>> areas;
+        for (auto [name, box] : {std::pair<const char*, QWidget*>{"title", titleEdit()},
+                                 {"poet", poetEdit()},
+                                 {"date", dateEdit()},
+                                 {"online search", searchEdit()}})
+            areas.emplace_back(name, box, box->rect().adjusted(4, 4, -4, -4));
+        areas.emplace_back("poem", poemEdit()->viewport(),
+                           poemEdit()->viewport()->rect().adjusted(2, 2, -2, -2));
+        for (int row : {0, 1})
+            areas.emplace_back(row == 0 ? "row 1" : "row 2", list()->viewport(),
+                               list()->visualRect(window->poemList().index(row, 0))
+                                   .adjusted(1, 1, -1, -1));
+        return areas;
+    }
+    void typeEverywhere() {
+        type("Autumn Rain", "The rain falls\non the roofs", "Endre Ady", "1906");
+        searchEdit()->setText("Autumn Rain");
     }
     std::string colourSection() {
         window->close();
@@ -103,6 +146,100 @@ TEST_F(AppearanceTest, EverySecondRowInItsOwnColour) {
     actions().restoreDefaultColours->trigger();
     EXPECT_EQ(drawnRowColour(0), list);
     EXPECT_EQ(drawnRowColour(1), second);
+}
+
+// Black boxes and rows get light text; the default light colours keep dark
+// text on a dark desktop theme, whose own text colour is light.
+TEST_F(AppearanceTest, TextContrastsWithEveryBoxAndRow) {
+    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=Autumn Rain\r\n[2]\r\ntitle=Winter Sun\r\n");
+    const QPalette desktop = QApplication::palette();
+    QPalette dark = desktop;
+    dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Base, QColor(0x2A, 0x2A, 0x2A));
+    dark.setColor(QPalette::Text, Qt::white);
+    QApplication::setPalette(dark);
+    start();
+    typeEverywhere();
+    for (const auto& [name, widget, area] : textAreas())
+        EXPECT_LT(inkLightness(widget, area), 100) << name << " on its default colour";
+
+    QApplication::setPalette(desktop);
+    dialogs.colours.assign(7, QColor(Qt::black));
+    for (QAction* choose : {actions().chooseListColour, actions().chooseSecondRowColour,
+                            actions().chooseSearchColour, actions().chooseTitleColour,
+                            actions().choosePoetColour, actions().chooseDateColour,
+                            actions().choosePoemColour})
+        choose->trigger();
+    for (const auto& [name, widget, area] : textAreas())
+        EXPECT_GT(inkLightness(widget, area), 160) << name << " on black";
+}
+
+// Screen readers name each box by its label, in the interface's language;
+// the poet's search button, the online-search box and the list have names.
+TEST_F(AppearanceTest, ScreenReadersHearNamedControls) {
+    std::filesystem::create_directories(dir / "lang");
+    WriteBytes(dir / "lang" / "Deutsch.lng",
+               "[language]\r\npoemtitle=Gedichttitel:\r\npoemslist=Gedichte\r\n"
+               "searchpoet=Dichter online suchen\r\npoet=Dichter & Autor:\r\n");
+    start();
+    const auto name = [](QObject* control) {
+        return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+    };
+    EXPECT_EQ(name(titleEdit()), "Poem Title:");
+    EXPECT_EQ(name(poetEdit()), "Poet:");
+    EXPECT_EQ(name(dateEdit()), "Date of writing:");
+    EXPECT_EQ(name(poemEdit()), "Poem:");
+    EXPECT_EQ(name(searchEdit()), "Search Online");
+    EXPECT_EQ(name(window->poetSearchButton()), "Search Poet Online");
+    EXPECT_EQ(name(list()), "Poems");
+    languageMenu()->actions()[1]->trigger();
+    EXPECT_EQ(name(titleEdit()), "Gedichttitel:");
+    EXPECT_EQ(name(window->poetSearchButton()), "Dichter online suchen");
+    EXPECT_EQ(name(list()), "Gedichte");
+    // An "&" in a caption is shown, not taken as a keyboard marker, and the
+    // printout's footer carries the caption as the file has it.
+    EXPECT_EQ(name(poetEdit()), "Dichter & Autor:");
+    type("Regen", "Zeile", "Ady");
+    dialogs.answers = {true};
+    actions().print->trigger();
+    ASSERT_EQ(dialogs.printed.size(), 1u);
+    EXPECT_EQ(dialogs.printed[0].poetLabel, "Dichter & Autor:");
+}
+
+// The shipped German file names its locale, so Qt's own buttons speak German
+// in the real message box of the delete question; English brings them back.
+TEST(QtTranslationsInTheWindow, DeleteQuestionSaysJaAndNeinInGerman) {
+    testing::TestDir dir;
+    std::filesystem::create_directories(dir / "lang");
+    std::filesystem::copy_file(STANZEL_SOURCE_DIR "/lang/German.lng", dir / "lang" / "German.lng");
+    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=Herbst\r\n");
+    QtUserDialogs realDialogs;
+    MainWindow window(dir.path(), realDialogs);
+    window.show();
+    const auto deleteButtons = [&window] {
+        QStringList texts;
+        QTimer::singleShot(0, [&texts] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            for (QAbstractButton* button : box->buttons())
+                texts << button->text().remove('&');
+            box->button(QMessageBox::No)->click();
+        });
+        window.actions().deletePoem->trigger();
+        texts.sort();
+        return texts;
+    };
+    window.poemListView()->selectionModel()->select(
+        window.poemList().index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    window.menus().language->actions()[1]->trigger();
+    ASSERT_EQ(window.currentLanguage(), "German");
+    EXPECT_EQ(deleteButtons(), QStringList({"Ja", "Nein"}));
+    window.actions().chooseEnglish->trigger();
+    EXPECT_EQ(deleteButtons(), QStringList({"No", "Yes"}));
+    EXPECT_TRUE(std::filesystem::exists(dir / "poems.dmp"));
+    window.close();
 }
 
 TEST_F(AppearanceTest, EmptyListKeepsItsBackgroundUntilItHoldsARow) {

@@ -82,6 +82,15 @@ TEST_F(ExportWindowTest, ExportAllShowsProgressAndCancelWritesNothing) {
     EXPECT_NE(file("all.txt").find("Poem 300"), std::string::npos);
     EXPECT_EQ(dialogs.progressSteps.back(), (std::pair<std::size_t, std::size_t>{300, 300}));
     EXPECT_NE(file("settings.ini").find("[Export]\r\nall=1\r\n"), std::string::npos);
+    EXPECT_FALSE(dialogs.progressOpen);
+
+    // The progress window has gone before the overwrite question.
+    dialogs.saveChoices = {SaveChoice{target("all"), 1}};
+    dialogs.answers = {true};
+    actions().exportAll->trigger();
+    ASSERT_EQ(dialogs.progressOpenAtQuestion, std::vector<bool>{false});
+    EXPECT_EQ(dialogs.shown.back().text,
+              "File \"" + target("all.txt") + "\" is already exists. Do you want to overwrite?");
 }
 
 } // namespace

@@ -1,8 +1,12 @@
+#include "mainwindow/find_in_poems_panel.h"
 #include "mainwindow/window_fixture.h"
 
 #include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 
 namespace stanzel {
 namespace {
@@ -13,19 +17,38 @@ using Icon = UserDialogs::Icon;
 
 class ImportPrintTest : public MainWindowTest {
 protected:
-    // Delivers a drop as the desktop does, with file addresses.
-    void drop(const std::vector<std::filesystem::path>& files) {
-        QMimeData data;
-        QList<QUrl> urls;
-        for (const auto& file : files)
-            urls << QUrl::fromLocalFile(QString::fromStdString(file.string()));
-        data.setUrls(urls);
-        const QPoint at = window->rect().center();
+    // Delivers a drag and its drop to the widget under the mouse, as the
+    // desktop does; by default the poem box, where a user drops a poem.
+    static void deliver(QWidget* target, QMimeData& data) {
+        const QPoint at = target->rect().center();
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window.get(), &enter);
+        QApplication::sendEvent(target, &enter);
         ASSERT_TRUE(enter.isAccepted());
         QDropEvent event(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window.get(), &event);
+        QApplication::sendEvent(target, &event);
+    }
+    // Files come with their addresses, and with the addresses as text too, as
+    // file managers send them: the text is what a box would paste.
+    void drop(const std::vector<std::filesystem::path>& files, QWidget* target = nullptr) {
+        QMimeData data;
+        QList<QUrl> urls;
+        QStringList addresses;
+        for (const auto& file : files) {
+            urls << QUrl::fromLocalFile(QString::fromStdString(file.string()));
+            addresses << urls.back().toString();
+        }
+        data.setUrls(urls);
+        data.setText(addresses.join('\n'));
+        deliver(target ? target : poemEdit()->viewport(), data);
+    }
+    // The text boxes, each as the widget a drop reaches.
+    std::vector<std::pair<const char*, QWidget*>> boxes() const {
+        return {{"title", titleEdit()},
+                {"poet", poetEdit()},
+                {"date", dateEdit()},
+                {"poem", poemEdit()->viewport()},
+                {"online search", searchEdit()},
+                {"find in poems", window->findPanel().queryEdit()}};
     }
 };
 
@@ -51,6 +74,61 @@ TEST_F(ImportPrintTest, DroppedFileBecomesANewUnsavedPoem) {
     EXPECT_EQ(file("poems.dmp"), "[1]\r\ntitle=One\r\npoet=P\r\ndate=D\r\n"
                                  "[2]\r\ntitle=my\r\npoet=\r\ndate=\r\n");
     EXPECT_EQ(file("poems/2.poem"), "first\r\nsecond\r\n");
+}
+
+// A box would paste the file's address; the drop goes to the import instead,
+// with its question, wherever on the window it lands.
+TEST_F(ImportPrintTest, FileDroppedOnAnyBoxIsImported) {
+    WriteBytes(dir / "my.poem.txt", "first\nsecond\n");
+    start();
+    for (const auto& [name, box] : boxes()) {
+        SCOPED_TRACE(name);
+        dialogs.shown.clear();
+        type("Kept", "kept text", "Poet", "Date");
+        searchEdit()->setText("Kept");
+        dialogs.answers = {true};
+        drop({dir / "my.poem.txt"}, box);
+        ASSERT_EQ(dialogs.shown.size(), 1u);
+        EXPECT_EQ(dialogs.shown[0].text,
+                  "Do you want to import the \"my.poem.txt\" poem from file?");
+        EXPECT_EQ(titleEdit()->text(), "my");
+        EXPECT_EQ(searchEdit()->text(), "my");
+        EXPECT_EQ(poetEdit()->text(), "");
+        EXPECT_EQ(dateEdit()->text(), "");
+        EXPECT_EQ(poemEdit()->toPlainText(), "first\nsecond\n");
+    }
+    // Declined on a box, the drop leaves that box as it was, address-free.
+    type("Kept", "kept text", "Poet", "Date");
+    for (const auto& [name, box] : boxes()) {
+        SCOPED_TRACE(name);
+        dialogs.answers = {false};
+        drop({dir / "my.poem.txt"}, box);
+    }
+    EXPECT_EQ(titleEdit()->text(), "Kept");
+    EXPECT_EQ(poetEdit()->text(), "Poet");
+    EXPECT_EQ(dateEdit()->text(), "Date");
+    EXPECT_EQ(poemEdit()->toPlainText(), "kept text");
+    EXPECT_FALSE(searchEdit()->text().contains("file:"));
+    EXPECT_FALSE(window->findPanel().queryEdit()->text().contains("file:"));
+}
+
+// Text dragged from box to box is no file: the box takes it as it always did.
+TEST_F(ImportPrintTest, TextDraggedBetweenBoxesIsStillInserted) {
+    start();
+    type("", "");
+    for (const auto& [name, box] : boxes()) {
+        SCOPED_TRACE(name);
+        QMimeData data;
+        data.setText("moved words");
+        deliver(box, data);
+    }
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(titleEdit()->text(), "moved words");
+    EXPECT_EQ(poetEdit()->text(), "moved words");
+    EXPECT_EQ(dateEdit()->text(), "moved words");
+    EXPECT_EQ(searchEdit()->text(), "moved words");
+    EXPECT_EQ(poemEdit()->toPlainText(), "moved words");
+    EXPECT_EQ(window->findPanel().queryEdit()->text(), "moved words");
 }
 
 TEST_F(ImportPrintTest, RefusalsAndNoLeaveTheEditorAlone) {
@@ -110,6 +188,34 @@ TEST_F(ImportPrintTest, PrintAsksThenPrintsTheBoxesAsTheyStand) {
     EXPECT_EQ(printed.poet, "Ady");
     EXPECT_EQ(printed.dateLabel, "Date of writing:");
     EXPECT_EQ(printed.date, "1906");
+}
+
+// Shift+Enter breaks a line inside the paragraph: the printout, the AbiWord
+// export and the saved poem all see a line break, and none keeps U+2028.
+TEST_F(ImportPrintTest, ShiftEnterIsALineBreakEverywhereTheLinesGo) {
+    start();
+    type("Rain", "");
+    poemEdit()->setFocus();
+    QTest::keyClicks(poemEdit(), "one");
+    QTest::keyClick(poemEdit(), Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(poemEdit(), "two");
+    ASSERT_TRUE(poemEdit()->document()->firstBlock().text().contains(QChar::LineSeparator));
+
+    dialogs.answers = {true};
+    actions().print->trigger();
+    ASSERT_EQ(dialogs.printed.size(), 1u);
+    EXPECT_EQ(dialogs.printed[0].lines, (std::vector<std::string>{"one", "two"}));
+
+    dialogs.saveChoices = {UserDialogs::SaveChoice{
+        QString::fromStdString((dir / "rain").string()), 3}};
+    actions().exportPoem->trigger();
+    const std::string document = file("rain.abw");
+    EXPECT_EQ(document.find("\xE2\x80\xA8"), std::string::npos);
+    EXPECT_NE(document.find(">one<"), std::string::npos);
+    EXPECT_NE(document.find(">two<"), std::string::npos);
+
+    actions().savePoem->trigger();
+    EXPECT_EQ(file("poems/1.poem"), "one\r\ntwo");
 }
 
 } // namespace

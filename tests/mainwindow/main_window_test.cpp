@@ -94,6 +94,60 @@ TEST_F(MainWindowTest, NewPoemGoesLastAndLeavesTheSelectedOneAlone) {
               "[1]\r\ntitle=One\r\npoet=\r\ndate=\r\n[2]\r\ntitle=Two\r\npoet=\r\ndate=\r\n");
 }
 
+// After New or an import the old row stays highlighted; a click on it brings
+// its poem back (and Delete works again), while a click on the row whose poem
+// is in the editor keeps the user's edits.
+TEST_F(MainWindowTest, ClickingTheSelectedRowLoadsItsPoemAgain) {
+    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=One\r\npoet=P\r\n[2]\r\ntitle=Two\r\n");
+    std::filesystem::create_directory(dir / "poems");
+    WriteBytes(dir / "poems" / "1.poem", "first");
+    WriteBytes(dir / "my.txt", "imported");
+    start();
+    const auto click = [this](int row) {
+        const QRect cell = list()->visualRect(window->poemList().index(row, 0));
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    };
+    click(0);
+    ASSERT_EQ(window->currentPoemId(), 1);
+    poemEdit()->setPlainText("edited");
+    click(0);
+    EXPECT_EQ(poemEdit()->toPlainText(), "edited");
+
+    actions().newPoem->trigger();
+    ASSERT_EQ(window->selectedRow(), 0);
+    click(0);
+    EXPECT_EQ(window->currentPoemId(), 1);
+    EXPECT_EQ(titleEdit()->text(), "One");
+    EXPECT_EQ(poetEdit()->text(), "P");
+    EXPECT_EQ(poemEdit()->toPlainText(), "first");
+
+    dialogs.answers = {true};
+    window->importDroppedFiles({dir / "my.txt"});
+    ASSERT_EQ(poemEdit()->toPlainText(), "imported");
+    click(0);
+    EXPECT_EQ(window->currentPoemId(), 1);
+    EXPECT_EQ(poemEdit()->toPlainText(), "first");
+
+    actions().newPoem->trigger();
+    click(0);
+    dialogs.shown.clear();
+    dialogs.answers = {false};
+    actions().deletePoem->trigger();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, "Are you sure to delete \"One\" poem?");
+}
+
+// The boxes are narrow; a long title shows its beginning after a selection.
+TEST_F(MainWindowTest, SelectedTitleShowsItsBeginning) {
+    const std::string title(300, 'w');
+    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=" + title + "\r\n");
+    start();
+    select(0);
+    EXPECT_EQ(titleEdit()->cursorPosition(), 0);
+    EXPECT_EQ(searchEdit()->cursorPosition(), 0);
+    EXPECT_EQ(titleEdit()->text().size(), 300);
+}
+
 TEST_F(MainWindowTest, DeleteAsksWithTheEditedTitleAndRemovesThePoem) {
     WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=One\r\n[2]\r\ntitle=Two\r\n[3]\r\ntitle=Three\r\n");
     std::filesystem::create_directory(dir / "poems");

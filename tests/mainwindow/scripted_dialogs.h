@@ -25,6 +25,7 @@ public:
     }
     bool question(QWidget*, const QString& title, const QString& text) override {
         shown.push_back({Icon::Question, title, text});
+        progressOpenAtQuestion.push_back(progressOpen);
         if (answers.empty())
             return false; // an unscripted question is declined
         const bool answer = answers.front();
@@ -69,7 +70,10 @@ public:
     }
     class CountingProgress : public Progress {
     public:
-        explicit CountingProgress(ScriptedDialogs& owner) : owner_(owner) {}
+        explicit CountingProgress(ScriptedDialogs& owner) : owner_(owner) {
+            owner_.progressOpen = true;
+        }
+        ~CountingProgress() override { owner_.progressOpen = false; }
         bool update(std::size_t done, std::size_t total) override {
             owner_.progressSteps.push_back({done, total});
             return owner_.cancelProgressAt < 0 ||
@@ -138,6 +142,8 @@ public:
     std::vector<int> savePreselected;
     std::vector<std::pair<std::size_t, std::size_t>> progressSteps;
     long cancelProgressAt = -1; // cancel once this many poems are done
+    bool progressOpen = false;
+    std::vector<bool> progressOpenAtQuestion; // for each question asked
     std::vector<QColor> chooserOpenedOn;
     std::deque<DraftAnswer> draftAnswers;
     std::vector<std::vector<DraftRow>> draftLists; // every list shown, as it opened

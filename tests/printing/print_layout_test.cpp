@@ -6,8 +6,8 @@ namespace stanzel {
 namespace {
 
 // Everything the layout did to the surface, in order. Every character is 10
-// pixels wide, and the font's height follows its size like a printer at 600
-// dots per inch (67 at 8 points), reported negative as printer drivers do.
+// dots wide, and the font is a tall one whose height follows its size (67 at
+// 8 points), reported negative as printer drivers do.
 class RecordingSurface : public PrintSurface {
 public:
     struct Text {
@@ -153,7 +153,7 @@ TEST(PrintLayout, LineThatWouldBeCutAtThePageEndStartsTheNextPage) {
 }
 
 TEST(PrintLayout, LongPoemOnAPrinterPage) {
-    // A4 at 600 dots per inch, less the margins.
+    // A page twice the height of A4 at 300 dots per inch.
     RecordingSurface surface;
     surface.height = 6600;
     PrintPoem(surface, Poem(Numbered(300)));

@@ -64,5 +64,24 @@ TEST(ColourText, RoundTripsEveryKindOfValue) {
         ASSERT_EQ(TextToColor(ColorToText(colour)), colour) << colour;
 }
 
+// Dark text on light backgrounds and light text on dark ones, the window's
+// default colours included; mid greys go to whichever contrasts more.
+TEST(ContrastingText, DarkOnLightLightOnDark) {
+    const struct {
+        const char* name;
+        Colour background;
+        Colour text;
+    } rows[] = {
+        {"black", 0x00000000, kLightText},      {"white", 0x00FFFFFF, kDarkText},
+        {"box default", kBoxColour, kDarkText}, {"search default", kSearchColour, kDarkText},
+        {"navy", 0x00800000, kLightText},       {"yellow", 0x0000FFFF, kDarkText},
+        {"pure red", 0x000000FF, kDarkText},    {"pure blue", 0x00FF0000, kLightText},
+        {"dark grey", 0x00404040, kLightText},  {"light grey", 0x00C0C0C0, kDarkText},
+        {"dark theme base", 0x002A2A2A, kLightText},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(ContrastingText(row.background), row.text) << row.name;
+}
+
 } // namespace
 } // namespace stanzel
