@@ -235,7 +235,7 @@ void MainWindow::createToolBar() {
     toolBar_->addWidget(gap);
 
     searchEdit_ = new QLineEdit(toolBar_);
-    searchEdit_->setMinimumWidth(248);
+    searchEdit_->setMinimumWidth(200);
     searchEdit_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     searchEdit_->setFont(WithPointSize(font(), 8, false, true));
     toolBar_->addWidget(searchEdit_);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QToolBar>
 #include <map>
 
 namespace stanzel {
@@ -10,6 +11,20 @@ namespace {
 using testing::MainWindowTest;
 using testing::WriteBytes;
 using Icon = UserDialogs::Icon;
+
+// Every button, the online-search box and its button fit the window's
+// starting width: none is hidden behind the toolbar's overflow arrow.
+TEST_F(MainWindowTest, WholeToolbarFitsTheStartingWidth) {
+    start();
+    QApplication::processEvents();
+    for (QAction* action : window->toolBar()->actions()) {
+        if (action->isSeparator())
+            continue;
+        const QWidget* widget = window->toolBar()->widgetForAction(action);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_TRUE(widget->isVisible()) << action->text().toStdString();
+    }
+}
 
 TEST_F(MainWindowTest, FirstSaveStoresThePoemAndTheCounter) {
     start();
