@@ -9,7 +9,7 @@
 // of each export is measured in a child process of its own, so that one
 // format's buffers do not hide another's.
 
-#include "collection_generator.h"
+#include "bench_support.h"
 #include "export/collection_export.h"
 #include "export/save_step.h"
 #include "storage/atomic_file.h"
@@ -22,7 +22,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <string>
 #include <string_view>
 #include <sys/resource.h>
@@ -149,51 +148,6 @@ BENCHMARK(BM_ExportAll)
     ->MinTime(2.0);
 BENCHMARK(BM_BuildOnly)->DenseRange(0, 2)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-// Keeps the mean real time of every run for the ratio table at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred)
-                continue;
-            std::string name = run.run_name.function_name;
-            if (!run.run_name.args.empty())
-                name += "/" + run.run_name.args;
-            const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
-            means_[name] = {run.GetAdjustedRealTime() / unit, run.GetAdjustedCPUTime() / unit};
-        }
-    }
-    struct Times {
-        double real = 0; // seconds
-        double cpu = 0;
-    };
-    Times Seconds(const std::string& name) const {
-        const auto found = means_.find(name);
-        return found == means_.end() ? Times{} : found->second;
-    }
-
-private:
-    std::map<std::string, Times> means_;
-};
-
-long MaxRssKiB(int who) {
-    rusage usage{};
-    ::getrusage(who, &usage);
-    return usage.ru_maxrss;
-}
-
-long CurrentRssKiB() {
-    long pages = 0;
-    long resident = 0;
-    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(statm);
-    }
-    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
-}
-
 struct Memory {
     long idleKiB = -1; // holding the poem list, as the window does when idle
     long peakKiB = -1; // the most while the work ran
@@ -210,7 +164,7 @@ Memory PeakInChild(const std::function<void()>& work) {
     if (child == 0) {
         ::close(pipeFds[0]);
         const auto list = stanzel::PoemStore(g_dir).ListPoems();
-        const long idle = CurrentRssKiB();
+        const long idle = stanzel::bench::CurrentRssKiB();
         bool ok = ::write(pipeFds[1], &idle, sizeof idle) == sizeof idle;
         try {
             work();
@@ -270,30 +224,19 @@ void PairedRounds(int rounds) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const auto options = stanzel::bench::TakeCollectionOptions(argc, argv);
+    const auto options = stanzel::bench::TakeFlags(argc, argv);
     if (!options)
-        return 1;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     g_poems = options->poems;
     g_dir = options->dir;
-    const bool keep = options->keep;
 
-    const auto started = std::chrono::steady_clock::now();
-    const auto stats = stanzel::bench::GenerateCollection(g_dir, g_poems, 1, options->size);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("collection: %d %s poems in %s, index %zu bytes, texts %zu bytes, made in %.1f "
-                "s\n",
-                stats.poems, stanzel::bench::PoemSizeName(options->size), g_dir.c_str(),
-                stats.indexBytes, stats.textBytes, seconds);
+    stanzel::bench::GenerateAndDescribe(*options);
     Context();
 
     // Memory first, while this process is still small.
     std::printf("\npeak RSS of one run in a child process that holds the poem list, as the "
                 "window does\n(parent at %ld KiB when forked):\n",
-                MaxRssKiB(RUSAGE_SELF));
+                stanzel::bench::PeakRssKiB());
     const Memory read = PeakInChild(ReadEveryPoemFile);
     std::printf("  %-24s %10ld KiB holding the list, %ld KiB at most\n", "read every poem file",
                 read.idleKiB, read.peakKiB);
@@ -310,15 +253,15 @@ int main(int argc, char** argv) {
     }
     std::printf("\n");
 
-    RatioReporter reporter;
+    stanzel::bench::RunTimesReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    const auto baseline = reporter.Seconds("BM_ReadEveryPoemFile");
+    const auto baseline = reporter.Last("BM_ReadEveryPoemFile");
     std::printf("\n%-22s %10s %10s %10s %10s %8s\n", "export all, benchmarks", "real ms", "cpu ms",
                 "real ratio", "cpu ratio", "target");
     for (int i = 0; i < 3; ++i) {
-        const auto time = reporter.Seconds("BM_ExportAll/" + std::to_string(i));
+        const auto time = reporter.Last("BM_ExportAll/" + std::to_string(i));
         if (time.real <= 0 || baseline.real <= 0)
             continue;
         const double ratio = time.real / baseline.real;
@@ -329,11 +272,8 @@ int main(int argc, char** argv) {
     std::printf("%-22s %10.1f %10.1f\n", "read every poem file", baseline.real * 1e3,
                 baseline.cpu * 1e3);
     PairedRounds(5);
-    std::printf("\npeak RSS of this process: %ld KiB\n", MaxRssKiB(RUSAGE_SELF));
+    std::printf("\npeak RSS of this process: %ld KiB\n", stanzel::bench::PeakRssKiB());
 
-    if (!keep) {
-        std::error_code ignored;
-        fs::remove_all(g_dir, ignored);
-    }
+    stanzel::bench::RemoveUnlessKept(*options);
     return 0;
 }

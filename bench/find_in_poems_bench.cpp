@@ -11,7 +11,7 @@
 // The files are read from the page cache in both the baseline and the first
 // query, since generating the collection has just written them.
 
-#include "collection_generator.h"
+#include "bench_support.h"
 #include "search/find_in_poems.h"
 #include "storage/poem_store.h"
 
@@ -22,7 +22,6 @@
 #include <fstream>
 #include <string>
 #include <string_view>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -50,17 +49,11 @@ double CpuMs() {
 }
 
 double ResidentMb() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    long resident = 0;
-    statm >> pages >> resident;
-    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / 1e6;
+    return static_cast<double>(stanzel::bench::CurrentRssKiB()) * 1024 / 1e6;
 }
 
 double PeakMb() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1e3;
+    return static_cast<double>(stanzel::bench::PeakRssKiB()) / 1e3;
 }
 
 // Typed as users type: words with and without their accents, pieces of

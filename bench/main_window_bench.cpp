@@ -6,7 +6,7 @@
 //   main_window_bench [--poems=N] [--poem_size=realistic|short]
 //                     [--collection_dir=DIR] [benchmark flags]
 
-#include "collection_generator.h"
+#include "bench_support.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/poem_list_model.h"
 #include "mainwindow/user_dialogs.h"
@@ -18,11 +18,9 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <string>
 #include <vector>
 #include <memory>
-#include <sys/resource.h>
 
 namespace {
 
@@ -137,34 +135,11 @@ BENCHMARK(BM_StartWindowLarge)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveAmongLarge)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SelectRowAmongLarge)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
-// Keeps the mean real time of every run for the table at the end.
-class TableReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred)
-                continue;
-            std::string name = run.run_name.function_name;
-            if (!run.run_name.args.empty())
-                name += "/" + run.run_name.args;
-            ms_[name] = run.GetAdjustedRealTime() * 1e3 /
-                        benchmark::GetTimeUnitMultiplier(run.time_unit);
-        }
-    }
-    double Ms(const std::string& name) const {
-        const auto found = ms_.find(name);
-        return found == ms_.end() ? 0.0 : found->second;
-    }
-
-private:
-    std::map<std::string, double> ms_;
-};
-
-void PrintTargets(const TableReporter& reporter, int poems) {
+void PrintTargets(const stanzel::bench::RunTimesReporter& reporter, int poems) {
+    const auto millis = [&](const std::string& name) { return reporter.Last(name).real * 1e3; };
     const bool million = poems > 100000;
-    const double empty = reporter.Ms("BM_StartWindowEmpty");
-    const double large = reporter.Ms("BM_StartWindowLarge");
+    const double empty = millis("BM_StartWindowEmpty");
+    const double large = millis("BM_StartWindowLarge");
     std::printf("\n%d poems %-20s %10s %10s %8s\n", poems, "", "ms", "ratio", "target");
     if (empty > 0 && large > 0) {
         const double target = million ? 2.0 : 1.2;
@@ -172,12 +147,12 @@ void PrintTargets(const TableReporter& reporter, int poems) {
         std::printf("%-30s %10.1f %10.2f %7.1fx %s\n", "start", large, large / empty, target,
                     large / empty <= target ? "met" : "MISSED");
     }
-    if (const double save = reporter.Ms("BM_SaveAmongLarge"); save > 0)
+    if (const double save = millis("BM_SaveAmongLarge"); save > 0)
         std::printf("%-30s %10.1f %10s %6.0fms %s\n", "save with list refresh", save, "", 50.0,
                     save <= 50.0 ? "met" : "MISSED");
     const double selectLimit = million ? 50.0 : 16.0;
     for (int row = 0; row < 3; ++row) {
-        const double ms = reporter.Ms("BM_SelectRowAmongLarge/" + std::to_string(row));
+        const double ms = millis("BM_SelectRowAmongLarge/" + std::to_string(row));
         if (ms <= 0)
             continue;
         const char* names[] = {"select first row", "select middle row", "select last row"};
@@ -191,25 +166,17 @@ void PrintTargets(const TableReporter& reporter, int poems) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const auto options = stanzel::bench::TakeCollectionOptions(argc, argv);
+    const auto options = stanzel::bench::TakeFlags(argc, argv);
     if (!options)
         return 1;
     g_options = *options;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     std::printf("collection: %d %s poems in %s\n", g_options.poems,
                 stanzel::bench::PoemSizeName(g_options.size), g_options.dir.c_str());
-    TableReporter reporter;
+    stanzel::bench::RunTimesReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     PrintTargets(reporter, g_options.poems);
-    if (!g_options.keep) {
-        std::error_code ignored;
-        std::filesystem::remove_all(g_options.dir, ignored);
-    }
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("peak resident memory: %.1f MiB\n", usage.ru_maxrss / 1024.0);
+    stanzel::bench::RemoveUnlessKept(g_options);
+    std::printf("peak resident memory: %.1f MiB\n", stanzel::bench::PeakRssKiB() / 1024.0);
     return 0;
 }

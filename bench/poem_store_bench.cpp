@@ -9,24 +9,21 @@
 // Without --collection_dir the collection goes to a fresh temporary directory
 // that is removed at the end; a given directory is filled and kept.
 
-#include "collection_generator.h"
+#include "bench_support.h"
 #include "storage/atomic_file.h"
 #include "storage/poem_store.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <malloc.h>
-#include <map>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -149,22 +146,10 @@ void BM_AtomicRewriteIndex(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }
 
-void BM_SavePoemExisting(benchmark::State& state) {
-    const auto pool = PoemPool(64);
-    std::size_t next = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        const std::int32_t id = g_collection.ids[RandomLiveIndex()];
-        const PoemRecord& poem = pool[next++ % pool.size()];
-        state.ResumeTiming();
-        PoemStore store = Store();
-        benchmark::DoNotOptimize(store.SavePoem(id, poem.title, poem.poet, poem.date, poem.text));
-    }
-}
-
-// What the user waits for on Ctrl+S: the save, then the list refreshed from
-// the index as the save wrote it.
-void BM_SaveAndList(benchmark::State& state) {
+// A save over an existing poem; with `refreshList` also what the user waits
+// for on Ctrl+S: the save, then the list refreshed from the index as the save
+// wrote it.
+void SaveExisting(benchmark::State& state, bool refreshList) {
     const auto pool = PoemPool(64);
     std::size_t next = 0;
     for (auto _ : state) {
@@ -174,9 +159,18 @@ void BM_SaveAndList(benchmark::State& state) {
         state.ResumeTiming();
         PoemStore store = Store();
         stanzel::PoemList listAfter;
-        store.SavePoem(id, poem.title, poem.poet, poem.date, poem.text, nullptr, &listAfter);
+        benchmark::DoNotOptimize(store.SavePoem(id, poem.title, poem.poet, poem.date, poem.text,
+                                                nullptr, refreshList ? &listAfter : nullptr));
         benchmark::DoNotOptimize(listAfter.size());
     }
+}
+
+void BM_SavePoemExisting(benchmark::State& state) {
+    SaveExisting(state, false);
+}
+
+void BM_SaveAndList(benchmark::State& state) {
+    SaveExisting(state, true);
 }
 
 // Each new poem is deleted again untimed, so the collection keeps its size.
@@ -223,64 +217,16 @@ STORE_BENCHMARK(BM_SaveAndList);
 STORE_BENCHMARK(BM_SavePoemNew);
 STORE_BENCHMARK(BM_DeletePoem);
 
-// Keeps the best real time of every benchmark for the ratio table at the end:
-// with --benchmark_repetitions the fastest run is the one least disturbed by
-// other work on the machine.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred)
-                continue;
-            // BM_SelectRow/1/... keeps its row; the others lose their flags.
-            std::string name = run.benchmark_name();
-            const auto slash = name.find('/');
-            if (slash != std::string::npos && name.compare(0, slash, "BM_SelectRow") == 0)
-                name = name.substr(0, name.find('/', slash + 1));
-            else
-                name = name.substr(0, slash);
-            const double ns =
-                run.GetAdjustedRealTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
-            const auto [slot, added] = best_.try_emplace(name, ns);
-            if (!added && ns < slot->second)
-                slot->second = ns;
-        }
-    }
-
-    double Nanoseconds(const std::string& name) const {
-        const auto found = best_.find(name);
-        return found == best_.end() ? 0.0 : found->second;
-    }
-
-private:
-    std::map<std::string, double> best_;
-};
-
-long PeakRssKiB() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-long CurrentRssKiB() {
-    long pages = 0;
-    long resident = 0;
-    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(statm);
-    }
-    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
-}
-
-void PrintSummary(const RatioReporter& reporter, int poems) {
+void PrintSummary(const stanzel::bench::RunTimesReporter& reporter, int poems) {
+    const auto nanoseconds = [&](const std::string& name) {
+        return reporter.Fastest(name).real * 1e9;
+    };
     std::printf("\n%-24s %14s\n", "operation", "ns/op");
     for (const char* name :
          {"BM_ReadIndexWhole", "BM_ListPoems", "BM_LoadPoem", "BM_SelectRow/0", "BM_SelectRow/1",
           "BM_SelectRow/2", "BM_AtomicRewriteIndex", "BM_SavePoemExisting", "BM_SaveAndList",
           "BM_SavePoemNew", "BM_DeletePoem"}) {
-        if (const double ns = reporter.Nanoseconds(name); ns > 0)
+        if (const double ns = nanoseconds(name); ns > 0)
             std::printf("%-24s %14.0f\n", name, ns);
     }
 
@@ -299,8 +245,8 @@ void PrintSummary(const RatioReporter& reporter, int poems) {
                                Ratio{"BM_SavePoemNew", "BM_AtomicRewriteIndex", saveTarget},
                                Ratio{"BM_SaveAndList", "BM_AtomicRewriteIndex", 0.0},
                                Ratio{"BM_DeletePoem", "BM_AtomicRewriteIndex", 0.0}}) {
-        const double what = reporter.Nanoseconds(ratio.what);
-        const double baseline = reporter.Nanoseconds(ratio.baseline);
+        const double what = nanoseconds(ratio.what);
+        const double baseline = nanoseconds(ratio.baseline);
         if (what <= 0 || baseline <= 0)
             continue;
         const double value = what / baseline;
@@ -322,7 +268,7 @@ void PrintSummary(const RatioReporter& reporter, int poems) {
     for (const Limit& limit : {Limit{"BM_SelectRow/0", selectLimit},
                                Limit{"BM_SelectRow/1", selectLimit},
                                Limit{"BM_SelectRow/2", selectLimit}, Limit{"BM_SaveAndList", 50.0}}) {
-        const double ms = reporter.Nanoseconds(limit.what) / 1e6;
+        const double ms = nanoseconds(limit.what) / 1e6;
         if (ms <= 0)
             continue;
         std::printf("%-24s %10.2f %9.0f  %s\n", limit.what, ms, limit.ms,
@@ -344,10 +290,10 @@ void SaveRounds() {
         shown = std::move(listAfter);
     };
     save(pool.front());
-    const long before = CurrentRssKiB();
+    const long before = stanzel::bench::CurrentRssKiB();
     for (std::size_t i = 1; i < pool.size(); ++i)
         save(pool[i]);
-    const long after = CurrentRssKiB();
+    const long after = stanzel::bench::CurrentRssKiB();
     std::printf("\nresident memory over 20 saves with list refresh, after a first: %ld KiB "
                 "before, %ld KiB after (%+.1f%%, limit +10%%) %s\n",
                 before, after, 100.0 * (after - before) / std::max(before, 1L),
@@ -360,31 +306,19 @@ int main(int argc, char** argv) {
     // The program's own memory policy (main.cpp), so that the memory figure
     // is the window's.
     ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
-    const auto options = stanzel::bench::TakeCollectionOptions(argc, argv);
+    const auto options = stanzel::bench::TakeFlags(argc, argv);
     if (!options)
         return 1;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     const int poems = options->poems;
-    const fs::path dir = options->dir;
-    const bool keep = options->keep;
-    g_collection.dir = dir;
+    g_collection.dir = options->dir;
 
-    const auto started = std::chrono::steady_clock::now();
-    const auto stats = stanzel::bench::GenerateCollection(dir, poems, 1, options->size);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    stanzel::bench::GenerateAndDescribe(*options);
     for (std::int32_t id = 1; id <= poems; ++id)
         g_collection.ids.push_back(id);
     g_collection.autoid = poems + 1;
-    std::printf("collection: %d %s poems in %s, index %zu bytes, texts %zu bytes, made in %.1f "
-                "s\n",
-                stats.poems, stanzel::bench::PoemSizeName(options->size), dir.c_str(),
-                stats.indexBytes, stats.textBytes, seconds);
-    const long rssBefore = PeakRssKiB();
+    const long rssBefore = stanzel::bench::PeakRssKiB();
 
-    RatioReporter reporter;
+    stanzel::bench::RunTimesReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
@@ -392,11 +326,8 @@ int main(int argc, char** argv) {
     SaveRounds();
     // The peak only grows: run one benchmark alone to see what it needs itself.
     std::printf("\npeak RSS: %ld KiB after generating, %ld KiB at the end\n", rssBefore,
-                PeakRssKiB());
+                stanzel::bench::PeakRssKiB());
 
-    if (!keep) {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
+    stanzel::bench::RemoveUnlessKept(*options);
     return 0;
 }

@@ -5,11 +5,10 @@
 //
 //   title_search_bench [--poems=N] [benchmark flags]
 
-#include "collection_generator.h"
+#include "bench_support.h"
 #include "search/title_search.h"
 #include "storage/poem_store.h"
 
-#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
@@ -58,28 +57,6 @@ BENCHMARK(BM_TitleNotFound)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TitleInLastRow)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TitleNearMisses)->Unit(benchmark::kMillisecond);
 
-// Keeps the slowest mean time of all runs for the verdict at the end.
-class BudgetReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration)
-                continue;
-            if (run.error_occurred) {
-                failed = true;
-                continue;
-            }
-            const double ms =
-                run.GetAdjustedRealTime() * 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
-            slowestMs = std::max(slowestMs, ms);
-        }
-    }
-
-    double slowestMs = 0;
-    bool failed = false;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -112,12 +89,13 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < g_titles.size(); ++i)
         g_rows.push_back({g_ids[i], g_titles[i]});
 
-    BudgetReporter reporter;
+    stanzel::bench::RunTimesReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    const bool met = !reporter.failed && reporter.slowestMs <= kBudgetMs;
+    const double slowestMs = reporter.SlowestRealSeconds() * 1e3;
+    const bool met = !reporter.AnyFailed() && slowestMs <= kBudgetMs;
     std::printf("\ntitle search over %d titles: slowest %.2f ms, budget %.0f ms: %s\n", poems,
-                reporter.slowestMs, kBudgetMs, met ? "met" : "MISSED");
+                slowestMs, kBudgetMs, met ? "met" : "MISSED");
     return met ? 0 : 2;
 }

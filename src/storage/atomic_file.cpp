@@ -154,6 +154,20 @@ std::filesystem::path ResolveLink(const std::filesystem::path& path) {
     return path;
 }
 
+// The error of the open that made `fd`, or of what it opened if that is not a
+// regular file: a FIFO or device opened with O_NONBLOCK is refused here rather
+// than read or written. `info` is left with what fstat said.
+std::error_code RegularFileOpened(const FileDescriptor& fd, struct stat& info) {
+    if (fd.get() < 0)
+        return LastError();
+    if (::fstat(fd.get(), &info) != 0)
+        return LastError();
+    if (!S_ISREG(info.st_mode))
+        return S_ISDIR(info.st_mode) ? std::make_error_code(std::errc::is_a_directory)
+                                     : NotARegularFile();
+    return {};
+}
+
 } // namespace
 
 std::error_code ReadFileInto(const std::filesystem::path& path, std::string& bytes) {
@@ -161,14 +175,9 @@ std::error_code ReadFileInto(const std::filesystem::path& path, std::string& byt
     // Opening a FIFO without O_NONBLOCK waits for a writer; with it, the
     // open returns at once and the check below refuses the FIFO.
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.get() < 0)
-        return LastError();
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0)
-        return LastError();
-    if (!S_ISREG(info.st_mode))
-        return S_ISDIR(info.st_mode) ? std::make_error_code(std::errc::is_a_directory)
-                                     : NotARegularFile();
+    if (const auto error = RegularFileOpened(fd, info))
+        return error;
     // Read straight into the buffer; the size is only a first guess, since
     // the file may change while it is read.
     std::size_t filled = 0;
@@ -352,13 +361,9 @@ std::error_code OverwriteFileInPlace(const std::filesystem::path& path, std::str
     if (Refused(FileStep::Create))
         return LastError();
     FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.get() < 0)
-        return LastError();
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0)
-        return LastError();
-    if (!S_ISREG(info.st_mode))
-        return NotARegularFile();
+    if (const auto error = RegularFileOpened(fd, info))
+        return error;
     if (::ftruncate(fd.get(), 0) != 0)
         return LastError();
     if (const auto error = WriteAll(fd.get(), bytes))

@@ -54,15 +54,6 @@ constexpr int kMaxDelayMs = 30;
 // Past this size the child only rewrites, so that checking a round stays cheap.
 constexpr std::size_t kMaxPoems = 150;
 
-std::uint64_t Hash(std::string_view bytes) {
-    std::uint64_t hash = 1469598103934665603ull;
-    for (unsigned char c : bytes) {
-        hash ^= c;
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
 // What the index holds for a poem and what its text file holds, kept apart
 // because they live in two files that are replaced one after the other.
 struct Content {
@@ -74,7 +65,7 @@ struct Content {
 std::uint64_t FieldsHash(std::string_view title, std::string_view poet, std::string_view date) {
     std::string joined;
     joined.append(title).append(1, '\0').append(poet).append(1, '\0').append(date);
-    return Hash(joined);
+    return testing::Fnv1a(joined);
 }
 
 // ---- the child ----------------------------------------------------------
@@ -145,8 +136,8 @@ void RunChild(const fs::path& dir, std::uint32_t seed, int fd) {
             const std::string text = Text(rng);
 
             std::ostringstream begin;
-            begin << "B " << current << ' ' << FieldsHash(title, poet, date) << ' ' << Hash(text)
-                  << '\n';
+            begin << "B " << current << ' ' << FieldsHash(title, poet, date) << ' '
+                  << testing::Fnv1a(text) << '\n';
             Report(fd, begin.str());
             const std::int32_t id = store.SavePoem(current, title, poet, date, text);
             Report(fd, "D " + std::to_string(id) + "\n");
@@ -284,7 +275,7 @@ void CheckAfterKill(const fs::path& dir, Model& model, RoundStats& stats) {
         } catch (const std::exception& error) {
             FAIL() << "poem " << entry.id << " does not load: " << error.what();
         }
-        found[*id] = {FieldsHash(entry.title, poem.poet, poem.date), Hash(poem.text)};
+        found[*id] = {FieldsHash(entry.title, poem.poet, poem.date), testing::Fnv1a(poem.text)};
     }
 
     const std::optional<Pending>& pending = model.pending;
@@ -325,7 +316,7 @@ void CheckAfterKill(const fs::path& dir, Model& model, RoundStats& stats) {
         if (!pendingNew)
             continue;
         EXPECT_EQ(actual.fields, pending->content.fields) << "new poem " << id;
-        EXPECT_TRUE(IsOneOf(actual.text, pending->content.text, Hash("")))
+        EXPECT_TRUE(IsOneOf(actual.text, pending->content.text, testing::Fnv1a("")))
             << "new poem " << id << " listed with a text that is not its own";
     }
 

@@ -39,14 +39,11 @@ constexpr int kMaxDelayMs = 20;
 constexpr auto kTimeBudget = std::chrono::seconds(12);
 
 std::uint64_t Hash(const PoemRecord& poem) {
-    std::uint64_t hash = 1469598103934665603ull;
-    const auto add = [&](std::string_view bytes) {
-        for (unsigned char c : bytes) {
-            hash ^= c;
-            hash *= 1099511628211ull;
-        }
-        hash ^= 0xFF;
-        hash *= 1099511628211ull;
+    std::uint64_t hash = testing::Fnv1a("");
+    // A byte after each field, so that bytes moved from one field to the
+    // next change the hash.
+    const auto add = [&](std::string_view field) {
+        hash = testing::Fnv1a("\xFF", testing::Fnv1a(field, hash));
     };
     add(poem.title);
     add(poem.poet);

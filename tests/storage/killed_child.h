@@ -29,6 +29,16 @@ inline std::uint32_t CrashSeed(std::uint32_t fallback) {
     return fallback;
 }
 
+// FNV-1a, to compare what a child reported with what it left on disk;
+// `hash` carries on from earlier bytes.
+inline std::uint64_t Fnv1a(std::string_view bytes, std::uint64_t hash = 1469598103934665603ull) {
+    for (unsigned char c : bytes) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
 // Writes one report line from the child; a parent that is gone ends it.
 inline void Report(int fd, std::string_view line) {
     while (!line.empty()) {

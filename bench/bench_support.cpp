@@ -1,0 +1,90 @@
+#include "bench_support.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <sys/resource.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace stanzel::bench {
+
+std::optional<CollectionOptions> TakeFlags(int& argc, char** argv) {
+    auto options = TakeCollectionOptions(argc, argv);
+    if (!options)
+        return std::nullopt;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return std::nullopt;
+    return options;
+}
+
+long PeakRssKiB() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+long CurrentRssKiB() {
+    long pages = 0;
+    long resident = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+CollectionStats GenerateAndDescribe(const CollectionOptions& options) {
+    const auto started = std::chrono::steady_clock::now();
+    const auto stats = GenerateCollection(options.dir, options.poems, 1, options.size);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::printf("collection: %d %s poems in %s, index %zu bytes, texts %zu bytes, made in %.1f "
+                "s\n",
+                stats.poems, PoemSizeName(options.size), options.dir.c_str(), stats.indexBytes,
+                stats.textBytes, seconds);
+    return stats;
+}
+
+void RemoveUnlessKept(const CollectionOptions& options) {
+    if (options.keep)
+        return;
+    std::error_code ignored;
+    std::filesystem::remove_all(options.dir, ignored);
+}
+
+void RunTimesReporter::ReportRuns(const std::vector<Run>& runs) {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+        if (run.run_type != Run::RT_Iteration)
+            continue;
+        if (run.error_occurred) {
+            failed_ = true;
+            continue;
+        }
+        std::string name = run.run_name.function_name;
+        if (!run.run_name.args.empty())
+            name += "/" + run.run_name.args;
+        const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
+        const Times times{run.GetAdjustedRealTime() / unit, run.GetAdjustedCPUTime() / unit};
+        const auto [slot, added] = runs_.try_emplace(name, Kept{times, times});
+        slot->second.last = times;
+        if (!added && times.real < slot->second.fastest.real)
+            slot->second.fastest = times;
+        slowestReal_ = std::max(slowestReal_, times.real);
+    }
+}
+
+RunTimesReporter::Times RunTimesReporter::Last(const std::string& name) const {
+    const auto found = runs_.find(name);
+    return found == runs_.end() ? Times{} : found->second.last;
+}
+
+RunTimesReporter::Times RunTimesReporter::Fastest(const std::string& name) const {
+    const auto found = runs_.find(name);
+    return found == runs_.end() ? Times{} : found->second.fastest;
+}
+
+} // namespace stanzel::bench
