@@ -1,7 +1,8 @@
 // How the main window copes with a large collection: starting up (window
 // creation and the start-up steps) with 100,000 poems (or --poems=N) against
-// an empty collection, one save (index rewritten, list refilled) and
-// selecting the first, middle and last row among them.
+// an empty collection, until the first rows show and until the whole list is
+// read; one save (index rewritten, list refilled) and selecting the first,
+// middle and last row among them.
 //
 //   main_window_bench [--poems=N] [--poem_size=realistic|short]
 //                     [--collection_dir=DIR] [benchmark flags]
@@ -93,11 +94,28 @@ void BM_StartWindowLarge(benchmark::State& state) {
     StartWindow(state, LargeCollection());
 }
 
+// The window started and shown, until the list holds every poem: what the
+// user waits for before the scroll bar reaches the last poem.
+void BM_StartWindowWholeListLarge(benchmark::State& state) {
+    SilentDialogs dialogs;
+    for (auto _ : state) {
+        auto window = std::make_unique<MainWindow>(LargeCollection(), dialogs);
+        window->show();
+        QApplication::processEvents();
+        window->poemList().finishReading();
+        benchmark::DoNotOptimize(window->poemList().rowCount());
+        state.PauseTiming();
+        window.reset();
+        state.ResumeTiming();
+    }
+}
+
 void BM_SaveAmongLarge(benchmark::State& state) {
     SilentDialogs dialogs;
     MainWindow window(LargeCollection(), dialogs);
     window.show();
     QApplication::processEvents();
+    window.poemList().finishReading();
     auto* title = window.titleEdit();
     auto* text = window.poemEdit();
     int round = 0;
@@ -117,6 +135,7 @@ void BM_SelectRowAmongLarge(benchmark::State& state) {
     MainWindow window(LargeCollection(), dialogs);
     window.show();
     QApplication::processEvents();
+    window.poemList().finishReading();
     const int rows = window.poemList().rowCount();
     const int row = state.range(0) == 0 ? 0 : state.range(0) == 1 ? rows / 2 : rows - 1;
     state.SetLabel(state.range(0) == 0 ? "first" : state.range(0) == 1 ? "middle" : "last");
@@ -132,6 +151,7 @@ void BM_SelectRowAmongLarge(benchmark::State& state) {
 
 BENCHMARK(BM_StartWindowEmpty)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StartWindowLarge)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartWindowWholeListLarge)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveAmongLarge)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SelectRowAmongLarge)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
@@ -144,9 +164,12 @@ void PrintTargets(const stanzel::bench::RunTimesReporter& reporter, int poems) {
     if (empty > 0 && large > 0) {
         const double target = million ? 2.0 : 1.2;
         std::printf("%-30s %10.1f\n", "start, empty collection", empty);
-        std::printf("%-30s %10.1f %10.2f %7.1fx %s\n", "start", large, large / empty, target,
-                    large / empty <= target ? "met" : "MISSED");
+        std::printf("%-30s %10.1f %10.2f %7.1fx %s\n", "start, first rows shown", large,
+                    large / empty, target, large / empty <= target ? "met" : "MISSED");
     }
+    if (const double whole = millis("BM_StartWindowWholeListLarge"); whole > 0)
+        std::printf("%-30s %10.1f %10.2f\n", "start, whole list read", whole,
+                    empty > 0 ? whole / empty : 0.0);
     if (const double save = millis("BM_SaveAmongLarge"); save > 0)
         std::printf("%-30s %10.1f %10s %6.0fms %s\n", "save with list refresh", save, "", 50.0,
                     save <= 50.0 ? "met" : "MISSED");

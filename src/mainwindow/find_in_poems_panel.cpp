@@ -202,6 +202,7 @@ FindInPoemsPanel::FindInPoemsPanel(const PoemStore& store, const PoemListModel& 
             [this](const QModelIndex& index) { choose(index.row()); });
     connect(&list_, &QAbstractItemModel::modelReset, this, &FindInPoemsPanel::followList);
     connect(&list_, &QAbstractItemModel::rowsRemoved, this, &FindInPoemsPanel::followList);
+    connect(&list_, &QAbstractItemModel::rowsInserted, this, &FindInPoemsPanel::followList);
     queryEdit_->installEventFilter(this);
 }
 

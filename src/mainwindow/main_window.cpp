@@ -7,6 +7,7 @@
 #include "mainwindow/user_dialogs.h"
 #include "search/engine_editor.h"
 #include "storage/atomic_file.h"
+#include "storage/background_thread.h"
 #include "storage/ini_file.h"
 #include "storage/number_text.h"
 #include "storage/settings.h"
@@ -72,12 +73,15 @@ MainWindow::MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, Q
     guarded([this] { readStartSettings(); });
     // A directory that cannot be made shows up when a command needs it.
     std::error_code ignored;
-    store_.RemoveStaleTemporaryFiles();
     std::filesystem::create_directory(programDir_ / "poems", ignored);
     std::filesystem::create_directory(programDir_ / "lang", ignored);
     currentPoemId_ = 0;
     selectedRow_ = -1;
     guarded([this] { fillPoemList(); });
+    // Looking through the poems' folder of a large collection takes longer
+    // than the window takes to appear, and nothing waits for it: the files
+    // it removes are those of processes gone, never this one's.
+    staleFileCleanup_ = BackgroundThread([store = store_] { store.RemoveStaleTemporaryFiles(); });
     setAcceptDrops(true);
 }
 
@@ -515,11 +519,16 @@ void MainWindow::applyCaptions() {
 }
 
 void MainWindow::fillPoemList() {
-    fillPoemList(store_.ListPoems());
+    listModel_->readPoems(store_.indexPath());
+    poemListFilled();
 }
 
 void MainWindow::fillPoemList(PoemList poems) {
     listModel_->setPoems(std::move(poems));
+    poemListFilled();
+}
+
+void MainWindow::poemListFilled() {
     applyColours();
     // Nothing is selected after a refill, whatever the view reports.
     listView_->selectionModel()->clear();

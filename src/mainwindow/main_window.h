@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 class QAction;
@@ -214,6 +215,7 @@ private:
     void applyColours();
     void fillPoemList();
     void fillPoemList(PoemList poems);
+    void poemListFilled();
     void clearEditor();
     // Drafts: an edit the editor is about to drop is kept first, without a
     // word; a draft that cannot be written changes nothing else.
@@ -287,6 +289,7 @@ private:
     std::vector<QAction*> engineActions_;   // by menu position, separators too
     std::vector<QAction*> languageActions_; // English first, then the language files
     QColor lastChosenColour_ = Qt::black;
+    std::jthread staleFileCleanup_;
 };
 
 } // namespace stanzel

@@ -16,6 +16,7 @@
 namespace stanzel {
 
 void MainWindow::searchTitle() {
+    listModel_->finishReading();
     const auto& poems = listModel_->poems();
     if (poems.empty())
         return;

@@ -1,12 +1,55 @@
 #include "mainwindow/poem_list_model.h"
 
 #include "mainwindow/qt_colour.h"
+#include "storage/poem_list_reader.h"
 
 namespace stanzel {
 
-PoemListModel::PoemListModel(QObject* parent) : QAbstractTableModel(parent) {}
+PoemListModel::PoemListModel(QObject* parent) : QAbstractTableModel(parent) {
+    // Often enough that the list grows smoothly, seldom enough that taking
+    // rows in never stands between the user and the window.
+    readTimer_.setInterval(50);
+    connect(&readTimer_, &QTimer::timeout, this, &PoemListModel::takeReadRows);
+}
+
+PoemListModel::~PoemListModel() = default;
+
+void PoemListModel::readPoems(const std::filesystem::path& indexPath) {
+    setPoems({});
+    reader_ = std::make_unique<PoemListReader>(indexPath);
+    reader_->WaitForFirstRows();
+    takeReadRows();
+    if (reader_)
+        readTimer_.start();
+}
+
+void PoemListModel::finishReading() {
+    if (!reader_)
+        return;
+    reader_->WaitForEnd();
+    takeReadRows();
+}
+
+void PoemListModel::takeReadRows() {
+    if (!reader_)
+        return;
+    PoemList read;
+    const bool ended = reader_->Take(read);
+    if (!read.empty()) {
+        const int first = rowCount();
+        beginInsertRows({}, first, first + static_cast<int>(read.size()) - 1);
+        poems_.append(std::move(read));
+        endInsertRows();
+    }
+    if (ended) {
+        readTimer_.stop();
+        reader_.reset();
+    }
+}
 
 void PoemListModel::setPoems(PoemList poems) {
+    readTimer_.stop();
+    reader_.reset();
     beginResetModel();
     poems_ = std::move(poems);
     endResetModel();

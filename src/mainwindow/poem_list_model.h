@@ -4,9 +4,14 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QTimer>
+#include <filesystem>
+#include <memory>
 #include <vector>
 
 namespace stanzel {
+
+class PoemListReader;
 
 // The poem list: one row per stored poem in index order, title and id. A
 // model rather than an item per row keeps a list of 100,000 poems quick.
@@ -16,8 +21,20 @@ public:
     enum Column { TitleColumn = 0, IdColumn = 1 };
 
     explicit PoemListModel(QObject* parent = nullptr);
+    ~PoemListModel() override;
 
+    // Lists the poems of the index: the first rows before it returns, the
+    // others a few times a second while the reading goes on, between the
+    // window's other work.
+    void readPoems(const std::filesystem::path& indexPath);
+    // Waits for the rest of a reading and takes it in, for a command that
+    // looks through the whole list.
+    void finishReading();
+    bool reading() const { return reader_ != nullptr; }
+    // Lists `poems`; a reading still going on is dropped.
     void setPoems(PoemList poems);
+    // A reading going on goes on: the rows after the removed one are the
+    // same in the index before and after.
     void removePoem(int row);
     const PoemListEntry& poem(int row) const { return poems_[static_cast<std::size_t>(row)]; }
     const PoemList& poems() const { return poems_; }
@@ -34,9 +51,12 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    void takeReadRows();
     bool isSecondColour(int row) const { return colourise_ && row % 2 == 1; }
 
     PoemList poems_;
+    std::unique_ptr<PoemListReader> reader_;
+    QTimer readTimer_;
     QString titleHeader_;
     QColor listColour_;
     QColor secondRowColour_;

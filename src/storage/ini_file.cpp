@@ -208,10 +208,15 @@ void CheckName(std::string_view name, std::string_view forbidden, const char* wh
 // from, buffers kept from command to command: a multi-megabyte buffer fresh
 // from the system costs more to fault in than the file costs to read. A save
 // holds three such texts at once (the list on screen, the index as read, the
-// index as written), so two are kept spare; small files are not kept.
+// index as written), so two are kept spare; small files neither keep nor
+// take one, or reading the settings beside a save would leave the save a
+// fresh buffer to fault in.
 class KeptBuffers {
 public:
-    static std::shared_ptr<std::string> Take() {
+    // A buffer for a text of about `size` bytes.
+    static std::shared_ptr<std::string> Take(std::size_t size) {
+        if (size < kWorthKeeping)
+            return std::make_shared<std::string>();
         KeptBuffers& kept = Instance();
         std::string* buffer = nullptr;
         {
@@ -286,7 +291,9 @@ void IniFile::loadBytes() const {
     if (!loaded_) {
         // Reads never fail: an unreadable file reads as an empty one. Writes
         // do fail then, or they would replace what could not be read.
-        auto buffer = KeptBuffers::Take();
+        std::error_code unknownSize;
+        const auto size = std::filesystem::file_size(path_, unknownSize);
+        auto buffer = KeptBuffers::Take(unknownSize ? 0 : size);
         const auto error = ReadFileInto(path_, *buffer);
         readError_ = error == std::errc::no_such_file_or_directory ? std::error_code() : error;
         bytes_ = std::move(buffer);
@@ -528,7 +535,7 @@ void IniFile::WriteTexts(std::string_view section, std::initializer_list<Entry> 
     loadForWriting();
 
     const std::string_view text = *bytes_;
-    const auto kept = KeptBuffers::Take();
+    const auto kept = KeptBuffers::Take(text.size());
     std::string& result = *kept;
     result.clear();
     result.reserve(text.size() + 64 + entries.size() * 64);
@@ -604,7 +611,7 @@ void IniFile::RemoveSection(std::string_view section) {
     if (!first)
         return;
     const std::string_view text = *bytes_;
-    const auto kept = KeptBuffers::Take();
+    const auto kept = KeptBuffers::Take(text.size());
     std::string& result = *kept;
     result.clear();
     result.reserve(text.size());

@@ -65,10 +65,22 @@ std::optional<std::filesystem::path> PoemStore::poemPath(std::string_view id) co
 PoemList& PoemList::operator=(PoemList&& other) noexcept {
     if (this != &other) {
         KeptVector<PoemListEntry>::Give(std::move(rows_));
-        text_ = std::move(other.text_);
+        texts_ = std::move(other.texts_);
         rows_ = std::move(other.rows_);
     }
     return *this;
+}
+
+void PoemList::append(PoemList&& more) {
+    if (rows_.empty()) {
+        *this = std::move(more);
+        return;
+    }
+    rows_.insert(rows_.end(), more.rows_.begin(), more.rows_.end());
+    texts_.insert(texts_.end(), std::make_move_iterator(more.texts_.begin()),
+                  std::make_move_iterator(more.texts_.end()));
+    more.texts_.clear();
+    more.rows_.clear();
 }
 
 PoemList::~PoemList() {

@@ -28,14 +28,14 @@ struct PoemListEntry {
     std::string_view title;
 };
 
-// The collection as the index lists it, in file order. It keeps the index's
-// text that its rows point into, so a list of 100,000 poems costs one read of
-// the index rather than 200,000 strings.
+// The collection as the index lists it, in file order. It keeps the texts
+// that its rows point into (the index's text, or the pieces a reading copied
+// out of it), so a list of 100,000 poems costs no 200,000 strings.
 class PoemList {
 public:
     PoemList() = default;
     PoemList(std::shared_ptr<const std::string> text, std::vector<PoemListEntry> rows)
-        : text_(std::move(text)), rows_(std::move(rows)) {}
+        : texts_{std::move(text)}, rows_(std::move(rows)) {}
     PoemList(const PoemList&) = default;
     PoemList(PoemList&& other) noexcept = default;
     PoemList& operator=(const PoemList&) = default;
@@ -50,9 +50,11 @@ public:
     auto end() const { return rows_.end(); }
     operator std::span<const PoemListEntry>() const { return rows_; }
     void erase(std::size_t row) { rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(row)); }
+    // The rows of `more` after these, with the texts they point into.
+    void append(PoemList&& more);
 
 private:
-    std::shared_ptr<const std::string> text_;
+    std::vector<std::shared_ptr<const std::string>> texts_;
     std::vector<PoemListEntry> rows_;
 };
 

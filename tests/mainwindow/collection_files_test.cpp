@@ -297,6 +297,8 @@ TEST_F(MainWindowTest, StartRemovesOnlyTheProgramsOwnLeftovers) {
     for (const auto& path : users)
         WriteBytes(path, "mine");
     start();
+    // The folder is tidied beside the window, at the latest by its closing.
+    window.reset();
     for (const auto& path : leftovers)
         EXPECT_FALSE(fs::exists(path)) << path;
     for (const auto& path : users)

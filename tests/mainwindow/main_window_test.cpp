@@ -163,6 +163,67 @@ TEST_F(MainWindowTest, SelectedTitleShowsItsBeginning) {
     EXPECT_EQ(titleEdit()->text().size(), 300);
 }
 
+// A list longer than the window shows at once fills while the window is
+// open; commands given meanwhile act on the whole collection and the list
+// ends up as the index stands.
+class LongListTest : public MainWindowTest {
+protected:
+    static constexpr int kPoems = 30000;
+    void SetUp() override {
+        std::string index;
+        for (int id = 1; id <= kPoems; ++id)
+            index += "[" + std::to_string(id) + "]\r\ntitle=Poem " + std::to_string(id) +
+                     "\r\npoet=\r\ndate=\r\n";
+        WriteBytes(dir / "poems.dmp", index);
+        start();
+    }
+    // Lets the event loop run until the list stops growing.
+    void waitForTheList() {
+        for (int quiet = 0; quiet < 8;) {
+            const int before = rows();
+            QTest::qWait(20);
+            quiet = rows() == before ? quiet + 1 : 0;
+        }
+    }
+    std::string lastTitle() const {
+        return std::string(window->poemList().poem(rows() - 1).title);
+    }
+};
+
+TEST_F(LongListTest, FillsWithEveryPoemInOrder) {
+    EXPECT_GT(rows(), 0);
+    waitForTheList();
+    ASSERT_EQ(rows(), kPoems);
+    EXPECT_EQ(lastTitle(), "Poem 30000");
+    EXPECT_EQ(window->poemList().poem(12345).id, "12346");
+}
+
+TEST_F(LongListTest, SaveMeanwhileListsTheIndexAsSaved) {
+    type("Newest", "new");
+    actions().savePoem->trigger();
+    EXPECT_EQ(rows(), kPoems + 1);
+    waitForTheList();
+    EXPECT_EQ(rows(), kPoems + 1);
+    EXPECT_EQ(lastTitle(), "Newest");
+}
+
+TEST_F(LongListTest, DeleteMeanwhileLeavesTheRestInOrder) {
+    select(0);
+    dialogs.answers = {true};
+    actions().deletePoem->trigger();
+    waitForTheList();
+    ASSERT_EQ(rows(), kPoems - 1);
+    EXPECT_EQ(window->poemList().poem(0).id, "2");
+    EXPECT_EQ(lastTitle(), "Poem 30000");
+}
+
+TEST_F(LongListTest, TitleSearchMeanwhileFindsThePoemsAtTheEnd) {
+    dialogs.inputs = {QString("Poem 29999")};
+    actions().searchTitle->trigger();
+    EXPECT_EQ(list()->currentIndex().row(), kPoems - 2);
+    EXPECT_EQ(window->selectedRow(), kPoems - 2);
+}
+
 TEST_F(MainWindowTest, DeleteAsksWithTheEditedTitleAndRemovesThePoem) {
     WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=One\r\n[2]\r\ntitle=Two\r\n[3]\r\ntitle=Three\r\n");
     std::filesystem::create_directory(dir / "poems");

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The real window timed as a user waits for it, through the X server (xwatch
+# watches the paints and drives the keys): the first paint with an empty
+# collection and with a large one, turn about so both meet the same load,
+# then saves in the large one, with the window's memory.
+#
+#   bench/window_timings.sh XWATCH STANZEL COLLECTION_DIR [ROUNDS] [SAVES]
+#
+# XWATCH is the built xwatch tool; STANZEL the built program (from a Release
+# build); COLLECTION_DIR a collection (bench/main_window_bench
+# --collection_dir=DIR makes one). The program is copied into the collection,
+# which is the folder it uses, and removed again afterwards. Without DISPLAY
+# an Xvfb server is started for the run.
+set -euo pipefail
+
+if (($# < 3)); then
+    sed -n '2,12p' "$0"
+    exit 2
+fi
+xwatch=$(realpath "$1")
+stanzel=$2
+collection=$(realpath "$3")
+rounds=${4:-15}
+saves=${5:-9}
+
+empty=$(mktemp -d)
+cleanup() {
+    rm -rf "$empty"
+    rm -f "$collection/stanzel"
+    [[ -n ${xvfb_pid:-} ]] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+cp "$stanzel" "$empty/stanzel"
+cp "$stanzel" "$collection/stanzel"
+
+if [[ -z ${DISPLAY:-} ]]; then
+    display=:$((90 + RANDOM % 100))
+    Xvfb "$display" -screen 0 1280x1024x24 >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=$display
+    sleep 1
+fi
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+
+# field NAME: the number after NAME= on each line read
+field() { grep -o "$1=[0-9.]*" | cut -d= -f2; }
+median() { sort -n | awk '{v[NR] = $1} END {if (NR) print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2)}'; }
+
+starts_empty=$(mktemp) starts_large=$(mktemp)
+for ((i = 0; i < rounds; ++i)); do
+    "$xwatch" start 400 "$empty/stanzel" >>"$starts_empty"
+    "$xwatch" start 400 "$collection/stanzel" >>"$starts_large"
+done
+poems=$(grep -c '^\[' "$collection/poems.dmp" || true)
+printf 'collection: %s poems in %s; %d starts each; load: %s\n' "$poems" "$collection" "$rounds" \
+    "$(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%-34s %10s %10s\n' "" "empty" "large"
+for name in first_paint_ms settled_ms VmRSS VmHWM; do
+    printf '%-34s %10s %10s\n' "start, median $name" "$(field "$name" <"$starts_empty" | median)" \
+        "$(field "$name" <"$starts_large" | median)"
+done
+paint_empty=$(field first_paint_ms <"$starts_empty" | median)
+paint_large=$(field first_paint_ms <"$starts_large" | median)
+awk -v e="$paint_empty" -v l="$paint_large" -v n="$poems" 'BEGIN {
+    target = n > 100001 ? 2.0 : 1.2
+    printf "start, painted: %.2fx the empty start (target %.1fx) %s\n", l / e, target, l / e <= target ? "met" : "MISSED"
+}'
+rm -f "$starts_empty" "$starts_large"
+
+if ((saves > 0)); then
+    save_log=$(mktemp)
+    "$xwatch" save 400 "$saves" "$collection/stanzel" >"$save_log"
+    printf 'saves (%d): median user_wait_ms %s, worst %s; box_paint_ms %s; list_repainted_ms %s\n' \
+        "$saves" "$(grep '^save' "$save_log" | field user_wait_ms | median)" \
+        "$(grep '^save' "$save_log" | field user_wait_ms | sort -n | tail -1)" \
+        "$(grep '^save' "$save_log" | field box_paint_ms | median)" \
+        "$(grep '^save' "$save_log" | field list_repainted_ms | median)"
+    printf 'memory after the saves: %s\n' "$(grep '^save' "$save_log" | tail -1 | grep -o 'VmHWM.*')"
+    rm -f "$save_log"
+fi

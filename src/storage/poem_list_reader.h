@@ -1,0 +1,49 @@
+#pragma once
+
+#include "storage/poem_store.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+namespace stanzel {
+
+// The collection's list read from the index on a thread of its own, so that a
+// window shows its first rows at once and takes the rest when it is free: the
+// list of a million poems takes longer to read than a window takes to appear.
+// The rows are the ones PoemStore::ListPoems gives, in the same order. The
+// index is opened once, so a save that replaces it meanwhile does not mix two
+// versions into one list.
+class PoemListReader {
+public:
+    explicit PoemListReader(const std::filesystem::path& indexPath);
+    PoemListReader(const PoemListReader&) = delete;
+    PoemListReader& operator=(const PoemListReader&) = delete;
+    // Stops the reading and waits for its thread.
+    ~PoemListReader();
+
+    // Appends the rows read since the last call to `list`; true once the
+    // whole index has been handed over.
+    bool Take(PoemList& list);
+    // Waits until the first rows are there, or the whole (small) index: what
+    // a window needs before it shows.
+    void WaitForFirstRows();
+    // Waits until the whole index is read.
+    void WaitForEnd();
+
+private:
+    void read(const std::filesystem::path& indexPath);
+    void hand(PoemList&& rows, bool last);
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    PoemList waiting_;  // read, not yet taken
+    bool started_ = false; // the reading thread has handed rows
+    bool ended_ = false;   // ... and its last ones
+    std::atomic<bool> stop_ = false;
+    std::jthread thread_; // last: starts once everything above is ready
+};
+
+} // namespace stanzel
