@@ -202,7 +202,7 @@ FindInPoemsPanel::FindInPoemsPanel(const PoemStore& store, const PoemListModel& 
             [this](const QModelIndex& index) { choose(index.row()); });
     connect(&list_, &QAbstractItemModel::modelReset, this, &FindInPoemsPanel::followList);
     connect(&list_, &QAbstractItemModel::rowsRemoved, this, &FindInPoemsPanel::followList);
-    connect(&list_, &QAbstractItemModel::rowsInserted, this, &FindInPoemsPanel::followList);
+    connect(&list_, &PoemListModel::readingEnded, this, &FindInPoemsPanel::followList);
     queryEdit_->installEventFilter(this);
 }
 
@@ -263,7 +263,9 @@ void FindInPoemsPanel::readStep() {
 }
 
 void FindInPoemsPanel::followList() {
-    if (!started_)
+    // A list still being read is followed once it is whole: the poems not
+    // yet listed would otherwise leave the results and be read again.
+    if (!started_ || list_.reading())
         return;
     text_.Follow(list_.poems());
     if (text_.waiting() > 0 && !readTimer_->isActive())

@@ -15,10 +15,18 @@ PoemListModel::PoemListModel(QObject* parent) : QAbstractTableModel(parent) {
 PoemListModel::~PoemListModel() = default;
 
 void PoemListModel::readPoems(const std::filesystem::path& indexPath) {
-    setPoems({});
-    reader_ = std::make_unique<PoemListReader>(indexPath);
-    reader_->WaitForFirstRows();
-    takeReadRows();
+    readTimer_.stop();
+    reader_.reset();
+    auto reader = std::make_unique<PoemListReader>(indexPath);
+    reader->WaitForFirstRows();
+    PoemList first;
+    if (!reader->Take(first))
+        reader_ = std::move(reader);
+    // One reset to the first rows: a view that follows the list sees no
+    // empty list in between.
+    beginResetModel();
+    poems_ = std::move(first);
+    endResetModel();
     if (reader_)
         readTimer_.start();
 }
@@ -44,6 +52,7 @@ void PoemListModel::takeReadRows() {
     if (ended) {
         readTimer_.stop();
         reader_.reset();
+        emit readingEnded();
     }
 }
 

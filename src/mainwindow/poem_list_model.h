@@ -50,6 +50,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+signals:
+    // The last rows of a reading have come in.
+    void readingEnded();
+
 private:
     void takeReadRows();
     bool isSecondColour(int row) const { return colourise_ && row % 2 == 1; }

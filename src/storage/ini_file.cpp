@@ -285,6 +285,7 @@ IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {}
 
 IniFile::~IniFile() {
     KeptVector<Section>::Give(std::move(sections_));
+    KeptVector<std::uint32_t>::Give(std::move(nameSlots_));
 }
 
 void IniFile::loadBytes() const {
@@ -311,14 +312,15 @@ void IniFile::load() const {
 }
 
 void IniFile::parse() const {
+    // Room for the sections of a typical poem index at once: growing the
+    // table step by step costs more than the parse itself.
+    const std::size_t expected = bytes_->size() / 64 + 16;
     if (sections_.capacity() == 0)
-        sections_ = KeptVector<Section>::Take();
+        sections_ = KeptVector<Section>::Take(expected);
     sections_.clear();
     nameSlots_.clear();
     bool ascending = true;
-    // Room for the sections of a typical poem index at once: growing the
-    // table step by step costs more than the parse itself.
-    sections_.reserve(bytes_->size() / 64 + 16);
+    sections_.reserve(expected);
     const std::string_view text = *bytes_;
     const std::size_t start = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
 
@@ -343,6 +345,8 @@ void IniFile::indexNames() const {
     std::size_t capacity = 16;
     while (capacity < sections_.size() * 2)
         capacity *= 2;
+    if (nameSlots_.capacity() < capacity)
+        nameSlots_ = KeptVector<std::uint32_t>::Take(capacity);
     nameSlots_.assign(capacity, 0);
     const std::size_t mask = capacity - 1;
     for (std::size_t i = 0; i < sections_.size(); ++i) {

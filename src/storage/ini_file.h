@@ -33,7 +33,7 @@ public:
     explicit IniFile(std::filesystem::path path);
     IniFile(const IniFile&) = delete;
     IniFile& operator=(const IniFile&) = delete;
-    ~IniFile(); // keeps the table of sections for the next file (KeptVector)
+    ~IniFile(); // keeps its tables of sections for the next file (KeptVector)
 
     const std::filesystem::path& path() const { return path_; }
 
@@ -59,8 +59,7 @@ public:
         };
         // Room for the rows of a typical poem index, so they are not moved.
         loadBytes();
-        std::vector<Row> rows = KeptVector<Row>::Take();
-        rows.reserve(bytes_->size() / 64 + 16);
+        std::vector<Row> rows = KeptVector<Row>::Take(bytes_->size() / 64 + 16);
         if (scanAscendingSections(key, defaultText, &rows, add))
             return rows;
         rows.clear();

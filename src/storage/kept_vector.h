@@ -12,22 +12,32 @@ namespace stanzel {
 // than to fill. The largest one given back is kept; it comes back emptied.
 template <class T> class KeptVector {
 public:
-    static std::vector<T> Take() {
+    // A vector with room for `wanted` elements. A small table never takes the
+    // kept one, which a large table read beside it would then have to make
+    // afresh.
+    static std::vector<T> Take(std::size_t wanted) {
+        if (wanted * sizeof(T) < kWorthKeeping) {
+            std::vector<T> fresh;
+            fresh.reserve(wanted);
+            return fresh;
+        }
         Slot& slot = Instance();
         const std::lock_guard lock(slot.mutex);
         std::vector<T> taken = std::exchange(slot.kept, {});
         taken.clear();
+        taken.reserve(wanted);
         return taken;
     }
 
     static void Give(std::vector<T>&& given) {
         Slot& slot = Instance();
         const std::lock_guard lock(slot.mutex);
-        if (given.capacity() > slot.kept.capacity())
+        if (given.capacity() * sizeof(T) >= kWorthKeeping && given.capacity() > slot.kept.capacity())
             slot.kept = std::move(given);
     }
 
 private:
+    static constexpr std::size_t kWorthKeeping = 1 << 20;
     struct Slot {
         std::mutex mutex;
         std::vector<T> kept;

@@ -34,8 +34,9 @@ struct PoemListEntry {
 class PoemList {
 public:
     PoemList() = default;
-    PoemList(std::shared_ptr<const std::string> text, std::vector<PoemListEntry> rows)
-        : texts_{std::move(text)}, rows_(std::move(rows)) {}
+    PoemList(std::vector<std::shared_ptr<const std::string>> texts,
+             std::vector<PoemListEntry> rows)
+        : texts_(std::move(texts)), rows_(std::move(rows)) {}
     PoemList(const PoemList&) = default;
     PoemList(PoemList&& other) noexcept = default;
     PoemList& operator=(const PoemList&) = default;
@@ -55,6 +56,23 @@ public:
 
 private:
     std::vector<std::shared_ptr<const std::string>> texts_;
+    std::vector<PoemListEntry> rows_;
+};
+
+// Makes a PoemList row by row, copying each id and title into pieces of text
+// of its own: the list holds what it shows, about half the index, and never
+// the index's whole text, which a save can then reuse for the next one.
+class PoemListBuilder {
+public:
+    void Add(std::string_view id, std::string_view title);
+    std::size_t size() const { return rows_.size(); }
+    void reserve(std::size_t rows) { rows_.reserve(rows); }
+    // The rows added since the last Take.
+    PoemList Take();
+
+private:
+    std::shared_ptr<std::string> piece_;
+    std::vector<std::shared_ptr<const std::string>> pieces_;
     std::vector<PoemListEntry> rows_;
 };
 
