@@ -32,7 +32,8 @@ public:
     static void Give(std::vector<T>&& given) {
         Slot& slot = Instance();
         const std::lock_guard lock(slot.mutex);
-        if (given.capacity() * sizeof(T) >= kWorthKeeping && given.capacity() > slot.kept.capacity())
+        if (given.capacity() * sizeof(T) >= kWorthKeeping &&
+            given.capacity() > slot.kept.capacity())
             slot.kept = std::move(given);
     }
 

@@ -3,6 +3,7 @@
 #include "storage/ini_file.h"
 
 #include <array>
+#include <exception>
 
 namespace stanzel {
 
@@ -27,16 +28,21 @@ PoemListReader::~PoemListReader() {
 void PoemListReader::read(const std::filesystem::path& indexPath) {
     static constexpr std::array<std::string_view, 1> kKeys = {"title"};
     PoemListBuilder rows;
-    std::size_t read = 0;
-    IniSectionStream(indexPath).ForEachSection(
-        kKeys, "def", [&](std::string_view name, std::span<const std::string_view> values) {
-            if (stop_)
-                return false;
-            rows.Add(name, values[0]);
-            if (++read == kFirstRows || rows.size() == kRowsAtOnce)
-                hand(rows.Take(), false);
-            return true;
-        });
+    std::size_t count = 0;
+    try {
+        IniSectionStream(indexPath).ForEachSection(
+            kKeys, "def", [&](std::string_view name, std::span<const std::string_view> values) {
+                if (stop_)
+                    return false;
+                rows.Add(name, values[0]);
+                if (++count == kFirstRows || rows.size() == kRowsAtOnce)
+                    hand(rows.Take(), false);
+                return true;
+            });
+    } catch (const std::exception&) {
+        // Out of memory for a hand-made monster of an index: the list shows
+        // what could be read, as a list of an unreadable file shows nothing.
+    }
     hand(rows.Take(), true);
 }
 
