@@ -7,9 +7,9 @@
 
 namespace stanzel {
 
-// A thread for work that nobody waits on at once (reading a long list,
-// tidying a folder): it runs at a lower priority, so on a busy machine the
-// window and the display server it paints through come first.
+// A thread for work that nobody waits on (tidying a folder): it runs at a
+// lower priority, so on a busy machine the window and the display server it
+// paints through come first.
 template <class Work> std::jthread BackgroundThread(Work work) {
     return std::jthread([work = std::move(work)]() mutable {
         // Linux gives each thread its own niceness; failing to lower it

@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <limits>
-#include <utility>
 #include <stdexcept>
+#include <utility>
 
 namespace stanzel {
 
