@@ -171,18 +171,23 @@ std::error_code RegularFileOpened(const FileDescriptor& fd, struct stat& info) {
 } // namespace
 
 std::error_code ReadFileInto(const std::filesystem::path& path, std::string& bytes) {
-    bytes.clear();
     // Opening a FIFO without O_NONBLOCK waits for a writer; with it, the
     // open returns at once and the check below refuses the FIFO.
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat info {};
-    if (const auto error = RegularFileOpened(fd, info))
+    if (const auto error = RegularFileOpened(fd, info)) {
+        bytes.clear();
         return error;
+    }
     // Read straight into the buffer; the size is only a first guess, since
-    // the file may change while it is read.
+    // the file may change while it is read. A buffer kept from an earlier
+    // read of the file is only ever grown, never filled with zeros again
+    // first: the read overwrites it.
     std::size_t filled = 0;
     const std::size_t expected = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
-    bytes.resize(expected > 0 ? expected + 1 : 1 << 16);
+    const std::size_t room = expected > 0 ? expected + 1 : 1 << 16;
+    if (bytes.size() < room)
+        bytes.resize(room);
     for (;;) {
         if (filled == bytes.size())
             bytes.resize(bytes.size() * 2);

@@ -108,6 +108,21 @@ TEST(ReplaceFileAtomically, TemporaryFilesAreHiddenAndRemovableByTheCleanUp) {
     EXPECT_EQ(ReadBytes(dir / "f"), "old");
 }
 
+// A buffer kept from command to command is read into as it stands, without
+// clearing: whatever it held before never shows through.
+TEST(ReadFileInto, AReusedBufferHoldsExactlyTheFile) {
+    TestDir dir;
+    std::string buffer(2'000'000, '#');
+    WriteBytes(dir / "small", "[1]\r\ntitle=x\r\n");
+    ASSERT_FALSE(ReadFileInto(dir / "small", buffer));
+    EXPECT_EQ(buffer, "[1]\r\ntitle=x\r\n");
+    WriteBytes(dir / "empty", "");
+    ASSERT_FALSE(ReadFileInto(dir / "empty", buffer));
+    EXPECT_EQ(buffer, "");
+    EXPECT_TRUE(ReadFileInto(dir / "none", buffer));
+    EXPECT_EQ(buffer, "");
+}
+
 TEST(ReadWholeFile, ReportsWhyAFileCannotBeRead) {
     TestDir dir;
     EXPECT_TRUE(ReadWholeFile(dir / "none").missing());
