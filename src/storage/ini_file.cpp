@@ -320,7 +320,7 @@ void IniFile::parse() const {
     sections_.clear();
     nameSlots_.clear();
     bool ascending = true;
-    sections_.reserve(expected);
+    KeptVector<Section>::Reserve(sections_, expected);
     const std::string_view text = *bytes_;
     const std::size_t start = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
 

@@ -25,8 +25,16 @@ public:
         const std::lock_guard lock(slot.mutex);
         std::vector<T> taken = std::exchange(slot.kept, {});
         taken.clear();
-        taken.reserve(wanted);
+        Reserve(taken, wanted);
         return taken;
+    }
+
+    // Room for `wanted` elements and an eighth more when it has to grow: a
+    // collection grows a poem at a time, and a table made exactly to size
+    // would be made afresh at every save of a new poem.
+    static void Reserve(std::vector<T>& table, std::size_t wanted) {
+        if (table.capacity() < wanted)
+            table.reserve(wanted + wanted / 8);
     }
 
     static void Give(std::vector<T>&& given) {
