@@ -60,13 +60,12 @@ private:
 };
 
 // Makes a PoemList row by row, copying each id and title into pieces of text
-// of its own: the list holds what it shows, about half the index, and never
-// the index's whole text, which a save can then reuse for the next one.
+// of its own, for a list read from the index a piece at a time: it holds what
+// it shows, about half the index.
 class PoemListBuilder {
 public:
     void Add(std::string_view id, std::string_view title);
     std::size_t size() const { return rows_.size(); }
-    void reserve(std::size_t rows) { rows_.reserve(rows); }
     // The rows added since the last Take.
     PoemList Take();
 
