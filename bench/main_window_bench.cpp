@@ -87,6 +87,13 @@ void StartWindow(benchmark::State& state, const std::filesystem::path& dir) {
     }
 }
 
+// Shows the window and waits until its list holds every poem.
+void ShowWithWholeList(MainWindow& window) {
+    window.show();
+    QApplication::processEvents();
+    window.poemList().finishReading();
+}
+
 void BM_StartWindowEmpty(benchmark::State& state) {
     StartWindow(state, EmptyCollection());
 }
@@ -100,9 +107,7 @@ void BM_StartWindowWholeListLarge(benchmark::State& state) {
     SilentDialogs dialogs;
     for (auto _ : state) {
         auto window = std::make_unique<MainWindow>(LargeCollection(), dialogs);
-        window->show();
-        QApplication::processEvents();
-        window->poemList().finishReading();
+        ShowWithWholeList(*window);
         benchmark::DoNotOptimize(window->poemList().rowCount());
         state.PauseTiming();
         window.reset();
@@ -113,9 +118,7 @@ void BM_StartWindowWholeListLarge(benchmark::State& state) {
 void BM_SaveAmongLarge(benchmark::State& state) {
     SilentDialogs dialogs;
     MainWindow window(LargeCollection(), dialogs);
-    window.show();
-    QApplication::processEvents();
-    window.poemList().finishReading();
+    ShowWithWholeList(window);
     auto* title = window.titleEdit();
     auto* text = window.poemEdit();
     int round = 0;
@@ -133,9 +136,7 @@ void BM_SaveAmongLarge(benchmark::State& state) {
 void BM_SelectRowAmongLarge(benchmark::State& state) {
     SilentDialogs dialogs;
     MainWindow window(LargeCollection(), dialogs);
-    window.show();
-    QApplication::processEvents();
-    window.poemList().finishReading();
+    ShowWithWholeList(window);
     const int rows = window.poemList().rowCount();
     const int row = state.range(0) == 0 ? 0 : state.range(0) == 1 ? rows / 2 : rows - 1;
     state.SetLabel(state.range(0) == 0 ? "first" : state.range(0) == 1 ? "middle" : "last");

@@ -2,8 +2,13 @@
 
 #include "storage/ini_file.h"
 
+#include <algorithm>
 #include <array>
 #include <exception>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace stanzel {
 
@@ -14,6 +19,48 @@ namespace {
 // takes them in few, short steps.
 constexpr std::size_t kFirstRows = 512;
 constexpr std::size_t kRowsAtOnce = 16384;
+
+// Makes a PoemList row by row, copying each id and title into pieces of text
+// of its own, for a list read from the index a piece at a time: it holds what
+// it shows, about half the index.
+class PoemListBuilder {
+public:
+    void Add(std::string_view id, std::string_view title);
+    std::size_t size() const { return rows_.size(); }
+    // The rows added since the last Take.
+    PoemList Take();
+
+private:
+    std::shared_ptr<std::string> piece_;
+    std::vector<std::shared_ptr<const std::string>> pieces_;
+    std::vector<PoemListEntry> rows_;
+};
+
+void PoemListBuilder::Add(std::string_view id, std::string_view title) {
+    // Pieces stay below the size that the allocator takes straight from the
+    // system, so the pieces of a list dropped are reused by the next one.
+    constexpr std::size_t kPieceBytes = 256 * 1024;
+    const std::size_t needed = id.size() + title.size();
+    if (!piece_ || piece_->size() + needed > piece_->capacity()) {
+        if (piece_)
+            pieces_.push_back(std::move(piece_));
+        piece_ = std::make_shared<std::string>();
+        piece_->reserve(std::max(kPieceBytes, needed));
+    }
+    // Within the room made for it the piece never moves, so the views stay.
+    const std::size_t at = piece_->size();
+    piece_->append(id).append(title);
+    const std::string_view text = *piece_;
+    rows_.push_back({text.substr(at, id.size()), text.substr(at + id.size(), title.size())});
+}
+
+PoemList PoemListBuilder::Take() {
+    // The piece being filled goes on being filled after the rows already in
+    // it, which the list taken here may go on reading meanwhile.
+    if (piece_)
+        pieces_.push_back(piece_);
+    return PoemList(std::exchange(pieces_, {}), std::exchange(rows_, {}));
+}
 
 } // namespace
 

@@ -8,7 +8,6 @@
 #include "storage/storage_error.h"
 #include "storage/text_lines.h"
 
-#include <algorithm>
 #include <limits>
 #include <stdexcept>
 #include <utility>
@@ -87,32 +86,6 @@ void PoemList::append(PoemList&& more) {
 
 PoemList::~PoemList() {
     KeptVector<PoemListEntry>::Give(std::move(rows_));
-}
-
-void PoemListBuilder::Add(std::string_view id, std::string_view title) {
-    // Pieces stay below the size that the allocator takes straight from the
-    // system, so the pieces of a list dropped are reused by the next one.
-    constexpr std::size_t kPieceBytes = 256 * 1024;
-    const std::size_t needed = id.size() + title.size();
-    if (!piece_ || piece_->size() + needed > piece_->capacity()) {
-        if (piece_)
-            pieces_.push_back(std::move(piece_));
-        piece_ = std::make_shared<std::string>();
-        piece_->reserve(std::max(kPieceBytes, needed));
-    }
-    // Within the room made for it the piece never moves, so the views stay.
-    const std::size_t at = piece_->size();
-    piece_->append(id).append(title);
-    const std::string_view text = *piece_;
-    rows_.push_back({text.substr(at, id.size()), text.substr(at + id.size(), title.size())});
-}
-
-PoemList PoemListBuilder::Take() {
-    // The piece being filled goes on being filled after the rows already in
-    // it, which the list taken here may go on reading meanwhile.
-    if (piece_)
-        pieces_.push_back(piece_);
-    return PoemList(std::exchange(pieces_, {}), std::exchange(rows_, {}));
 }
 
 namespace {

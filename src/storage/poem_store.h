@@ -59,22 +59,6 @@ private:
     std::vector<PoemListEntry> rows_;
 };
 
-// Makes a PoemList row by row, copying each id and title into pieces of text
-// of its own, for a list read from the index a piece at a time: it holds what
-// it shows, about half the index.
-class PoemListBuilder {
-public:
-    void Add(std::string_view id, std::string_view title);
-    std::size_t size() const { return rows_.size(); }
-    // The rows added since the last Take.
-    PoemList Take();
-
-private:
-    std::shared_ptr<std::string> piece_;
-    std::vector<std::shared_ptr<const std::string>> pieces_;
-    std::vector<PoemListEntry> rows_;
-};
-
 // Title, poet and date of every poem of the index, as LoadPoem reads them, in
 // file order. The views point into the index's text, which the list keeps.
 struct PoemFields {
