@@ -10,6 +10,7 @@
 #include "storage/background_thread.h"
 #include "storage/ini_file.h"
 #include "storage/number_text.h"
+#include "storage/poem_list_reader.h"
 #include "storage/settings.h"
 #include "storage/storage_error.h"
 
@@ -523,8 +524,8 @@ void MainWindow::fillPoemList() {
     poemListFilled();
 }
 
-void MainWindow::fillPoemList(PoemList poems) {
-    listModel_->setPoems(std::move(poems));
+void MainWindow::fillPoemList(std::unique_ptr<PoemListReader> reading) {
+    listModel_->readPoems(std::move(reading));
     poemListFilled();
 }
 
@@ -595,19 +596,20 @@ void MainWindow::savePoem() {
     IniFile settings(SettingsPath(programDir_));
     settings.HoldWrites();
     WriteSetting(settings, setting::lastSave, savedAt);
-    // The list is refreshed from the index as the save wrote it: one read of
-    // the index for the whole command.
-    PoemList listAfter;
+    std::shared_ptr<const std::string> writtenIndex;
     PoemRecord saved{currentPoemId_, FromQ(title), FromQ(poetEdit_->text()),
                      FromQ(dateEdit_->text()), EditorToPoem(poem)};
     saved.id = currentPoemId_ = store_.SavePoem(saved.id, saved.title, saved.poet, saved.date,
-                                                saved.text, &settings, &listAfter);
+                                                saved.text, &settings, &writtenIndex);
+    // The list is refreshed from the index as the save wrote it, one read of
+    // the index for the whole command, and made while the user reads the box.
+    auto listReading = std::make_unique<PoemListReader>(std::move(writtenIndex));
     lastSaveTime_ = savedAt;
     holdEditorContents();
     findPanel_->poemSaved(saved);
     dialogs_.message(this, UserDialogs::Icon::Information, text("save"),
                      ToQ(FormatTemplate(strings_["savemsg"], FromQ(title))));
-    fillPoemList(std::move(listAfter));
+    fillPoemList(std::move(listReading));
     statusLabel_->setText(ToQ(LastSaveStatus(strings_["lastsave"], lastSaveTime_)));
 }
 

@@ -29,6 +29,7 @@ class QTableView;
 namespace stanzel {
 
 class EngineEditor;
+class PoemListReader;
 class FindInPoemsPanel;
 class FindQuery;
 class PoemListModel;
@@ -214,7 +215,7 @@ private:
     void applyCaptions();
     void applyColours();
     void fillPoemList();
-    void fillPoemList(PoemList poems);
+    void fillPoemList(std::unique_ptr<PoemListReader> reading);
     void poemListFilled();
     void clearEditor();
     // Drafts: an edit the editor is about to drop is kept first, without a

@@ -17,7 +17,12 @@ PoemListModel::~PoemListModel() = default;
 void PoemListModel::readPoems(const std::filesystem::path& indexPath) {
     readTimer_.stop();
     reader_.reset();
-    auto reader = std::make_unique<PoemListReader>(indexPath);
+    readPoems(std::make_unique<PoemListReader>(indexPath));
+}
+
+void PoemListModel::readPoems(std::unique_ptr<PoemListReader> reader) {
+    readTimer_.stop();
+    reader_.reset();
     reader->WaitForFirstRows();
     PoemList first;
     if (!reader->Take(first))
@@ -54,14 +59,6 @@ void PoemListModel::takeReadRows() {
         reader_.reset();
         emit readingEnded();
     }
-}
-
-void PoemListModel::setPoems(PoemList poems) {
-    readTimer_.stop();
-    reader_.reset();
-    beginResetModel();
-    poems_ = std::move(poems);
-    endResetModel();
 }
 
 void PoemListModel::removePoem(int row) {

@@ -27,12 +27,13 @@ public:
     // others a few times a second while the reading goes on, between the
     // window's other work.
     void readPoems(const std::filesystem::path& indexPath);
+    // The same with a reading already started; a reading going on before is
+    // dropped.
+    void readPoems(std::unique_ptr<PoemListReader> reader);
     // Waits for the rest of a reading and takes it in, for a command that
     // looks through the whole list.
     void finishReading();
     bool reading() const { return reader_ != nullptr; }
-    // Lists `poems`; a reading still going on is dropped.
-    void setPoems(PoemList poems);
     // A reading going on goes on: the rows after the removed one are the
     // same in the index before and after.
     void removePoem(int row);

@@ -1,5 +1,7 @@
 #include "storage/atomic_file.h"
 
+#include "storage/large_pages.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -186,11 +188,15 @@ std::error_code ReadFileInto(const std::filesystem::path& path, std::string& byt
     std::size_t filled = 0;
     const std::size_t expected = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
     const std::size_t room = expected > 0 ? expected + 1 : 1 << 16;
-    if (bytes.size() < room)
+    if (bytes.size() < room) {
+        ReserveLarge(bytes, room);
         bytes.resize(room);
+    }
     for (;;) {
-        if (filled == bytes.size())
+        if (filled == bytes.size()) {
+            ReserveLarge(bytes, bytes.size() * 2);
             bytes.resize(bytes.size() * 2);
+        }
         const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
         if (got < 0) {
             if (errno == EINTR)

@@ -2,6 +2,7 @@
 
 #include "storage/ascii.h"
 #include "storage/atomic_file.h"
+#include "storage/large_pages.h"
 #include "storage/number_text.h"
 #include "storage/storage_error.h"
 
@@ -207,10 +208,9 @@ void CheckName(std::string_view name, std::string_view forbidden, const char* wh
 // The texts of large files (a collection's index) are read into, and written
 // from, buffers kept from command to command: a multi-megabyte buffer fresh
 // from the system costs more to fault in than the file costs to read. A save
-// holds three such texts at once (the list on screen, the index as read, the
-// index as written), so two are kept spare; small files neither keep nor
-// take one, or reading the settings beside a save would leave the save a
-// fresh buffer to fault in.
+// holds two such texts at once (the index as read and as written), so two
+// are kept spare; small files neither keep nor take one, or reading the
+// settings beside a save would leave the save a fresh buffer to fault in.
 class KeptBuffers {
 public:
     // A buffer for a text of about `size` bytes.
@@ -500,6 +500,17 @@ bool IniFile::scanAscendingSections(std::string_view key, std::string_view defau
     return ScanAscending(text, start, start, text.size(), key, defaultText, sink, add).ascending;
 }
 
+std::uint64_t IniFile::LargestNumberedSection(std::uint64_t atMost) const {
+    load();
+    // The parse has made each name's number already: no name is looked at again.
+    std::uint64_t largest = 0;
+    for (const Section& section : sections_) {
+        if (section.number <= atMost && section.number > largest)
+            largest = section.number;
+    }
+    return largest;
+}
+
 std::size_t IniFile::SectionCount() const {
     load();
     return static_cast<std::size_t>(
@@ -542,7 +553,7 @@ void IniFile::WriteTexts(std::string_view section, std::initializer_list<Entry> 
     const auto kept = KeptBuffers::Take(text.size());
     std::string& result = *kept;
     result.clear();
-    result.reserve(text.size() + 64 + entries.size() * 64);
+    ReserveLarge(result, text.size() + 64 + entries.size() * 64);
 
     const Section* found = findSection(section);
     if (!found) {
@@ -618,7 +629,7 @@ void IniFile::RemoveSection(std::string_view section) {
     const auto kept = KeptBuffers::Take(text.size());
     std::string& result = *kept;
     result.clear();
-    result.reserve(text.size());
+    ReserveLarge(result, text.size());
     std::size_t copied = 0;
     for (const auto& candidate : sections_) {
         if (!EqualsIgnoringAsciiCase(candidate.name, section))
@@ -715,6 +726,9 @@ IniSectionStream::IniSectionStream(const std::filesystem::path& path) {
         ::close(fd);
 }
 
+IniSectionStream::IniSectionStream(std::shared_ptr<const std::string> text)
+    : text_(std::move(text)) {}
+
 IniSectionStream::~IniSectionStream() {
     if (fd_ >= 0)
         ::close(fd_);
@@ -744,13 +758,15 @@ bool IniSectionStream::walk(std::span<const std::string_view> keys,
                             std::span<const std::string_view> defaults,
                             std::optional<std::string_view> only,
                             const SectionVisit& visit) const {
-    if (fd_ < 0)
+    if (fd_ < 0 && !text_)
         return true;
     // A section stays whole in the buffer until it has been visited; only a
-    // section larger than the buffer makes it grow.
+    // section larger than the buffer makes it grow. A text in memory is
+    // walked where it stands, all of it read at once.
     constexpr std::size_t kPiece = 1 << 20;
-    if (buffer_.size() < kPiece)
+    if (!text_ && buffer_.size() < kPiece)
         buffer_.resize(kPiece);
+    const auto data = [this] { return text_ ? text_->data() : buffer_.data(); };
 
     SeenNames seen;
     std::vector<Stretch> values(keys.size());
@@ -762,18 +778,24 @@ bool IniSectionStream::walk(std::span<const std::string_view> keys,
     std::size_t sectionBegin = 0; // where the open section's line starts
     std::size_t filled = 0;
     std::size_t pos = 0; // always the start of a line
-    off_t fileOffset = 0;
+    std::size_t fileOffset = 0;
     bool atEnd = false;
+    if (text_) {
+        filled = text_->size();
+        atEnd = true;
+        if (text_->starts_with(kByteOrderMark))
+            pos = kByteOrderMark.size();
+    }
 
     const auto visitSection = [&]() {
         if (!name.found)
             return true;
-        const std::string_view nameView(buffer_.data() + name.begin, name.size);
+        const std::string_view nameView(data() + name.begin, name.size);
         if (only ? !wanted : !seen.firstTime(nameView))
             return true;
         for (std::size_t i = 0; i < keys.size(); ++i)
             views[i] = values[i].found
-                           ? std::string_view(buffer_.data() + values[i].begin, values[i].size)
+                           ? std::string_view(data() + values[i].begin, values[i].size)
                            : defaults[i];
         return visit(nameView, views);
     };
@@ -795,7 +817,8 @@ bool IniSectionStream::walk(std::span<const std::string_view> keys,
             buffer_.resize(buffer_.size() * 2);
         ssize_t got = 0;
         do {
-            got = ::pread(fd_, buffer_.data() + filled, buffer_.size() - filled, fileOffset);
+            got = ::pread(fd_, buffer_.data() + filled, buffer_.size() - filled,
+                          static_cast<off_t>(fileOffset));
         } while (got < 0 && errno == EINTR);
         if (got <= 0) {
             atEnd = true; // a file that fails midway reads as ending there
@@ -804,12 +827,12 @@ bool IniSectionStream::walk(std::span<const std::string_view> keys,
         if (fileOffset == 0 && std::string_view(buffer_.data(), static_cast<std::size_t>(got))
                                    .starts_with(kByteOrderMark))
             pos = kByteOrderMark.size();
-        fileOffset += got;
+        fileOffset += static_cast<std::size_t>(got);
         filled += static_cast<std::size_t>(got);
     };
 
     for (;;) {
-        const std::string_view text(buffer_.data(), filled);
+        const std::string_view text(data(), filled);
         if (!wanted) {
             // Only a section line matters here, and every section line holds
             // a "[": jump from one to the next, as the whole-file parse does.

@@ -45,6 +45,9 @@ public:
     void ListSections(std::vector<std::string>& names) const;
     bool SectionExists(std::string_view section) const;
     std::size_t SectionCount() const;
+    // The largest number that names a section (digits only, no leading
+    // zero) and is not over `atMost`; 0 when there is none.
+    std::uint64_t LargestNumberedSection(std::uint64_t atMost) const;
     // Visits every section name, as ListSections gives them, without copying.
     // The name is valid only during the call.
     void ForEachSection(const std::function<void(std::string_view)>& visit) const;
@@ -155,6 +158,9 @@ private:
 class IniSectionStream {
 public:
     explicit IniSectionStream(const std::filesystem::path& path);
+    // The same walks over a file's text already in memory (the index as a
+    // save has just written it), which the stream keeps while it lives.
+    explicit IniSectionStream(std::shared_ptr<const std::string> text);
     IniSectionStream(const IniSectionStream&) = delete;
     IniSectionStream& operator=(const IniSectionStream&) = delete;
     ~IniSectionStream();
@@ -183,6 +189,7 @@ private:
               std::optional<std::string_view> only, const SectionVisit& visit) const;
 
     int fd_ = -1;
+    std::shared_ptr<const std::string> text_; // instead of a file
     mutable std::string buffer_; // kept from walk to walk
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/large_pages.h"
+
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -34,7 +36,7 @@ public:
     // would be made afresh at every save of a new poem.
     static void Reserve(std::vector<T>& table, std::size_t wanted) {
         if (table.capacity() < wanted)
-            table.reserve(wanted + wanted / 8);
+            ReserveLarge(table, wanted + wanted / 8);
     }
 
     static void Give(std::vector<T>&& given) {

@@ -64,20 +64,24 @@ PoemList PoemListBuilder::Take() {
 
 } // namespace
 
+// At the window's own priority: the window waits for the first rows.
 PoemListReader::PoemListReader(const std::filesystem::path& indexPath)
-    // At the window's own priority: the window waits for the first rows.
-    : thread_([this, indexPath] { read(indexPath); }) {}
+    : index_(std::make_unique<IniSectionStream>(indexPath)), thread_([this] { read(); }) {}
+
+PoemListReader::PoemListReader(std::shared_ptr<const std::string> indexText)
+    : index_(std::make_unique<IniSectionStream>(std::move(indexText))),
+      thread_([this] { read(); }) {}
 
 PoemListReader::~PoemListReader() {
     stop_ = true;
 }
 
-void PoemListReader::read(const std::filesystem::path& indexPath) {
+void PoemListReader::read() {
     static constexpr std::array<std::string_view, 1> kKeys = {"title"};
     PoemListBuilder rows;
     std::size_t count = 0;
     try {
-        IniSectionStream(indexPath).ForEachSection(
+        index_->ForEachSection(
             kKeys, "def", [&](std::string_view name, std::span<const std::string_view> values) {
                 if (stop_)
                     return false;
@@ -90,6 +94,9 @@ void PoemListReader::read(const std::filesystem::path& indexPath) {
         // Out of memory for a hand-made monster of an index: the list shows
         // what could be read, as a list of an unreadable file shows nothing.
     }
+    // The text of an index in memory goes back to be reused before the list
+    // is whole, so a save that follows at once finds it free.
+    index_.reset();
     hand(rows.Take(), true);
 }
 

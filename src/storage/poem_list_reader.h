@@ -5,10 +5,14 @@
 #include <atomic>
 #include <condition_variable>
 #include <filesystem>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace stanzel {
+
+class IniSectionStream;
 
 // The collection's list read from the index on a thread of its own, so that a
 // window shows its first rows at once and takes the rest when it is free: the
@@ -19,6 +23,9 @@ namespace stanzel {
 class PoemListReader {
 public:
     explicit PoemListReader(const std::filesystem::path& indexPath);
+    // The list of an index's text already in memory: the index as a save has
+    // just written it, listed while the window tells the user of the save.
+    explicit PoemListReader(std::shared_ptr<const std::string> indexText);
     PoemListReader(const PoemListReader&) = delete;
     PoemListReader& operator=(const PoemListReader&) = delete;
     // Stops the reading and waits for its thread.
@@ -34,9 +41,10 @@ public:
     void WaitForEnd();
 
 private:
-    void read(const std::filesystem::path& indexPath);
+    void read();
     void hand(PoemList&& rows, bool last);
 
+    std::unique_ptr<IniSectionStream> index_;
     std::mutex mutex_;
     std::condition_variable changed_;
     PoemList waiting_;  // read, not yet taken

@@ -8,6 +8,7 @@
 #include "storage/storage_error.h"
 #include "storage/text_lines.h"
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 #include <utility>
@@ -77,6 +78,8 @@ void PoemList::append(PoemList&& more) {
         *this = std::move(more);
         return;
     }
+    if (rows_.capacity() < rows_.size() + more.rows_.size())
+        ReserveLarge(rows_, std::max(rows_.size() + more.rows_.size(), 2 * rows_.capacity()));
     rows_.insert(rows_.end(), more.rows_.begin(), more.rows_.end());
     texts_.insert(texts_.end(), std::make_move_iterator(more.texts_.begin()),
                   std::make_move_iterator(more.texts_.end()));
@@ -88,17 +91,10 @@ PoemList::~PoemList() {
     KeptVector<PoemListEntry>::Give(std::move(rows_));
 }
 
-namespace {
-
-PoemList ListOf(const IniFile& index) {
+PoemList PoemStore::ListPoems() const {
+    const IniFile index(indexPath());
     auto rows = index.SectionValues<PoemListEntry>(kTitleKey, kMissingTitle);
     return PoemList({index.Contents()}, std::move(rows));
-}
-
-} // namespace
-
-PoemList PoemStore::ListPoems() const {
-    return ListOf(IniFile(indexPath()));
 }
 
 PoemFieldsList PoemStore::ListPoemFields() const {
@@ -160,7 +156,8 @@ void PoemStore::RemoveStaleTemporaryFiles() const {
 
 std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view title,
                                  std::string_view poet, std::string_view date,
-                                 std::string_view text, IniFile* settings, PoemList* listAfter) {
+                                 std::string_view text, IniFile* settings,
+                                 std::shared_ptr<const std::string>* writtenIndex) {
     if (currentPoemId < 0)
         throw std::invalid_argument("A stored poem's id is positive");
     IniFile index(indexPath());
@@ -172,10 +169,9 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
         // the two disagree (a settings file lost or restored from a backup),
         // a new poem must still never take the place of a stored one.
         std::int32_t next = std::max<std::int32_t>(autoid_, 1);
-        index.ForEachSection([&](std::string_view name) {
-            if (const auto stored = CanonicalPoemId(name); stored && *stored >= next)
-                next = *stored == kLargestId ? kLargestId : *stored + 1;
-        });
+        if (const auto stored = static_cast<std::int32_t>(index.LargestNumberedSection(kLargestId));
+            stored >= next)
+            next = stored == kLargestId ? kLargestId : stored + 1;
         if (next == kLargestId && index.SectionExists(FormatInt32(kLargestId)))
             throw StorageError("No id is left for a new poem in " + Quoted(indexPath()) + ".");
         id = next;
@@ -207,8 +203,8 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
         throw StorageError(failure->path == indexPath() ? index.UnableToWrite()
                                                         : settings->UnableToWrite());
     }
-    if (listAfter)
-        *listAfter = ListOf(index);
+    if (writtenIndex)
+        *writtenIndex = index.Contents();
     return id;
 }
 

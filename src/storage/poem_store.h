@@ -106,11 +106,12 @@ public:
     // `settings`, when given, is the settings file with its writes held
     // (IniFile::HoldWrites): the store adds the counter ("Save" "autoid") and
     // the file is replaced together with the poem's.
-    // `listAfter`, when given, receives the list of the index as this save
+    // `writtenIndex`, when given, receives the index's text as this save
     // wrote it, so the list refresh that follows a save reads nothing again.
     std::int32_t SavePoem(std::int32_t currentPoemId, std::string_view title, std::string_view poet,
                           std::string_view date, std::string_view text,
-                          IniFile* settings = nullptr, PoemList* listAfter = nullptr);
+                          IniFile* settings = nullptr,
+                          std::shared_ptr<const std::string>* writtenIndex = nullptr);
     void DeletePoem(std::string_view id);
     void DeletePoem(std::int32_t id);
 

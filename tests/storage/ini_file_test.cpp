@@ -374,14 +374,19 @@ TEST(IniSectionStream, AgreesWithReadingTheFileWhole) {
                 expected.push_back(whole.ReadText(name, key, "-"));
         }
         const IniSectionStream stream(dir / "f.ini");
-        for (int walk = 0; walk < 2; ++walk) { // a second walk starts afresh
+        // The same text walked in memory, as the list of a save is made.
+        const IniSectionStream inMemory(std::make_shared<const std::string>(bytes));
+        for (int walk = 0; walk < 3; ++walk) { // a second walk starts afresh
             std::vector<std::string> walked;
-            EXPECT_TRUE(stream.ForEachSection(
-                keys, "-", [&](std::string_view name, std::span<const std::string_view> values) {
-                    walked.emplace_back(name);
-                    walked.insert(walked.end(), values.begin(), values.end());
-                    return true;
-                }));
+            EXPECT_TRUE((walk < 2 ? stream : inMemory)
+                            .ForEachSection(keys, "-",
+                                            [&](std::string_view name,
+                                                std::span<const std::string_view> values) {
+                                                walked.emplace_back(name);
+                                                walked.insert(walked.end(), values.begin(),
+                                                              values.end());
+                                                return true;
+                                            }));
             EXPECT_TRUE(walked == expected) << bytes.substr(0, 80) << " walk " << walk;
         }
         // Looking one section up finds what ReadText finds, also for names

@@ -90,8 +90,11 @@ TEST_F(PoemStoreTest, DeletedIdsAreNotGivenOutAgain) {
 }
 
 TEST_F(PoemStoreTest, CounterBehindIndexNeverOverwritesAPoem) {
-    // As after the settings file was lost while the index was kept.
-    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=One\r\n[12]\r\ntitle=Twelve\r\n[x9]\r\n[099]\r\n");
+    // As after the settings file was lost while the index was kept; names
+    // that are no poem's id (too large for one, a leading zero) count for
+    // nothing, wherever they stand.
+    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=One\r\n[12]\r\ntitle=Twelve\r\n[x9]\r\n[099]\r\n"
+                                  "[3000000000]\r\n[7]\r\n");
     WriteBytes(dir / "poems" / "12.poem", "keep me");
     store.setAutoid(1);
     EXPECT_EQ(store.SavePoem(0, "New", "", "", "new"), 13);
