@@ -294,7 +294,13 @@ void PrintSummary(const stanzel::bench::RunTimesReporter& reporter, int poems) {
 // (which makes the buffers the store keeps): memory must stay level.
 void SaveRounds() {
     const auto pool = PoemPool(21);
+    // The list on screen from the start, read as the window reads it.
     stanzel::PoemList shown;
+    {
+        stanzel::PoemListReader reading(IndexPath());
+        reading.WaitForEnd();
+        reading.Take(shown);
+    }
     const auto save = [&](const PoemRecord& poem) {
         PoemStore store = Store();
         std::shared_ptr<const std::string> written;

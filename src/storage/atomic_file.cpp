@@ -1,6 +1,7 @@
 #include "storage/atomic_file.h"
 
 #include "storage/large_pages.h"
+#include "storage/late_close.h"
 
 #include <algorithm>
 #include <array>
@@ -131,8 +132,8 @@ std::optional<pid_t> TemporaryFileOwner(std::string_view name) {
     return pid;
 }
 
-void SyncDirectoryOf(const std::filesystem::path& file) {
-    auto directory = file.parent_path();
+// A folder as parent_path() gives it: empty for the current one.
+void SyncFolder(std::filesystem::path directory) {
     if (directory.empty())
         directory = ".";
     FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -321,8 +322,19 @@ std::optional<FileReplacement::Failure> FileReplacement::Commit() {
         if (file.existed)
             order.push_back(&file);
 
+    // Each file replaced stays open until the command is done, so that the
+    // rename does not wait for its blocks to be freed (CloseLater).
+    struct ReplacedFiles {
+        std::vector<int> fds;
+        ~ReplacedFiles() {
+            for (const int fd : fds)
+                CloseLater(fd);
+        }
+    } replaced;
     std::vector<const Pending*> done;
     for (Pending* file : order) {
+        if (file->existed)
+            replaced.fds.push_back(::open(file->target.c_str(), O_PATH | O_CLOEXEC));
         if (Refused(FileStep::Rename) ||
             ::rename(file->temporary.c_str(), file->target.c_str()) != 0) {
             const auto error = LastError();
@@ -343,10 +355,15 @@ std::optional<FileReplacement::Failure> FileReplacement::Commit() {
     // cut could bring back the old file after the user was told the new one
     // is saved. Done last, so that a crash finds the files changed as close
     // together as they can be.
+    std::vector<std::filesystem::path> folders;
     for (const Pending* file : done)
-        SyncDirectoryOf(file->target);
+        folders.push_back(file->target.parent_path());
     for (const auto& path : removals_)
-        SyncDirectoryOf(path);
+        folders.push_back(path.parent_path());
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (const auto& folder : folders)
+        SyncFolder(folder);
     return std::nullopt;
 }
 

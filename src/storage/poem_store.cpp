@@ -78,8 +78,14 @@ void PoemList::append(PoemList&& more) {
         *this = std::move(more);
         return;
     }
-    if (rows_.capacity() < rows_.size() + more.rows_.size())
-        ReserveLarge(rows_, std::max(rows_.size() + more.rows_.size(), 2 * rows_.capacity()));
+    const std::size_t needed = rows_.size() + more.rows_.size();
+    if (rows_.capacity() < needed) {
+        // A list read in batches grows into the table a dropped list left,
+        // rather than into fresh ones of every size on the way.
+        auto grown = KeptVector<PoemListEntry>::Take(std::max(needed, 2 * rows_.capacity()));
+        grown.assign(rows_.begin(), rows_.end());
+        KeptVector<PoemListEntry>::Give(std::exchange(rows_, std::move(grown)));
+    }
     rows_.insert(rows_.end(), more.rows_.begin(), more.rows_.end());
     texts_.insert(texts_.end(), std::make_move_iterator(more.texts_.begin()),
                   std::make_move_iterator(more.texts_.end()));

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -45,6 +46,33 @@ TEST(ReplaceFileAtomically, FailedRenameLeavesNothingBehind) {
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
         ++entries;
     EXPECT_EQ(entries, 1);
+}
+
+// The replaced files are let go of after the rename, on another thread: every
+// one of them must be closed all the same, also after a failed rename, or a
+// long session runs out of descriptors and keeps deleted files on the disk.
+TEST(ReplaceFileAtomically, LetsGoOfEveryReplacedFile) {
+    const auto openDescriptors = [] {
+        int count = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+            ++count;
+        return count;
+    };
+    TestDir dir;
+    WriteBytes(dir / "f", "first");
+    std::filesystem::create_directories(dir / "busy" / "inside");
+    const int before = openDescriptors();
+    for (int round = 0; round < 300; ++round) {
+        ASSERT_FALSE(ReplaceFileAtomically(dir / "f", "round " + std::to_string(round)));
+        ASSERT_TRUE(ReplaceFileAtomically(dir / "busy", "refused"));
+    }
+    EXPECT_EQ(ReadBytes(dir / "f"), "round 299");
+    int after = openDescriptors();
+    for (int wait = 0; wait < 200 && after > before; ++wait) {
+        ::usleep(10000);
+        after = openDescriptors();
+    }
+    EXPECT_EQ(after, before);
 }
 
 TEST(RemoveStaleTemporaryFiles, OnlyTheProgramsOwnOfProcessesThatAreGone) {
