@@ -2,6 +2,7 @@
 
 #include "export/document_writer.h"
 #include "export/html_color.h"
+#include "export/poems_read_ahead.h"
 #include "storage/atomic_file.h"
 #include "storage/ini_file.h"
 #include "storage/poem_store.h"
@@ -21,7 +22,6 @@ namespace {
 
 // Missing entries read as one blank here, unlike the poem list's "def".
 constexpr std::string_view kMissingEntry = " ";
-constexpr std::string_view kEntryKeys[] = {"title", "poet", "date"};
 constexpr std::string_view kTitleKey[] = {"title"};
 constexpr std::size_t kProgressReports = 200;
 // The document is composed in a small buffer that goes to the sink whenever
@@ -44,14 +44,16 @@ public:
     // Every poem in the order of the index, with its entries and its text,
     // as `visit(id, entries, text)`; false when the user cancelled.
     template <typename Visit> bool forEachPoem(Visit&& visit) {
+        PoemsReadAhead poems(store_, index_, kMissingEntry);
         std::size_t done = 0;
-        return index_.ForEachSection(
-            kEntryKeys, kMissingEntry,
-            [&](std::string_view id, std::span<const std::string_view> values) {
-                readText(id);
-                visit(id, IndexEntries{values[0], values[1], values[2]}, std::string_view(text_));
-                return poemWritten(++done);
-            });
+        while (const ReadPoem* poem = poems.Next()) {
+            checkRead(*poem);
+            visit(std::string_view(poem->id), IndexEntries{poem->title, poem->poet, poem->date},
+                  std::string_view(poem->text.bytes));
+            if (!poemWritten(++done))
+                return false;
+        }
+        return true;
     }
 
     // Every poem's id and title, as `visit(id, title)`.
@@ -78,21 +80,19 @@ public:
     }
 
 private:
-    // The whole text file; unlike loading a poem for the editor, a file that
-    // is missing is an error, since the poem would silently lose its text.
-    void readText(std::string_view id) {
-        const auto path = store_.poemPath(id);
-        if (!path) {
+    // The whole text file must have been read; unlike loading a poem for the
+    // editor, a file that is missing is an error, since the poem would
+    // silently lose its text.
+    void checkRead(const ReadPoem& poem) const {
+        if (!poem.path) {
             // An id that is not a decimal number names no file, so that a
             // hand-edited index can never make the export read another one.
             throw StorageError("Cannot open file \"" + store_.poemsDir().string() + "/" +
-                               std::string(id) + ".poem\". The poem's id is not a number.");
+                               poem.id + ".poem\". The poem's id is not a number.");
         }
-        FileContents contents = ReadWholeFile(*path);
-        if (contents.error)
-            throw StorageError("Cannot open file \"" + path->string() + "\". " +
-                               DescribeError(contents.error));
-        text_ = std::move(contents.bytes);
+        if (poem.text.error)
+            throw StorageError("Cannot open file \"" + poem.path->string() + "\". " +
+                               DescribeError(poem.text.error));
     }
 
     // Called after each poem with the number done so far; false when the user
@@ -114,7 +114,6 @@ private:
     const DocumentSink& sink_;
     std::string& pending_;
     std::size_t step_;
-    std::string text_;
 };
 
 bool BuildText(DocumentWriter& doc, Collection& collection, const ExportLabels& labels) {

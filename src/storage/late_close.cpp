@@ -1,8 +1,9 @@
 #include "storage/late_close.h"
 
+#include "storage/background_thread.h"
+
 #include <condition_variable>
 #include <mutex>
-#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -33,7 +34,7 @@ private:
     Closer() { std::thread([this] { run(); }).detach(); }
 
     void run() {
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+        LowerThisThreadsPriority();
         std::vector<int> closing;
         for (;;) {
             {

@@ -1,5 +1,6 @@
 #include "storage/poem_list_reader.h"
 
+#include "storage/background_thread.h"
 #include "storage/ini_file.h"
 
 #include <algorithm>
@@ -86,8 +87,14 @@ void PoemListReader::read() {
                 if (stop_)
                     return false;
                 rows.Add(name, values[0]);
-                if (++count == kFirstRows || rows.size() == kRowsAtOnce)
+                if (++count == kFirstRows) {
                     hand(rows.Take(), false);
+                    // The window waits for the first rows only; the rest
+                    // gives way to its first paint.
+                    LowerThisThreadsPriority();
+                } else if (rows.size() == kRowsAtOnce) {
+                    hand(rows.Take(), false);
+                }
                 return true;
             });
     } catch (const std::exception&) {

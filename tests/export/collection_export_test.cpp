@@ -276,6 +276,34 @@ TEST_F(CollectionExportTest, UnreadablePoemStopsTheExport) {
     EXPECT_THROW(BuildCollectionDocument(store, ExportFormat::Xhtml, context), StorageError);
 }
 
+// The poems are read a few batches ahead of the document, into memory that is
+// used again from batch to batch: every poem must come whole and in order,
+// whatever the size of the one read before it into the same place.
+TEST_F(CollectionExportTest, ManyPoemsOfEverySizeComeWholeAndInOrder) {
+    std::string bytes;
+    std::string expected;
+    for (int id = 1; id <= 300; ++id) {
+        const std::string name = std::to_string(id);
+        const std::size_t size = id % 97 == 0 ? (3u << 20) / (id % 2 + 1) : id % 7 == 0 ? 0 : id * 13;
+        const std::string text(size, static_cast<char>('a' + id % 26));
+        bytes += "[" + name + "]\r\ntitle=T" + name + "\r\npoet=P" + name + "\r\n";
+        poemFile(name, text);
+        expected += "### T" + name + " ###\r\n\n\r\n" + (text.empty() ? "" : text + "\r\n") +
+                    "\r\n\n\r\nPoet: P" + name + "\r\nDate of writing:  \r\n\n\r\n" +
+                    "### --- ###\r\n\n\r\r\n";
+    }
+    index(bytes);
+    EXPECT_TRUE(build(ExportFormat::Text) == expected);
+
+    std::filesystem::remove(dir / "poems" / "250.poem");
+    try {
+        BuildCollectionDocument(store, ExportFormat::AbiWord, context);
+        FAIL() << "no error";
+    } catch (const StorageError& error) {
+        EXPECT_NE(std::string(error.what()).find("250.poem"), std::string::npos) << error.what();
+    }
+}
+
 TEST_F(CollectionExportTest, ProgressAndCancel) {
     std::string bytes;
     for (int id = 1; id <= 450; ++id) {
