@@ -29,10 +29,10 @@ class QTableView;
 namespace stanzel {
 
 class EngineEditor;
-class PoemListReader;
 class FindInPoemsPanel;
 class FindQuery;
 class PoemListModel;
+class PoemListReader;
 class UserDialogs;
 
 // The colours the user can give the window, as stored in the settings file.
