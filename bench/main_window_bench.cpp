@@ -127,6 +127,9 @@ void BM_SaveAmongLarge(benchmark::State& state) {
         title->setText(QStringLiteral("Benchmark poem"));
         text->setPlainText(QStringLiteral("round %1\nof saving").arg(++round));
         window.savePoem();
+        // The list is made while the box is read; this box closes at once, so
+        // the whole list is waited for here.
+        window.poemList().finishReading();
     }
     state.counters["rows"] = window.poemList().rowCount();
 }
@@ -172,7 +175,7 @@ void PrintTargets(const stanzel::bench::RunTimesReporter& reporter, int poems) {
         std::printf("%-30s %10.1f %10.2f\n", "start, whole list read", whole,
                     empty > 0 ? whole / empty : 0.0);
     if (const double save = millis("BM_SaveAmongLarge"); save > 0)
-        std::printf("%-30s %10.1f %10s %6.0fms %s\n", "save with list refresh", save, "", 50.0,
+        std::printf("%-30s %10.1f %10s %6.0fms %s\n", "save, list whole again", save, "", 50.0,
                     save <= 50.0 ? "met" : "MISSED");
     const double selectLimit = million ? 50.0 : 16.0;
     for (int row = 0; row < 3; ++row) {

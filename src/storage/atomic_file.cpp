@@ -190,6 +190,9 @@ std::error_code ReadFileInto(const std::filesystem::path& path, std::string& byt
     const std::size_t expected = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
     const std::size_t room = expected > 0 ? expected + 1 : 1 << 16;
     if (bytes.size() < room) {
+        // What the buffer held is of no use: growing it copies nothing.
+        if (bytes.capacity() < room)
+            bytes.clear();
         ReserveLarge(bytes, room);
         bytes.resize(room);
     }

@@ -8,7 +8,7 @@ namespace stanzel {
 
 // Buffers of several megabytes that are kept from command to command (the
 // index's text, its table of sections, the rows of the list) are backed by
-// large pages where the system offers them. Touching a buffer then costs one
+// large pages where the system offers them, up to some tens of megabytes. Touching a buffer then costs one
 // fault per 2 MiB instead of one per 4 KiB: on a virtual machine, memory
 // left untouched for a second is slow to touch again page by page, and a
 // save made after the poet has paused would pay that for every page.
