@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <mutex>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -502,7 +503,14 @@ bool IniFile::scanAscendingSections(std::string_view key, std::string_view defau
 
 std::uint64_t IniFile::LargestNumberedSection(std::uint64_t atMost) const {
     load();
-    // The parse has made each name's number already: no name is looked at again.
+    // The parse has made each name's number already: no name is looked at
+    // again, and a poem index, in ascending order, is searched by halves.
+    if (namesAscending_) {
+        const auto after = std::upper_bound(
+            sections_.begin(), sections_.end(), atMost,
+            [](std::uint64_t wanted, const Section& section) { return wanted < section.number; });
+        return after == sections_.begin() ? 0 : std::prev(after)->number;
+    }
     std::uint64_t largest = 0;
     for (const Section& section : sections_) {
         if (section.number <= atMost && section.number > largest)

@@ -104,6 +104,18 @@ TEST_F(PoemStoreTest, CounterBehindIndexNeverOverwritesAPoem) {
     EXPECT_EQ(store.SavePoem(0, "Newer", "", "", "n"), 14);
 }
 
+// In an index in ascending order, a name too large for an id is passed over;
+// once the largest id is taken, a new poem is refused and nothing changes.
+TEST_F(PoemStoreTest, NewIdsInAnAscendingIndex) {
+    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=One\r\n[20]\r\ntitle=Twenty\r\n[3000000000]\r\n");
+    store.setAutoid(1);
+    EXPECT_EQ(store.SavePoem(0, "New", "", "", "new"), 21);
+    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=One\r\n[2147483647]\r\ntitle=Last\r\n");
+    const std::string before = index();
+    EXPECT_THROW(store.SavePoem(0, "Newer", "", "", "n"), StorageError);
+    EXPECT_EQ(index(), before);
+}
+
 TEST_F(PoemStoreTest, DeletingMissingTextFileIsNoError) {
     WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=T\r\n[2]\r\ntitle=U\r\n");
     store.DeletePoem("1");
