@@ -51,6 +51,10 @@ void PoemsReadAhead::read(const PoemStore& store, const IniSectionStream& index,
                 poem.path = store.poemPath(id);
                 poem.text.error.clear();
                 poem.text.bytes.clear();
+                // A place that held a huge poem does not keep its memory for
+                // the small ones after it.
+                if (poem.text.bytes.capacity() > kBatchBytes)
+                    std::string().swap(poem.text.bytes);
                 if (poem.path)
                     poem.text.error = ReadFileInto(*poem.path, poem.text.bytes);
                 batchBytes += poem.text.bytes.size();
