@@ -223,6 +223,10 @@ FileContents ReadWholeFile(const std::filesystem::path& path) {
     return result;
 }
 
+FileReplacement::FileReplacement() {
+    LetGoOfReplacedFiles();
+}
+
 FileReplacement::~FileReplacement() {
     abandon();
     for (const Pending& file : files_)
@@ -246,6 +250,7 @@ std::error_code FileReplacement::Prepare(const std::filesystem::path& path,
 std::error_code FileReplacement::Begin(const std::filesystem::path& path,
                                        const std::string* previous) {
     abandon();
+    WaitUntilReplacedFilesClosed();
     Open open;
     open.file.path = path;
     open.file.target = ResolveLink(path);
@@ -325,13 +330,13 @@ std::optional<FileReplacement::Failure> FileReplacement::Commit() {
         if (file.existed)
             order.push_back(&file);
 
-    // Each file replaced stays open until the command is done, so that the
-    // rename does not wait for its blocks to be freed (CloseLater).
+    // Each file replaced stays open until the next replacement, so that the
+    // rename does not wait for its blocks to be freed (late_close.h).
     struct ReplacedFiles {
         std::vector<int> fds;
         ~ReplacedFiles() {
             for (const int fd : fds)
-                CloseLater(fd);
+                HoldReplacedFile(fd);
         }
     } replaced;
     std::vector<const Pending*> done;

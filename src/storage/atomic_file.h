@@ -45,7 +45,8 @@ public:
         bool removing = false; // the file could not be removed
     };
 
-    FileReplacement() = default;
+    // Lets go of the files the last replacement replaced (late_close.h).
+    FileReplacement();
     FileReplacement(const FileReplacement&) = delete;
     FileReplacement& operator=(const FileReplacement&) = delete;
     ~FileReplacement(); // removes every temporary file not put in place

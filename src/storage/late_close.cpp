@@ -1,7 +1,5 @@
 #include "storage/late_close.h"
 
-#include "storage/background_thread.h"
-
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -15,49 +13,75 @@ namespace {
 
 class Closer {
 public:
-    // Never destroyed, and its thread never stopped: a descriptor may be
-    // handed over while the program ends, which closes what is left.
+    // Never destroyed, and its thread never stopped: files may be held while
+    // the program ends, which closes what is left.
     static Closer& Instance() {
         static Closer* const closer = new Closer;
         return *closer;
     }
 
-    void add(int fd) {
+    void hold(int fd) {
+        const std::lock_guard lock(mutex_);
+        held_.push_back(fd);
+    }
+
+    void letGo() {
         {
             const std::lock_guard lock(mutex_);
-            pending_.push_back(fd);
+            if (held_.empty())
+                return;
+            closing_.insert(closing_.end(), held_.begin(), held_.end());
+            held_.clear();
         }
-        wake_.notify_one();
+        wake_.notify_all();
+    }
+
+    void waitUntilClosed() {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return closing_.empty() && !busy_; });
     }
 
 private:
+    // At the window's own priority: a command may wait for it to finish.
     Closer() { std::thread([this] { run(); }).detach(); }
 
     void run() {
-        LowerThisThreadsPriority();
         std::vector<int> closing;
+        std::unique_lock lock(mutex_);
         for (;;) {
-            {
-                std::unique_lock lock(mutex_);
-                wake_.wait(lock, [this] { return !pending_.empty(); });
-                std::swap(closing, pending_);
-            }
+            wake_.wait(lock, [this] { return !closing_.empty(); });
+            std::swap(closing, closing_);
+            busy_ = true;
+            lock.unlock();
             for (const int fd : closing)
                 ::close(fd);
             closing.clear();
+            lock.lock();
+            busy_ = false;
+            wake_.notify_all();
         }
     }
 
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::vector<int> pending_;
+    std::vector<int> held_;
+    std::vector<int> closing_;
+    bool busy_ = false;
 };
 
 } // namespace
 
-void CloseLater(int fd) {
+void HoldReplacedFile(int fd) {
     if (fd >= 0)
-        Closer::Instance().add(fd);
+        Closer::Instance().hold(fd);
+}
+
+void LetGoOfReplacedFiles() {
+    Closer::Instance().letGo();
+}
+
+void WaitUntilReplacedFilesClosed() {
+    Closer::Instance().waitUntilClosed();
 }
 
 } // namespace stanzel

@@ -166,6 +166,9 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
                                  std::shared_ptr<const std::string>* writtenIndex) {
     if (currentPoemId < 0)
         throw std::invalid_argument("A stored poem's id is positive");
+    // Made first, so that the files the last command replaced are let go of
+    // while the index is read.
+    FileReplacement replacement;
     IniFile index(indexPath());
     index.HoldWrites();
 
@@ -189,7 +192,6 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
     // Both files are written in full beside their targets before either is
     // replaced; see FileReplacement for the order that keeps every listed
     // poem's text readable.
-    FileReplacement replacement;
     if (replacement.Prepare(indexPath(), *index.Contents(), index.HeldOriginal().get()))
         throw StorageError(index.UnableToWrite());
     if (settings) {
@@ -215,10 +217,10 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
 }
 
 void PoemStore::DeletePoem(std::string_view id) {
+    FileReplacement replacement; // first, as in SavePoem
     IniFile index(indexPath());
     index.HoldWrites();
     index.RemoveSection(id);
-    FileReplacement replacement;
     if (index.Contents() != index.HeldOriginal() &&
         replacement.Prepare(indexPath(), *index.Contents(), index.HeldOriginal().get()))
         throw StorageError(index.UnableToWrite());

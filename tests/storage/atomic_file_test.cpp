@@ -48,9 +48,10 @@ TEST(ReplaceFileAtomically, FailedRenameLeavesNothingBehind) {
     EXPECT_EQ(entries, 1);
 }
 
-// The replaced files are let go of after the rename, on another thread: every
-// one of them must be closed all the same, also after a failed rename, or a
-// long session runs out of descriptors and keeps deleted files on the disk.
+// The replaced files are held after the rename and let go of when the next
+// replacement begins: every one of them must be closed all the same, also
+// after a failed rename, or a long session runs out of descriptors and keeps
+// deleted files on the disk.
 TEST(ReplaceFileAtomically, LetsGoOfEveryReplacedFile) {
     const auto openDescriptors = [] {
         int count = 0;
@@ -67,12 +68,14 @@ TEST(ReplaceFileAtomically, LetsGoOfEveryReplacedFile) {
         ASSERT_TRUE(ReplaceFileAtomically(dir / "busy", "refused"));
     }
     EXPECT_EQ(ReadBytes(dir / "f"), "round 299");
-    int after = openDescriptors();
-    for (int wait = 0; wait < 200 && after > before; ++wait) {
-        ::usleep(10000);
-        after = openDescriptors();
-    }
-    EXPECT_EQ(after, before);
+    // Only what the last round replaced is still held, until the next
+    // replacement has begun writing.
+    EXPECT_EQ(openDescriptors(), before + 1);
+    FileReplacement next;
+    ASSERT_FALSE(next.Begin(dir / "new"));
+    EXPECT_EQ(openDescriptors(), before + 1); // the new file's own
+    ASSERT_FALSE(next.End());
+    EXPECT_EQ(openDescriptors(), before);
 }
 
 TEST(RemoveStaleTemporaryFiles, OnlyTheProgramsOwnOfProcessesThatAreGone) {
