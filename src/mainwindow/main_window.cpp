@@ -27,6 +27,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
@@ -78,11 +79,10 @@ MainWindow::MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, Q
     std::filesystem::create_directory(programDir_ / "lang", ignored);
     currentPoemId_ = 0;
     selectedRow_ = -1;
-    guarded([this] { fillPoemList(); });
-    // Looking through the poems' folder of a large collection takes longer
-    // than the window takes to appear, and nothing waits for it: the files
-    // it removes are those of processes gone, never this one's.
-    staleFileCleanup_ = BackgroundThread([store = store_] { store.RemoveStaleTemporaryFiles(); });
+    guarded([this] {
+        fillPoemList(std::make_unique<PoemListReader>(store_.indexPath(),
+                                                      PoemListReader::Rest::WaitForGoOn));
+    });
     setAcceptDrops(true);
 }
 
@@ -417,6 +417,25 @@ void MainWindow::readStartSettings() {
     exportOneType_ = ReadSetting(settings, setting::exportOne);
     exportAllType_ = ReadSetting(settings, setting::exportAll);
     store_.setAutoid(ReadSetting(settings, setting::autoid));
+}
+
+bool MainWindow::event(QEvent* event) {
+    // Reading the rest of a large list and looking through the poems' folder
+    // take as long as the window takes to appear; on two cores, beside the
+    // display server, they would hold up its first paint.
+    if (event->type() == QEvent::Paint && !painted_) {
+        painted_ = true;
+        // After this paint has reached the screen.
+        QTimer::singleShot(0, this, [this] { startBackgroundWork(); });
+    }
+    return QMainWindow::event(event);
+}
+
+void MainWindow::startBackgroundWork() {
+    listModel_->goOnReading();
+    // Nothing waits for it: the files it removes are those of processes
+    // gone, never this one's.
+    staleFileCleanup_ = BackgroundThread([store = store_] { store.RemoveStaleTemporaryFiles(); });
 }
 
 void MainWindow::showEvent(QShowEvent* event) {

@@ -193,6 +193,7 @@ public:
     void setClock(Clock clock) { clock_ = std::move(clock); }
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -212,6 +213,9 @@ private:
     void openFoundPoem(int row);
     void showFirstMatch(const FindQuery& query);
     void runStartupSteps();
+    // What the window does not wait for: the rest of the list, the tidying
+    // of the collection's folders. Begun once the window is on the screen.
+    void startBackgroundWork();
     void applyCaptions();
     void applyColours();
     void fillPoemList();
@@ -269,6 +273,7 @@ private:
     std::string lastSaveTime_;
     WindowColours colours_;
     bool startupDone_ = false;
+    bool painted_ = false;
 
     MainWindowActions actions_;
     std::vector<QAction*> commands_; // every action above, for their shortcuts

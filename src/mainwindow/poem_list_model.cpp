@@ -36,6 +36,11 @@ void PoemListModel::readPoems(std::unique_ptr<PoemListReader> reader) {
         readTimer_.start();
 }
 
+void PoemListModel::goOnReading() {
+    if (reader_)
+        reader_->GoOn();
+}
+
 void PoemListModel::finishReading() {
     if (!reader_)
         return;

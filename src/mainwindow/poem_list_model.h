@@ -30,6 +30,8 @@ public:
     // The same with a reading already started; a reading going on before is
     // dropped.
     void readPoems(std::unique_ptr<PoemListReader> reader);
+    // Lets a reading that waits after its first rows read the rest.
+    void goOnReading();
     // Waits for the rest of a reading and takes it in, for a command that
     // looks through the whole list.
     void finishReading();

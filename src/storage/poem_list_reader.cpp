@@ -66,15 +66,20 @@ PoemList PoemListBuilder::Take() {
 } // namespace
 
 // At the window's own priority: the window waits for the first rows.
-PoemListReader::PoemListReader(const std::filesystem::path& indexPath)
-    : index_(std::make_unique<IniSectionStream>(indexPath)), thread_([this] { read(); }) {}
+PoemListReader::PoemListReader(const std::filesystem::path& indexPath, Rest rest)
+    : index_(std::make_unique<IniSectionStream>(indexPath)), goOn_(rest == Rest::Read),
+      thread_([this] { read(); }) {}
 
 PoemListReader::PoemListReader(std::shared_ptr<const std::string> indexText)
     : index_(std::make_unique<IniSectionStream>(std::move(indexText))),
       thread_([this] { read(); }) {}
 
 PoemListReader::~PoemListReader() {
-    stop_ = true;
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
 }
 
 void PoemListReader::read() {
@@ -91,6 +96,12 @@ void PoemListReader::read() {
                     hand(rows.Take(), false);
                     // The window waits for the first rows only; the rest
                     // gives way to its first paint.
+                    {
+                        std::unique_lock lock(mutex_);
+                        changed_.wait(lock, [this] { return goOn_ || stop_; });
+                    }
+                    if (stop_)
+                        return false;
                     LowerThisThreadsPriority();
                 } else if (rows.size() == kRowsAtOnce) {
                     hand(rows.Take(), false);
@@ -129,7 +140,16 @@ void PoemListReader::WaitForFirstRows() {
     changed_.wait(lock, [this] { return started_; });
 }
 
+void PoemListReader::GoOn() {
+    {
+        const std::lock_guard lock(mutex_);
+        goOn_ = true;
+    }
+    changed_.notify_all();
+}
+
 void PoemListReader::WaitForEnd() {
+    GoOn();
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return ended_; });
 }

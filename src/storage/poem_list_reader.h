@@ -22,7 +22,12 @@ class IniSectionStream;
 // versions into one list.
 class PoemListReader {
 public:
-    explicit PoemListReader(const std::filesystem::path& indexPath);
+    // When the reading goes on after the first rows.
+    enum class Rest {
+        Read,        // at once
+        WaitForGoOn, // once GoOn is called: a window's first paint comes first
+    };
+    explicit PoemListReader(const std::filesystem::path& indexPath, Rest rest = Rest::Read);
     // The list of an index's text already in memory: the index as a save has
     // just written it, listed while the window tells the user of the save.
     explicit PoemListReader(std::shared_ptr<const std::string> indexText);
@@ -37,6 +42,8 @@ public:
     // Waits until the first rows are there, or the whole (small) index: what
     // a window needs before it shows.
     void WaitForFirstRows();
+    // Lets a reading that waits after its first rows read the rest.
+    void GoOn();
     // Waits until the whole index is read.
     void WaitForEnd();
 
@@ -50,6 +57,7 @@ private:
     PoemList waiting_;  // read, not yet taken
     bool started_ = false; // the reading thread has handed rows
     bool ended_ = false;   // ... and its last ones
+    bool goOn_ = true;     // the rows after the first ones may be read
     std::atomic<bool> stop_ = false;
     std::jthread thread_; // last: starts once everything above is ready
 };

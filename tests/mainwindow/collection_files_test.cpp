@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -297,7 +298,10 @@ TEST_F(MainWindowTest, StartRemovesOnlyTheProgramsOwnLeftovers) {
     for (const auto& path : users)
         WriteBytes(path, "mine");
     start();
-    // The folder is tidied beside the window, at the latest by its closing.
+    // The folder is tidied beside the window once it is on the screen, at
+    // the latest by its closing.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    QApplication::processEvents();
     window.reset();
     for (const auto& path : leftovers)
         EXPECT_FALSE(fs::exists(path)) << path;

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -73,11 +75,46 @@ TEST(PoemListReader, DroppedWhileReading) {
         if (round % 2 == 0)
             reader.WaitForFirstRows();
     }
+    // Also one that waits after its first rows for the window to paint.
+    for (int round = 0; round < 20; ++round) {
+        PoemListReader reader(dir / "poems.dmp", PoemListReader::Rest::WaitForGoOn);
+        if (round % 2 == 0)
+            reader.WaitForFirstRows();
+    }
     PoemListReader missing(dir / "nothing.dmp");
     missing.WaitForEnd();
     PoemList none;
     EXPECT_TRUE(missing.Take(none));
     EXPECT_TRUE(none.empty());
+}
+
+// A reading told to wait after its first rows reads no further until it may
+// go on, and then reads the whole index; a command that needs the whole list
+// is never left waiting for a go-ahead that does not come.
+TEST(PoemListReader, WaitsAfterTheFirstRowsUntilItMayGoOn) {
+    TestDir dir;
+    WriteBytes(dir / "poems.dmp", ManyPoems(5000, 30));
+    PoemListReader reader(dir / "poems.dmp", PoemListReader::Rest::WaitForGoOn);
+    reader.WaitForFirstRows();
+    PoemList read;
+    EXPECT_FALSE(reader.Take(read));
+    const std::size_t first = read.size();
+    EXPECT_GT(first, 0u);
+    EXPECT_LT(first, 5000u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(reader.Take(read));
+    EXPECT_EQ(read.size(), first);
+
+    reader.GoOn();
+    reader.WaitForEnd();
+    EXPECT_TRUE(reader.Take(read));
+    EXPECT_EQ(read.size(), 5000u);
+
+    PoemListReader waited(dir / "poems.dmp", PoemListReader::Rest::WaitForGoOn);
+    waited.WaitForEnd();
+    PoemList whole;
+    EXPECT_TRUE(waited.Take(whole));
+    EXPECT_EQ(Rows(whole), Rows(read));
 }
 
 } // namespace
