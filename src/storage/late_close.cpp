@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -21,8 +22,15 @@ public:
     }
 
     void hold(int fd) {
-        const std::lock_guard lock(mutex_);
-        held_.push_back(fd);
+        constexpr off_t kHeldAtMost = 32 << 20;
+        struct stat info {};
+        const bool large = ::fstat(fd, &info) == 0 && info.st_size > kHeldAtMost;
+        {
+            const std::lock_guard lock(mutex_);
+            (large ? closing_ : held_).push_back(fd);
+        }
+        if (large)
+            wake_.notify_all();
     }
 
     void letGo() {

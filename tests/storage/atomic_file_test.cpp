@@ -16,6 +16,13 @@ using testing::ReadBytes;
 using testing::TestDir;
 using testing::WriteBytes;
 
+int OpenDescriptors() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
 TEST(ReplaceFileAtomically, KeepsPermissionsOfTheReplacedFile) {
     TestDir dir;
     WriteBytes(dir / "f", "old");
@@ -53,16 +60,10 @@ TEST(ReplaceFileAtomically, FailedRenameLeavesNothingBehind) {
 // after a failed rename, or a long session runs out of descriptors and keeps
 // deleted files on the disk.
 TEST(ReplaceFileAtomically, LetsGoOfEveryReplacedFile) {
-    const auto openDescriptors = [] {
-        int count = 0;
-        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-            ++count;
-        return count;
-    };
     TestDir dir;
     WriteBytes(dir / "f", "first");
     std::filesystem::create_directories(dir / "busy" / "inside");
-    const int before = openDescriptors();
+    const int before = OpenDescriptors();
     for (int round = 0; round < 300; ++round) {
         ASSERT_FALSE(ReplaceFileAtomically(dir / "f", "round " + std::to_string(round)));
         ASSERT_TRUE(ReplaceFileAtomically(dir / "busy", "refused"));
@@ -70,12 +71,28 @@ TEST(ReplaceFileAtomically, LetsGoOfEveryReplacedFile) {
     EXPECT_EQ(ReadBytes(dir / "f"), "round 299");
     // Only what the last round replaced is still held, until the next
     // replacement has begun writing.
-    EXPECT_EQ(openDescriptors(), before + 1);
+    EXPECT_EQ(OpenDescriptors(), before + 1);
     FileReplacement next;
     ASSERT_FALSE(next.Begin(dir / "new"));
-    EXPECT_EQ(openDescriptors(), before + 1); // the new file's own
+    EXPECT_EQ(OpenDescriptors(), before + 1); // the new file's own
     ASSERT_FALSE(next.End());
-    EXPECT_EQ(openDescriptors(), before);
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+
+// A replaced file too large to be worth holding (an exported collection) is
+// let go of without waiting for the next replacement, whose wait it would be.
+TEST(ReplaceFileAtomically, LetsGoOfALargeReplacedFileAtOnce) {
+    TestDir dir;
+    const std::string large((32 << 20) + 1, 'x');
+    WriteBytes(dir / "large", large);
+    const int before = OpenDescriptors();
+    ASSERT_FALSE(ReplaceFileAtomically(dir / "large", "small now"));
+    int after = OpenDescriptors();
+    for (int wait = 0; wait < 200 && after > before; ++wait) {
+        ::usleep(10000);
+        after = OpenDescriptors();
+    }
+    EXPECT_EQ(after, before);
 }
 
 TEST(RemoveStaleTemporaryFiles, OnlyTheProgramsOwnOfProcessesThatAreGone) {
