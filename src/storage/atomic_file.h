@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <optional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +25,8 @@ FileContents ReadWholeFile(const std::filesystem::path& path);
 // The same into a buffer the caller keeps: what it held is replaced, and its
 // memory is used again rather than fresh memory faulted in.
 std::error_code ReadFileInto(const std::filesystem::path& path, std::string& bytes);
+
+class DirectBlocks;
 
 // The new versions of several files, each written in full and flushed beside
 // its file under a temporary name, that take the files' places together.
@@ -59,7 +61,11 @@ public:
     // The same for a document made piece by piece and never held whole:
     // Begin makes the temporary file, each Write adds to it, and End flushes
     // it, after which it is prepared like any other. Until End the file is
-    // not prepared: dropping the replacement removes it.
+    // not prepared: dropping the replacement removes it. Such a document
+    // (an exported collection, gigabytes of it) is not read back, so where
+    // the file system allows it goes to the disk past the system's cache, in
+    // blocks written on a thread of their own while the next is made:
+    // copying it into the cache cost as much as making it.
     std::error_code Begin(const std::filesystem::path& path, const std::string* previous = nullptr);
     std::error_code Write(std::string_view bytes);
     std::error_code End();
@@ -84,7 +90,10 @@ private:
         int fd = -1;
         std::size_t written = 0;
         std::size_t sent = 0; // bytes already on their way to the disk
+        std::unique_ptr<DirectBlocks> blocks; // when written past the cache
     };
+    std::error_code begin(const std::filesystem::path& path, const std::string* previous,
+                          bool pastTheCache);
     void abandon();
 
     std::optional<Open> open_;

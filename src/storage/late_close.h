@@ -10,7 +10,7 @@ namespace stanzel {
 // Freeing them as the next command starts, rather than at once, gives that
 // command's new file pages the machine has just used. Memory left free for a
 // second or two is handed back by a virtual machine to its host, and taking
-// it again costs a fault for every page: a third of a save's wait in a large
+// it again costs a fault for every page: up to a third of a save's wait in a large
 // collection.
 //
 // A file of more than 32 MiB (an exported collection) is closed at once all

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <string>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -93,6 +95,76 @@ TEST(ReplaceFileAtomically, LetsGoOfALargeReplacedFileAtOnce) {
         after = OpenDescriptors();
     }
     EXPECT_EQ(after, before);
+}
+
+struct PiecesCase {
+    const char* name;
+    std::size_t size;
+    std::size_t piece; // the size of the pieces written, the last one shorter
+};
+
+class DocumentInPiecesTest : public ::testing::TestWithParam<PiecesCase> {};
+
+// A document written piece by piece goes to the disk in whole blocks past the
+// system's cache and the rest through it: every byte must arrive, in order,
+// however the sizes fall about the blocks.
+TEST_P(DocumentInPiecesTest, ComesOutByteForByte) {
+    const PiecesCase& c = GetParam();
+    std::string document(c.size, '\0');
+    for (std::size_t i = 0; i < c.size; ++i)
+        document[i] = static_cast<char>('a' + (i * 7 + i / 4093) % 26);
+    TestDir dir;
+    WriteBytes(dir / "doc", "the old document");
+    FileReplacement replacement;
+    ASSERT_FALSE(replacement.Begin(dir / "doc"));
+    for (std::size_t at = 0; at < c.size; at += c.piece)
+        ASSERT_FALSE(replacement.Write(std::string_view(document).substr(at, c.piece)));
+    ASSERT_FALSE(replacement.End());
+    EXPECT_EQ(ReadBytes(dir / "doc"), "the old document");
+    ASSERT_FALSE(replacement.Commit());
+    const std::string written = ReadBytes(dir / "doc");
+    ASSERT_EQ(written.size(), document.size());
+    EXPECT_TRUE(written == document);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, DocumentInPiecesTest,
+    ::testing::Values(PiecesCase{"Empty", 0, 1}, PiecesCase{"OneByte", 1, 1},
+                      PiecesCase{"LessThanADeviceBlock", 4095, 1000},
+                      PiecesCase{"OneDeviceBlock", 4096, 4096},
+                      PiecesCase{"OneBlockInOddPieces", 1 << 20, 65521},
+                      PiecesCase{"ABlockAndAByte", (1 << 20) + 1, 65536},
+                      PiecesCase{"PiecesLargerThanABlock", (3 << 20) + 12345, (1 << 20) + 999},
+                      PiecesCase{"ManySmallPieces", (2 << 20) + 4097, 77}),
+    [](const ::testing::TestParamInfo<PiecesCase>& info) { return std::string(info.param.name); });
+
+// A document the disk will not take whole (here a file size limit, as a full
+// disk would) fails, even when the refusal falls on a block written in the
+// background; the old file stays and nothing is left beside it.
+TEST(DocumentInPieces, ARefusedBlockFailsTheDocument) {
+    TestDir dir;
+    WriteBytes(dir / "doc", "the old document");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1 << 20, 1 << 20};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const std::string piece(65536, 'x');
+        FileReplacement replacement;
+        if (replacement.Begin(dir / "doc"))
+            ::_exit(2);
+        for (int i = 0; i < 64; ++i) {
+            if (replacement.Write(piece))
+                ::_exit(0); // refused, as it must be
+        }
+        ::_exit(replacement.End() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadBytes(dir / "doc"), "the old document");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 TEST(RemoveStaleTemporaryFiles, OnlyTheProgramsOwnOfProcessesThatAreGone) {
