@@ -27,8 +27,8 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
-#include <QTimer>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 

@@ -7,18 +7,18 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <csignal>
-#include <cstring>
-#include <memory>
-#include <cstdlib>
-#include <thread>
-#include <mutex>
 #include <condition_variable>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <random>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -82,7 +82,6 @@ std::error_code WriteAll(int fd, std::string_view bytes) {
         return LastError();
     return WriteFully(fd, bytes);
 }
-
 
 // Flushes and closes the descriptor, which is released either way.
 std::error_code FlushAndClose(FileDescriptor& fd) {
@@ -247,8 +246,10 @@ private:
     }
 
     explicit DirectBlocks(int fd)
-        : fd_(fd), blocks_{Block(static_cast<char*>(std::aligned_alloc(kAlignment, kBlock)), std::free),
-                           Block(static_cast<char*>(std::aligned_alloc(kAlignment, kBlock)), std::free)} {}
+        : fd_(fd), blocks_{
+                       Block(static_cast<char*>(std::aligned_alloc(kAlignment, kBlock)), std::free),
+                       Block(static_cast<char*>(std::aligned_alloc(kAlignment, kBlock)),
+                             std::free)} {}
 
     // The full block to the writing thread, once it is done with the other.
     std::error_code handOver() {
@@ -305,8 +306,8 @@ private:
             if (at < written_ || at > written_ + static_cast<off_t>(size) || !SetDirect(fd_, false))
                 return error;
             direct_ = false;
-            error = WriteFully(fd_, std::string_view(data, size).substr(
-                                        static_cast<std::size_t>(at - written_)));
+            error = WriteFully(
+                fd_, std::string_view(data, size).substr(static_cast<std::size_t>(at - written_)));
         }
         if (!error)
             written_ += static_cast<off_t>(size);
@@ -315,7 +316,7 @@ private:
 
     const int fd_;
     Block blocks_[2];
-    int filling_ = 0;         // the block being gathered
+    int filling_ = 0; // the block being gathered
     std::size_t gathered_ = 0;
     // Between the two threads.
     std::mutex mutex_;
@@ -328,7 +329,6 @@ private:
     off_t written_ = 0;
     std::thread thread_;
 };
-
 
 std::error_code ReadFileInto(const std::filesystem::path& path, std::string& bytes) {
     // Opening a FIFO without O_NONBLOCK waits for a writer; with it, the
@@ -391,8 +391,8 @@ FileReplacement::~FileReplacement() {
             ::unlink(file.temporary.c_str());
 }
 
-std::error_code FileReplacement::Prepare(const std::filesystem::path& path,
-                                         std::string_view bytes, const std::string* previous) {
+std::error_code FileReplacement::Prepare(const std::filesystem::path& path, std::string_view bytes,
+                                         const std::string* previous) {
     // A file that would come out as it stands is left alone, so that a
     // command that changes nothing in a read-only collection does not fail.
     if (previous && *previous == bytes && std::filesystem::exists(path))

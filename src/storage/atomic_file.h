@@ -89,7 +89,7 @@ private:
         Pending file;
         int fd = -1;
         std::size_t written = 0;
-        std::size_t sent = 0; // bytes already on their way to the disk
+        std::size_t sent = 0;                 // bytes already on their way to the disk
         std::unique_ptr<DirectBlocks> blocks; // when written past the cache
     };
     std::error_code begin(const std::filesystem::path& path, const std::string* previous,

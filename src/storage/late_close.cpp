@@ -51,7 +51,9 @@ public:
 
 private:
     // At the window's own priority: a command may wait for it to finish.
-    Closer() { std::thread([this] { run(); }).detach(); }
+    Closer() {
+        std::thread([this] { run(); }).detach();
+    }
 
     void run() {
         std::vector<int> closing;

@@ -54,7 +54,7 @@ private:
     std::unique_ptr<IniSectionStream> index_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    PoemList waiting_;  // read, not yet taken
+    PoemList waiting_;     // read, not yet taken
     bool started_ = false; // the reading thread has handed rows
     bool ended_ = false;   // ... and its last ones
     bool goOn_ = true;     // the rows after the first ones may be read

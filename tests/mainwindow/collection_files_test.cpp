@@ -271,7 +271,8 @@ TEST_F(MainWindowTest, ReadOnlyCollectionExportsWhatChangesNothingInIt) {
         AsOrdinaryUser user;
         start();
         select(0);
-        dialogs.saveChoices = {UserDialogs::SaveChoice{QString::fromStdString((out / "first").string()), 1}};
+        dialogs.saveChoices = {
+            UserDialogs::SaveChoice{QString::fromStdString((out / "first").string()), 1}};
         actions().exportPoem->trigger();
         EXPECT_TRUE(dialogs.errors().empty());
         window.reset();

@@ -2,10 +2,10 @@
 #include "test_dir.h"
 
 #include <cerrno>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <string>
-#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>

@@ -2,9 +2,8 @@
 #include "storage/poem_store.h"
 #include "test_dir.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
+#include <gtest/gtest.h>
 #include <string>
 #include <thread>
 #include <utility>
@@ -26,8 +25,8 @@ std::vector<std::pair<std::string, std::string>> Rows(const PoemList& list) {
 std::string ManyPoems(int count, std::size_t titleLength) {
     std::string index;
     for (int id = 1; id <= count; ++id)
-        index += "[" + std::to_string(id) + "]\r\ntitle=" +
-                 std::string(titleLength, static_cast<char>('a' + id % 26)) +
+        index += "[" + std::to_string(id) +
+                 "]\r\ntitle=" + std::string(titleLength, static_cast<char>('a' + id % 26)) +
                  "\r\npoet=P\r\ndate=D\r\n";
     return index;
 }
@@ -58,9 +57,10 @@ INSTANTIATE_TEST_SUITE_P(
     Indexes, PoemListReaderTest,
     ::testing::Values(
         IndexCase{"Empty", ""},
-        IndexCase{"HandEdited",
-                  "\xEF\xBB\xBF; my poems\n[7]\ntitle = Seven \n[2]\npoet=Nobody\n"
-                  "[10]\r\nTITLE=\"Ten\"\r\n[7]\r\ntitle=Twin\r\n [x] \r\ntitle=[not a section]\r\n"},
+        IndexCase{
+            "HandEdited",
+            "\xEF\xBB\xBF; my poems\n[7]\ntitle = Seven \n[2]\npoet=Nobody\n"
+            "[10]\r\nTITLE=\"Ten\"\r\n[7]\r\ntitle=Twin\r\n [x] \r\ntitle=[not a section]\r\n"},
         IndexCase{"MoreThanTheFirstRows", ManyPoems(5000, 30)},
         IndexCase{"TitlesLargerThanAPiece", ManyPoems(3, (1 << 20) + 7)}),
     [](const ::testing::TestParamInfo<IndexCase>& info) { return std::string(info.param.name); });
