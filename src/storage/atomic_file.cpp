@@ -219,8 +219,8 @@ public:
         return {};
     }
 
-    // Writes what is left, the part of the last block the device cannot take
-    // alone through the cache, and leaves the file as any other.
+    // Writes what is left, the tail of the last block that the device cannot
+    // take alone through the cache, and leaves the file as any other.
     std::error_code finish() {
         if (const auto error = stopThread())
             return error;
