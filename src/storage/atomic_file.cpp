@@ -1,5 +1,6 @@
 #include "storage/atomic_file.h"
 
+#include "storage/direct_blocks.h"
 #include "storage/large_pages.h"
 #include "storage/late_close.h"
 
@@ -7,18 +8,14 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <random>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -62,19 +59,6 @@ bool Refused(FileStep step) {
     g_faultFired = true;
     errno = g_faultError.load();
     return true;
-}
-
-std::error_code WriteFully(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return LastError();
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return {};
 }
 
 std::error_code WriteAll(int fd, std::string_view bytes) {
@@ -181,154 +165,6 @@ std::error_code RegularFileOpened(const FileDescriptor& fd, struct stat& info) {
 }
 
 } // namespace
-
-// A document written past the system's cache (O_DIRECT), which wants whole
-// blocks of the device from memory aligned to them (4 KiB suits every device
-// there is). The document is gathered into one block while the other is
-// written on a thread of its own: a write past the cache waits for the
-// device, and the document is made meanwhile.
-class DirectBlocks {
-public:
-    // Nothing when the file system cannot write past its cache.
-    static std::unique_ptr<DirectBlocks> Start(int fd) {
-        if (!SetDirect(fd, true))
-            return nullptr;
-        auto blocks = std::unique_ptr<DirectBlocks>(new DirectBlocks(fd));
-        if (!blocks->blocks_[0] || !blocks->blocks_[1]) {
-            SetDirect(fd, false);
-            return nullptr;
-        }
-        return blocks;
-    }
-
-    DirectBlocks(const DirectBlocks&) = delete;
-    DirectBlocks& operator=(const DirectBlocks&) = delete;
-    ~DirectBlocks() { stopThread(); }
-
-    std::error_code add(std::string_view bytes) {
-        while (!bytes.empty()) {
-            const std::size_t taken = std::min(bytes.size(), kBlock - gathered_);
-            std::memcpy(blocks_[filling_].get() + gathered_, bytes.data(), taken);
-            gathered_ += taken;
-            bytes.remove_prefix(taken);
-            if (gathered_ == kBlock) {
-                if (const auto error = handOver())
-                    return error;
-            }
-        }
-        return {};
-    }
-
-    // Writes what is left, the tail of the last block that the device cannot
-    // take alone through the cache, and leaves the file as any other.
-    std::error_code finish() {
-        if (const auto error = stopThread())
-            return error;
-        const char* const last = blocks_[filling_].get();
-        const std::size_t whole = gathered_ / kAlignment * kAlignment;
-        std::error_code error = whole ? writeBlock(last, whole) : std::error_code();
-        if (!error && direct_ && !SetDirect(fd_, false))
-            error = LastError();
-        if (!error)
-            error = WriteFully(fd_, std::string_view(last + whole, gathered_ - whole));
-        return error;
-    }
-
-private:
-    static constexpr std::size_t kAlignment = 4096;
-    static constexpr std::size_t kBlock = 256 << 10;
-    using Block = std::unique_ptr<char, void (*)(void*)>;
-
-    static bool SetDirect(int fd, bool direct) {
-        const int flags = ::fcntl(fd, F_GETFL);
-        return flags >= 0 &&
-               ::fcntl(fd, F_SETFL, direct ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
-    }
-
-    explicit DirectBlocks(int fd)
-        : fd_(fd), blocks_{
-                       Block(static_cast<char*>(std::aligned_alloc(kAlignment, kBlock)), std::free),
-                       Block(static_cast<char*>(std::aligned_alloc(kAlignment, kBlock)),
-                             std::free)} {}
-
-    // The full block to the writing thread, once it is done with the other.
-    std::error_code handOver() {
-        {
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return !pending_; });
-            if (error_)
-                return error_;
-            pending_ = blocks_[filling_].get();
-        }
-        changed_.notify_all();
-        if (!thread_.joinable())
-            thread_ = std::thread([this] { run(); });
-        filling_ ^= 1;
-        gathered_ = 0;
-        return {};
-    }
-
-    void run() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            changed_.wait(lock, [this] { return pending_ || stop_; });
-            if (!pending_)
-                return;
-            const char* const block = pending_;
-            lock.unlock();
-            const auto error = writeBlock(block, kBlock);
-            lock.lock();
-            if (error && !error_)
-                error_ = error;
-            pending_ = nullptr;
-            changed_.notify_all();
-        }
-    }
-
-    // Waits for the block being written; its error, if any.
-    std::error_code stopThread() {
-        {
-            const std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        if (thread_.joinable())
-            thread_.join();
-        return error_;
-    }
-
-    std::error_code writeBlock(const char* data, std::size_t size) {
-        auto error = WriteFully(fd_, std::string_view(data, size));
-        if (error == std::errc::invalid_argument && direct_) {
-            // Refused past the cache after all (a device with larger blocks):
-            // through the cache from here on, from where the refusal left off.
-            const off_t at = ::lseek(fd_, 0, SEEK_CUR);
-            if (at < written_ || at > written_ + static_cast<off_t>(size) || !SetDirect(fd_, false))
-                return error;
-            direct_ = false;
-            error = WriteFully(
-                fd_, std::string_view(data, size).substr(static_cast<std::size_t>(at - written_)));
-        }
-        if (!error)
-            written_ += static_cast<off_t>(size);
-        return error;
-    }
-
-    const int fd_;
-    Block blocks_[2];
-    int filling_ = 0; // the block being gathered
-    std::size_t gathered_ = 0;
-    // Between the two threads.
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    const char* pending_ = nullptr; // the block to write, until it is written
-    bool stop_ = false;
-    std::error_code error_;
-    // The writing thread's own until it is joined.
-    bool direct_ = true;
-    off_t written_ = 0;
-    std::thread thread_;
-};
 
 std::error_code ReadFileInto(const std::filesystem::path& path, std::string& bytes) {
     // Opening a FIFO without O_NONBLOCK waits for a writer; with it, the

@@ -26,7 +26,7 @@ FileContents ReadWholeFile(const std::filesystem::path& path);
 // memory is used again rather than fresh memory faulted in.
 std::error_code ReadFileInto(const std::filesystem::path& path, std::string& bytes);
 
-class DirectBlocks;
+class DirectBlocks; // direct_blocks.h
 
 // The new versions of several files, each written in full and flushed beside
 // its file under a temporary name, that take the files' places together.
