@@ -1,5 +1,6 @@
 #include "storage/atomic_file.h"
 
+#include "storage/copy_ahead.h"
 #include "storage/direct_blocks.h"
 #include "storage/large_pages.h"
 #include "storage/late_close.h"
@@ -229,10 +230,16 @@ FileReplacement::~FileReplacement() {
 
 std::error_code FileReplacement::Prepare(const std::filesystem::path& path, std::string_view bytes,
                                          const std::string* previous) {
+    const bool copied = open_ && open_->copy && open_->file.path == path;
     // A file that would come out as it stands is left alone, so that a
     // command that changes nothing in a read-only collection does not fail.
-    if (previous && *previous == bytes && std::filesystem::exists(path))
+    if (previous && *previous == bytes && std::filesystem::exists(path)) {
+        if (copied)
+            abandon();
         return {};
+    }
+    if (copied)
+        return prepareCopied(bytes, previous);
     // Through the cache: the files a command replaces whole are read again
     // by the next.
     if (const auto error = begin(path, previous, false))
@@ -247,10 +254,49 @@ std::error_code FileReplacement::Begin(const std::filesystem::path& path,
     return begin(path, previous, true);
 }
 
+void FileReplacement::CopyAhead(const std::filesystem::path& path,
+                                std::shared_ptr<const std::string> previous) {
+    abandon();
+    if (!previous || previous->empty() || createTemporary(path, previous.get()))
+        return;
+    open_->copy = std::make_unique<CopyAheadWriter>(open_->fd, std::move(previous));
+}
+
+std::error_code FileReplacement::prepareCopied(std::string_view bytes,
+                                               const std::string* previous) {
+    // The steps a test may refuse come in the order of any other Prepare.
+    if (Refused(FileStep::Create) || Refused(FileStep::Write)) {
+        const auto error = LastError();
+        abandon();
+        return error;
+    }
+    open_->file.previous = previous;
+    const auto error = open_->copy->finish(bytes);
+    open_->copy.reset();
+    if (error) {
+        abandon();
+        return error;
+    }
+    return End();
+}
+
 std::error_code FileReplacement::begin(const std::filesystem::path& path,
                                        const std::string* previous, bool pastTheCache) {
     abandon();
     WaitUntilReplacedFilesClosed();
+    if (Refused(FileStep::Create))
+        return LastError();
+    if (const auto error = createTemporary(path, previous))
+        return error;
+    // A file system that cannot write past its cache refuses the flag, and
+    // the document goes through the cache as any other file.
+    if (pastTheCache)
+        open_->blocks = DirectBlocks::Start(open_->fd);
+    return {};
+}
+
+std::error_code FileReplacement::createTemporary(const std::filesystem::path& path,
+                                                 const std::string* previous) {
     Open open;
     open.file.path = path;
     open.file.target = ResolveLink(path);
@@ -258,11 +304,8 @@ std::error_code FileReplacement::begin(const std::filesystem::path& path,
     struct stat existing {};
     open.file.existed = ::stat(open.file.target.c_str(), &existing) == 0;
     open.file.temporary = TemporaryName(open.file.target);
-
     // A new file gets the permissions any new file gets (0666 narrowed by the
     // umask); a replaced one keeps its own.
-    if (Refused(FileStep::Create))
-        return LastError();
     open.fd = ::open(open.file.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                      open.file.existed ? 0600 : 0666);
     if (open.fd < 0)
@@ -273,10 +316,6 @@ std::error_code FileReplacement::begin(const std::filesystem::path& path,
         abandon();
         return error;
     }
-    // A file system that cannot write past its cache refuses the flag, and
-    // the document goes through the cache as any other file.
-    if (pastTheCache)
-        open_->blocks = DirectBlocks::Start(open_->fd);
     return {};
 }
 
@@ -335,7 +374,9 @@ std::error_code FileReplacement::End() {
 void FileReplacement::abandon() {
     if (!open_)
         return;
-    open_->blocks.reset(); // its thread may be writing to the file
+    // Their threads may be writing to the file.
+    open_->blocks.reset();
+    open_->copy.reset();
     if (open_->fd >= 0)
         ::close(open_->fd);
     ::unlink(open_->file.temporary.c_str());
@@ -347,6 +388,7 @@ void FileReplacement::Remove(const std::filesystem::path& path) {
 }
 
 std::optional<FileReplacement::Failure> FileReplacement::Commit() {
+    abandon(); // a file begun and never ended, or copied ahead and never prepared
     std::vector<Pending*> order;
     for (Pending& file : files_)
         if (!file.existed)

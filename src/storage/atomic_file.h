@@ -26,7 +26,8 @@ FileContents ReadWholeFile(const std::filesystem::path& path);
 // memory is used again rather than fresh memory faulted in.
 std::error_code ReadFileInto(const std::filesystem::path& path, std::string& bytes);
 
-class DirectBlocks; // direct_blocks.h
+class CopyAheadWriter; // copy_ahead.h
+class DirectBlocks;    // direct_blocks.h
 
 // The new versions of several files, each written in full and flushed beside
 // its file under a temporary name, that take the files' places together.
@@ -58,6 +59,13 @@ public:
     // given, is what the file holds now; it must outlive the commit.
     std::error_code Prepare(const std::filesystem::path& path, std::string_view bytes,
                             const std::string* previous = nullptr);
+    // Starts the new version of `path` as a copy of `previous`, what the
+    // caller has just read from it, on a thread of its own while the caller
+    // works out its change (copy_ahead.h). The next Prepare of `path` then
+    // writes only from the first byte that differs; any other Prepare or
+    // Begin drops the copy. Failing to start it changes nothing: Prepare
+    // writes the file whole and reports what goes wrong.
+    void CopyAhead(const std::filesystem::path& path, std::shared_ptr<const std::string> previous);
     // The same for a document made piece by piece and never held whole:
     // Begin makes the temporary file, each Write adds to it, and End flushes
     // it, after which it is prepared like any other. Until End the file is
@@ -91,9 +99,12 @@ private:
         std::size_t written = 0;
         std::size_t sent = 0;                 // bytes already on their way to the disk
         std::unique_ptr<DirectBlocks> blocks; // when written past the cache
+        std::unique_ptr<CopyAheadWriter> copy; // when copied ahead from the previous text
     };
     std::error_code begin(const std::filesystem::path& path, const std::string* previous,
                           bool pastTheCache);
+    std::error_code createTemporary(const std::filesystem::path& path, const std::string* previous);
+    std::error_code prepareCopied(std::string_view bytes, const std::string* previous);
     void abandon();
 
     std::optional<Open> open_;

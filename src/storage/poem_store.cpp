@@ -171,6 +171,9 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
     FileReplacement replacement;
     IniFile index(indexPath());
     index.HoldWrites();
+    // All of the index but one section comes out as it was read: it is
+    // written while the section is found and made.
+    replacement.CopyAhead(indexPath(), index.HeldOriginal());
 
     std::int32_t id = currentPoemId;
     if (id == 0) {
@@ -220,6 +223,7 @@ void PoemStore::DeletePoem(std::string_view id) {
     FileReplacement replacement; // first, as in SavePoem
     IniFile index(indexPath());
     index.HoldWrites();
+    replacement.CopyAhead(indexPath(), index.HeldOriginal());
     index.RemoveSection(id);
     if (index.Contents() != index.HeldOriginal() &&
         replacement.Prepare(indexPath(), *index.Contents(), index.HeldOriginal().get()))

@@ -1,14 +1,17 @@
 #include "storage/atomic_file.h"
+#include "storage/late_close.h"
 #include "test_dir.h"
 
 #include <cerrno>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace stanzel {
@@ -65,6 +68,9 @@ TEST(ReplaceFileAtomically, LetsGoOfEveryReplacedFile) {
     TestDir dir;
     WriteBytes(dir / "f", "first");
     std::filesystem::create_directories(dir / "busy" / "inside");
+    // Whatever an earlier test in this process replaced is closed first.
+    LetGoOfReplacedFiles();
+    WaitUntilReplacedFilesClosed();
     const int before = OpenDescriptors();
     for (int round = 0; round < 300; ++round) {
         ASSERT_FALSE(ReplaceFileAtomically(dir / "f", "round " + std::to_string(round)));
@@ -165,6 +171,147 @@ TEST(DocumentInPieces, ARefusedBlockFailsTheDocument) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(ReadBytes(dir / "doc"), "the old document");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+// A text of `size` bytes in lines, unlike itself at every offset, so that a
+// piece written at the wrong place shows.
+std::string Lines(std::size_t size, char seed) {
+    std::string text(size, '\n');
+    for (std::size_t i = 0; i < size; ++i)
+        if (i % 61 != 60)
+            text[i] = static_cast<char>(seed + (i * 7 + i / 4093) % 26);
+    return text;
+}
+
+// The temporary file beside `target` while one is being written; empty when
+// there is none.
+std::filesystem::path TemporaryBeside(const std::filesystem::path& target) {
+    for (const auto& entry : std::filesystem::directory_iterator(target.parent_path()))
+        if (entry.path() != target)
+            return entry.path();
+    return {};
+}
+
+struct CopyAheadCase {
+    const char* name;
+    std::string old;
+    std::string now;
+};
+
+void PrintTo(const CopyAheadCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+std::string With(std::string text, std::size_t at, std::size_t length, std::string_view put) {
+    return text.replace(at, length, put);
+}
+
+const std::string kOld = Lines((3 << 20) + 1234, 'a');
+
+class CopyAheadTest : public ::testing::TestWithParam<std::tuple<CopyAheadCase, bool>> {};
+
+// The new text is written from the old one before it is known, then mended
+// from its first changed byte: whether the change falls before or after what
+// was copied, the file must come out as the new text, byte for byte, never
+// with the old text's tail beyond it.
+TEST_P(CopyAheadTest, ComesOutAsTheNewText) {
+    const auto& [c, copiedWhole] = GetParam();
+    TestDir dir;
+    WriteBytes(dir / "index", c.old);
+    const auto old = std::make_shared<const std::string>(c.old);
+    FileReplacement replacement;
+    replacement.CopyAhead(dir / "index", old);
+    if (copiedWhole) {
+        // The change comes after the copy has reached the end of the old text.
+        for (int wait = 0; wait < 500; ++wait) {
+            const auto temporary = TemporaryBeside(dir / "index");
+            std::error_code error;
+            if (!temporary.empty() && std::filesystem::file_size(temporary, error) == c.old.size())
+                break;
+            ::usleep(2000);
+        }
+    }
+    ASSERT_FALSE(replacement.Prepare(dir / "index", c.now, old.get()));
+    EXPECT_TRUE(ReadBytes(dir / "index") == c.old);
+    ASSERT_FALSE(replacement.Commit());
+    const std::string written = ReadBytes(dir / "index");
+    EXPECT_EQ(written.size(), c.now.size());
+    EXPECT_TRUE(written == c.now);
+    EXPECT_TRUE(TemporaryBeside(dir / "index").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, CopyAheadTest,
+    ::testing::Combine(
+        ::testing::Values(
+            CopyAheadCase{"LongerInTheMiddle", kOld, With(kOld, 1500000, 40, Lines(300, 'A'))},
+            CopyAheadCase{"ShorterInTheMiddle", kOld, With(kOld, 1500000, 5000, "[7]\r\n")},
+            CopyAheadCase{"AddedAtTheEnd", kOld, kOld + "[100001]\r\ntitle=New\r\n"},
+            CopyAheadCase{"CutShort", kOld, kOld.substr(0, 1 << 20)},
+            CopyAheadCase{"FirstByte", kOld, With(kOld, 0, 1, "#")},
+            CopyAheadCase{"LastByte", kOld, With(kOld, kOld.size() - 1, 1, "#")},
+            CopyAheadCase{"Emptied", kOld, ""},
+            CopyAheadCase{"SmallFile", "[1]\r\ntitle=Old\r\n", "[1]\r\ntitle=New one\r\n"}),
+        ::testing::Bool()),
+    [](const ::testing::TestParamInfo<std::tuple<CopyAheadCase, bool>>& info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) ? "AfterTheCopy" : "DuringTheCopy");
+    });
+
+// A copy the command never uses (nothing changed, or the command failed
+// first) leaves no file behind and the old file as it was, untouched.
+TEST(CopyAhead, AnUnusedCopyLeavesNothingBehind) {
+    TestDir dir;
+    WriteBytes(dir / "index", kOld);
+    const auto old = std::make_shared<const std::string>(kOld);
+    struct stat before {};
+    ::stat((dir / "index").c_str(), &before);
+    {
+        FileReplacement unchanged;
+        unchanged.CopyAhead(dir / "index", old);
+        ASSERT_FALSE(unchanged.Prepare(dir / "index", kOld, old.get()));
+        ASSERT_FALSE(unchanged.Commit());
+    }
+    {
+        FileReplacement dropped;
+        dropped.CopyAhead(dir / "index", old);
+    }
+    struct stat after {};
+    ::stat((dir / "index").c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_TRUE(ReadBytes(dir / "index") == kOld);
+    EXPECT_TRUE(TemporaryBeside(dir / "index").empty());
+}
+
+// Copying ahead needs room for the old text; a disk too full for it (here a
+// file size limit) must still take a shorter new text, and must refuse a
+// longer one with the old file kept and nothing left beside it.
+TEST(CopyAhead, AFullDiskTakesWhatFitsAndRefusesTheRest) {
+    for (const bool fits : {true, false}) {
+        SCOPED_TRACE(fits ? "a shorter text" : "a longer text");
+        TestDir dir;
+        WriteBytes(dir / "index", kOld);
+        const std::string now = fits ? kOld.substr(0, 1 << 20) : kOld + kOld;
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{2 << 20, 2 << 20};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            const auto old = std::make_shared<const std::string>(kOld);
+            FileReplacement replacement;
+            replacement.CopyAhead(dir / "index", old);
+            ::usleep(50000); // the copy reaches the limit
+            const bool written =
+                !replacement.Prepare(dir / "index", now, old.get()) && !replacement.Commit();
+            ::_exit(written == fits ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_TRUE(ReadBytes(dir / "index") == (fits ? now : kOld));
+        EXPECT_TRUE(TemporaryBeside(dir / "index").empty());
+    }
 }
 
 TEST(RemoveStaleTemporaryFiles, OnlyTheProgramsOwnOfProcessesThatAreGone) {
