@@ -262,6 +262,11 @@ void FileReplacement::CopyAhead(const std::filesystem::path& path,
     open_->copy = std::make_unique<CopyAheadWriter>(open_->fd, std::move(previous));
 }
 
+void FileReplacement::CopyAheadUpTo(const std::filesystem::path& path, std::size_t end) {
+    if (open_ && open_->copy && open_->file.path == path)
+        open_->copy->limit(end);
+}
+
 std::error_code FileReplacement::prepareCopied(std::string_view bytes,
                                                const std::string* previous) {
     // The steps a test may refuse come in the order of any other Prepare.

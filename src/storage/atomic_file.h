@@ -66,6 +66,10 @@ public:
     // Begin drops the copy. Failing to start it changes nothing: Prepare
     // writes the file whole and reports what goes wrong.
     void CopyAhead(const std::filesystem::path& path, std::shared_ptr<const std::string> previous);
+    // The new version of `path` differs from `previous` at byte `end` at the
+    // earliest: the copy stops there rather than copy what would be written
+    // again.
+    void CopyAheadUpTo(const std::filesystem::path& path, std::size_t end);
     // The same for a document made piece by piece and never held whole:
     // Begin makes the temporary file, each Write adds to it, and End flushes
     // it, after which it is prepared like any other. Until End the file is

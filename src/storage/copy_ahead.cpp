@@ -63,7 +63,7 @@ std::size_t SharedBeginning(std::string_view a, std::string_view b) {
 } // namespace
 
 CopyAheadWriter::CopyAheadWriter(int fd, std::shared_ptr<const std::string> old)
-    : fd_(fd), old_(std::move(old)), thread_([this] { run(); }) {}
+    : fd_(fd), old_(std::move(old)), limit_(old_->size()), thread_([this] { run(); }) {}
 
 CopyAheadWriter::~CopyAheadWriter() {
     {
@@ -72,6 +72,11 @@ CopyAheadWriter::~CopyAheadWriter() {
     }
     changed_.notify_all();
     thread_.join();
+}
+
+void CopyAheadWriter::limit(std::size_t end) {
+    const std::lock_guard lock(mutex_);
+    limit_ = std::min(limit_, end);
 }
 
 std::error_code CopyAheadWriter::finish(std::string_view bytes) {
@@ -89,9 +94,9 @@ void CopyAheadWriter::run() {
     std::size_t copied = 0;
     std::size_t extent = 0; // the file's size, as far as this thread wrote it
     std::unique_lock lock(mutex_);
-    while (!final_ && !stop_ && copied < old.size()) {
+    while (!final_ && !stop_ && copied < limit_) {
+        const std::size_t size = std::min(kPiece, limit_ - copied);
         lock.unlock();
-        const std::size_t size = std::min(kPiece, old.size() - copied);
         const bool written = !WritePieces(fd_, old.substr(copied, size), copied, extent);
         lock.lock();
         // Copying ahead only saves time: a disk too full for the old text

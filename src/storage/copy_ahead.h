@@ -27,6 +27,9 @@ public:
     // Stops the copy and waits for the thread; the file is the caller's.
     ~CopyAheadWriter();
 
+    // The new text differs from the old one at `end` at the earliest: the
+    // copy goes no further, since what follows would be written again.
+    void limit(std::size_t end);
     // Leaves the file holding exactly `bytes`, not yet flushed.
     std::error_code finish(std::string_view bytes);
 
@@ -38,6 +41,7 @@ private:
     // Between the two threads.
     std::mutex mutex_;
     std::condition_variable changed_;
+    std::size_t limit_;
     std::optional<std::string_view> final_;
     bool stop_ = false;
     bool done_ = false;

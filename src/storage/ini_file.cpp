@@ -538,6 +538,11 @@ bool IniFile::SectionExists(std::string_view section) const {
     return findSection(section);
 }
 
+std::size_t IniFile::SectionOffset(std::string_view section) const {
+    const Section* found = findSection(section);
+    return found ? found->begin : bytes_->size();
+}
+
 void IniFile::WriteText(std::string_view section, std::string_view key, std::string_view value) {
     WriteTexts(section, {{key, value}});
 }

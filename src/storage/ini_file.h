@@ -44,6 +44,10 @@ public:
     // Fills `names` with every section, first to last, each name once.
     void ListSections(std::vector<std::string>& names) const;
     bool SectionExists(std::string_view section) const;
+    // Where the section's first line begins in the text, or the text's end
+    // when there is none: writing or removing that section changes nothing
+    // before it.
+    std::size_t SectionOffset(std::string_view section) const;
     std::size_t SectionCount() const;
     // The largest number that names a section (digits only, no leading
     // zero) and is not over `atMost`; 0 when there is none.

@@ -171,7 +171,7 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
     FileReplacement replacement;
     IniFile index(indexPath());
     index.HoldWrites();
-    // All of the index but one section comes out as it was read: it is
+    // The index up to the poem's section comes out as it was read: it is
     // written while the section is found and made.
     replacement.CopyAhead(indexPath(), index.HeldOriginal());
 
@@ -190,6 +190,7 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
         autoid_ = next == kLargestId ? kLargestId : next + 1;
     }
     const std::string idText = FormatInt32(id);
+    replacement.CopyAheadUpTo(indexPath(), index.SectionOffset(idText));
     index.WriteTexts(idText, {{kTitleKey, title}, {kPoetKey, poet}, {kDateKey, date}});
 
     // Both files are written in full beside their targets before either is
@@ -224,6 +225,7 @@ void PoemStore::DeletePoem(std::string_view id) {
     IniFile index(indexPath());
     index.HoldWrites();
     replacement.CopyAhead(indexPath(), index.HeldOriginal());
+    replacement.CopyAheadUpTo(indexPath(), index.SectionOffset(id));
     index.RemoveSection(id);
     if (index.Contents() != index.HeldOriginal() &&
         replacement.Prepare(indexPath(), *index.Contents(), index.HeldOriginal().get()))

@@ -2,6 +2,7 @@
 #include "storage/late_close.h"
 #include "test_dir.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -208,25 +209,48 @@ std::string With(std::string text, std::size_t at, std::size_t length, std::stri
 
 const std::string kOld = Lines((3 << 20) + 1234, 'a');
 
-class CopyAheadTest : public ::testing::TestWithParam<std::tuple<CopyAheadCase, bool>> {};
+// When the new text comes: while the old one is being copied, once all of
+// it is copied, or once the copy has stopped where the caller said the
+// change begins.
+enum class Moment { DuringTheCopy, AfterTheCopy, UpToTheChange };
+
+const char* MomentName(Moment moment) {
+    switch (moment) {
+    case Moment::DuringTheCopy:
+        return "DuringTheCopy";
+    case Moment::AfterTheCopy:
+        return "AfterTheCopy";
+    case Moment::UpToTheChange:
+        break;
+    }
+    return "UpToTheChange";
+}
+
+class CopyAheadTest : public ::testing::TestWithParam<std::tuple<CopyAheadCase, Moment>> {};
 
 // The new text is written from the old one before it is known, then mended
 // from its first changed byte: whether the change falls before or after what
 // was copied, the file must come out as the new text, byte for byte, never
 // with the old text's tail beyond it.
 TEST_P(CopyAheadTest, ComesOutAsTheNewText) {
-    const auto& [c, copiedWhole] = GetParam();
+    const auto& [c, moment] = GetParam();
     TestDir dir;
     WriteBytes(dir / "index", c.old);
     const auto old = std::make_shared<const std::string>(c.old);
     FileReplacement replacement;
     replacement.CopyAhead(dir / "index", old);
-    if (copiedWhole) {
-        // The change comes after the copy has reached the end of the old text.
+    std::size_t copyEnd = c.old.size();
+    if (moment == Moment::UpToTheChange) {
+        copyEnd = static_cast<std::size_t>(
+            std::mismatch(c.old.begin(), c.old.end(), c.now.begin(), c.now.end()).first -
+            c.old.begin());
+        replacement.CopyAheadUpTo(dir / "index", copyEnd);
+    }
+    if (moment != Moment::DuringTheCopy) {
         for (int wait = 0; wait < 500; ++wait) {
             const auto temporary = TemporaryBeside(dir / "index");
             std::error_code error;
-            if (!temporary.empty() && std::filesystem::file_size(temporary, error) == c.old.size())
+            if (!temporary.empty() && std::filesystem::file_size(temporary, error) >= copyEnd)
                 break;
             ::usleep(2000);
         }
@@ -252,10 +276,9 @@ INSTANTIATE_TEST_SUITE_P(
             CopyAheadCase{"LastByte", kOld, With(kOld, kOld.size() - 1, 1, "#")},
             CopyAheadCase{"Emptied", kOld, ""},
             CopyAheadCase{"SmallFile", "[1]\r\ntitle=Old\r\n", "[1]\r\ntitle=New one\r\n"}),
-        ::testing::Bool()),
-    [](const ::testing::TestParamInfo<std::tuple<CopyAheadCase, bool>>& info) {
-        return std::string(std::get<0>(info.param).name) +
-               (std::get<1>(info.param) ? "AfterTheCopy" : "DuringTheCopy");
+        ::testing::Values(Moment::DuringTheCopy, Moment::AfterTheCopy, Moment::UpToTheChange)),
+    [](const ::testing::TestParamInfo<std::tuple<CopyAheadCase, Moment>>& info) {
+        return std::string(std::get<0>(info.param).name) + MomentName(std::get<1>(info.param));
     });
 
 // A copy the command never uses (nothing changed, or the command failed
