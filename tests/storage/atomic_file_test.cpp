@@ -214,17 +214,7 @@ const std::string kOld = Lines((3 << 20) + 1234, 'a');
 // change begins.
 enum class Moment { DuringTheCopy, AfterTheCopy, UpToTheChange };
 
-const char* MomentName(Moment moment) {
-    switch (moment) {
-    case Moment::DuringTheCopy:
-        return "DuringTheCopy";
-    case Moment::AfterTheCopy:
-        return "AfterTheCopy";
-    case Moment::UpToTheChange:
-        break;
-    }
-    return "UpToTheChange";
-}
+constexpr const char* kMomentNames[] = {"DuringTheCopy", "AfterTheCopy", "UpToTheChange"};
 
 class CopyAheadTest : public ::testing::TestWithParam<std::tuple<CopyAheadCase, Moment>> {};
 
@@ -278,7 +268,8 @@ INSTANTIATE_TEST_SUITE_P(
             CopyAheadCase{"SmallFile", "[1]\r\ntitle=Old\r\n", "[1]\r\ntitle=New one\r\n"}),
         ::testing::Values(Moment::DuringTheCopy, Moment::AfterTheCopy, Moment::UpToTheChange)),
     [](const ::testing::TestParamInfo<std::tuple<CopyAheadCase, Moment>>& info) {
-        return std::string(std::get<0>(info.param).name) + MomentName(std::get<1>(info.param));
+        return std::string(std::get<0>(info.param).name) +
+               kMomentNames[static_cast<int>(std::get<1>(info.param))];
     });
 
 // A copy the command never uses (nothing changed, or the command failed
