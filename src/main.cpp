@@ -6,14 +6,8 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QStandardPaths>
-#include <malloc.h>
 
 int main(int argc, char* argv[]) {
-    // Blocks of a megabyte and more (a large collection's index, its list)
-    // go straight to the system and back, so that a freed one is never left
-    // stranded between smaller blocks: memory stays level over any number of
-    // saves. The index texts themselves are kept and reused by the store.
-    ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("stanzel"));
     QApplication::setApplicationDisplayName(QString::fromLatin1(stanzel::product::kTitle));
@@ -35,7 +29,7 @@ int main(int argc, char* argv[]) {
     }
 
     stanzel::QtUserDialogs dialogs;
-    stanzel::MainWindow window(dataFolder, dialogs);
+    stanzel::MainWindow window(lock->folder(), dialogs);
     window.show();
     return app.exec();
 }

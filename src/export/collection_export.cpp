@@ -2,9 +2,8 @@
 
 #include "export/document_writer.h"
 #include "export/html_color.h"
-#include "export/poems_read_ahead.h"
 #include "storage/atomic_file.h"
-#include "storage/ini_file.h"
+#include "storage/profile_text.h"
 #include "storage/poem_store.h"
 #include "storage/storage_error.h"
 
@@ -22,7 +21,6 @@ namespace {
 
 // Missing entries read as one blank here, unlike the poem list's "def".
 constexpr std::string_view kMissingEntry = " ";
-constexpr std::string_view kTitleKey[] = {"title"};
 constexpr std::size_t kProgressReports = 200;
 // The document is composed in a small buffer that goes to the sink whenever
 // it holds this much.
@@ -36,7 +34,7 @@ struct IndexEntries {
 
 class Collection {
 public:
-    Collection(const PoemStore& store, const IniSectionStream& index, std::size_t poems,
+    Collection(const PoemStore& store, const ProfileText& index, std::size_t poems,
                const ExportProgress& progress, const DocumentSink& sink, std::string& pending)
         : store_(store), index_(index), poems_(poems), progress_(progress), sink_(sink),
           pending_(pending), step_(std::max<std::size_t>(1, poems / kProgressReports)) {}
@@ -44,12 +42,17 @@ public:
     // Every poem in the order of the index, with its entries and its text,
     // as `visit(id, entries, text)`; false when the user cancelled.
     template <typename Visit> bool forEachPoem(Visit&& visit) {
-        PoemsReadAhead poems(store_, index_, kMissingEntry);
         std::size_t done = 0;
-        while (const ReadPoem* poem = poems.Next()) {
-            checkRead(*poem);
-            visit(std::string_view(poem->id), IndexEntries{poem->title, poem->poet, poem->date},
-                  std::string_view(poem->text.bytes));
+        for (std::size_t i = 0; i < index_.sectionCount(); ++i) {
+            if (!index_.section(i).firstOfName)
+                continue;
+            const std::string_view id = index_.name(i);
+            const FileContents text = readText(id);
+            visit(id,
+                  IndexEntries{index_.valueOr(i, "title", kMissingEntry),
+                               index_.valueOr(i, "poet", kMissingEntry),
+                               index_.valueOr(i, "date", kMissingEntry)},
+                  std::string_view(text.bytes));
             if (!poemWritten(++done))
                 return false;
         }
@@ -58,12 +61,12 @@ public:
 
     // Every poem's id and title, as `visit(id, title)`.
     template <typename Visit> void forEachTitle(Visit&& visit) const {
-        index_.ForEachSection(kTitleKey, kMissingEntry,
-                              [&](std::string_view id, std::span<const std::string_view> values) {
-                                  visit(id, values[0]);
-                                  flushWhenFull();
-                                  return true;
-                              });
+        for (std::size_t i = 0; i < index_.sectionCount(); ++i) {
+            if (!index_.section(i).firstOfName)
+                continue;
+            visit(index_.name(i), index_.valueOr(i, "title", kMissingEntry));
+            flushWhenFull();
+        }
     }
 
     bool report(std::size_t done) const {
@@ -80,19 +83,22 @@ public:
     }
 
 private:
-    // The whole text file must have been read; unlike loading a poem for the
+    // The whole text file must be read; unlike loading a poem for the
     // editor, a file that is missing is an error, since the poem would
     // silently lose its text.
-    void checkRead(const ReadPoem& poem) const {
-        if (!poem.path) {
+    FileContents readText(std::string_view id) const {
+        const auto file = store_.poemFile(id);
+        if (!file) {
             // An id that is not a decimal number names no file, so that a
             // hand-edited index can never make the export read another one.
             throw StorageError("Cannot open file \"" + store_.poemsDir().string() + "/" +
-                               poem.id + ".poem\". The poem's id is not a number.");
+                               std::string(id) + ".poem\". The poem's id is not a number.");
         }
-        if (poem.text.error)
-            throw StorageError("Cannot open file \"" + poem.path->string() + "\". " +
-                               DescribeError(poem.text.error));
+        FileContents text = ReadWholeFile(*file);
+        if (text.error)
+            throw StorageError("Cannot open file \"" + file->path().string() + "\". " +
+                               DescribeError(text.error));
+        return text;
     }
 
     // Called after each poem with the number done so far; false when the user
@@ -108,7 +114,7 @@ private:
     }
 
     const PoemStore& store_;
-    const IniSectionStream& index_;
+    const ProfileText& index_;
     std::size_t poems_;
     const ExportProgress& progress_;
     const DocumentSink& sink_;
@@ -230,12 +236,9 @@ bool BuildAbiWord(DocumentWriter& doc, Collection& collection, const ExportConte
 
 } // namespace
 
-CollectionExport::CollectionExport(const PoemStore& store)
-    : store_(store), index_(std::make_unique<IniSectionStream>(store.indexPath())) {
-    index_->ForEachSection({}, {}, [this](std::string_view, std::span<const std::string_view>) {
-        ++poems_;
-        return true;
-    });
+CollectionExport::CollectionExport(PoemStore& store) : store_(store), index_(store.Index()) {
+    for (std::size_t i = 0; i < index_->sectionCount(); ++i)
+        poems_ += index_->section(i).firstOfName ? 1 : 0;
 }
 
 CollectionExport::~CollectionExport() = default;
@@ -267,7 +270,7 @@ bool CollectionExport::Write(ExportFormat format, const ExportContext& context,
     return finished;
 }
 
-CollectionDocument BuildCollectionDocument(const PoemStore& store, ExportFormat format,
+CollectionDocument BuildCollectionDocument(PoemStore& store, ExportFormat format,
                                            const ExportContext& context,
                                            const ExportProgress& progress) {
     CollectionDocument result;

@@ -10,8 +10,8 @@
 
 namespace stanzel {
 
-class IniSectionStream;
 class PoemStore;
+class ProfileText;
 
 enum class ProgressAnswer { Continue, Cancel };
 
@@ -48,14 +48,15 @@ struct CollectionDocument {
     std::size_t poems = 0;
 };
 
-// Every poem of the store, in the order of the index, read afresh: title, poet
-// and date from the index (a missing entry reads as one blank) and the text
-// from the poem's file, split at CR LF, lone LF and lone CR. The index is
-// opened once and walked in pieces, and each poem is read when its turn comes,
-// so that the document of a collection of any size is made in little memory.
+// Every poem of the store, in the order of the index as it stands when the
+// export begins: title, poet and date from the index (a missing entry reads
+// as one blank) and the text from the poem's file, split at CR LF, lone LF
+// and lone CR. Each poem is read when its turn comes and goes into the
+// document at once, so that the document of a collection of any size is
+// made in little memory.
 class CollectionExport {
 public:
-    explicit CollectionExport(const PoemStore& store);
+    explicit CollectionExport(PoemStore& store);
     ~CollectionExport();
 
     // How many poems the index lists; none means nothing is to be written.
@@ -71,12 +72,12 @@ public:
 
 private:
     const PoemStore& store_;
-    std::unique_ptr<IniSectionStream> index_;
+    std::shared_ptr<const ProfileText> index_;
     std::size_t poems_ = 0;
 };
 
 // The same document built in memory.
-CollectionDocument BuildCollectionDocument(const PoemStore& store, ExportFormat format,
+CollectionDocument BuildCollectionDocument(PoemStore& store, ExportFormat format,
                                            const ExportContext& context,
                                            const ExportProgress& progress = {});
 

@@ -56,12 +56,12 @@ ExportResult ExportPoem(const EditorPoem& poem, const ExportContext& context,
     return Save(*chosen.choice, document, ExportKind::OnePoem, programDir, prompts);
 }
 
-ExportResult ExportCollection(const std::filesystem::path& programDir, const ExportContext& context,
+ExportResult ExportCollection(PoemStore& store, const std::filesystem::path& programDir,
+                              const ExportContext& context,
                               std::int32_t rememberedAtStart, const ExportPrompts& prompts) {
     const Chosen chosen = ChooseFile(context, rememberedAtStart, prompts);
     if (!chosen.choice)
         return {chosen.failure, {}};
-    const PoemStore store(programDir);
     const CollectionExport collection(store);
     if (collection.poems() == 0)
         return {ExportOutcome::EmptyCollection, {}};

@@ -17,6 +17,8 @@
 
 namespace stanzel {
 
+class PoemStore;
+
 struct SaveChoice {
     std::filesystem::path file; // exactly as picked or typed, no extension added
     int filterIndex = 0;        // 1-based entry of the file-type list chosen
@@ -58,8 +60,10 @@ ExportResult ExportPoem(const EditorPoem& poem, const ExportContext& context,
                         const std::filesystem::path& programDir, std::int32_t rememberedAtStart,
                         const ExportPrompts& prompts);
 
-// File > Export all. `rememberedAtStart` is "Export" "all" as read at start-up.
-ExportResult ExportCollection(const std::filesystem::path& programDir, const ExportContext& context,
+// File > Export all of the collection `store` holds. `rememberedAtStart` is
+// "Export" "all" as read at start-up.
+ExportResult ExportCollection(PoemStore& store, const std::filesystem::path& programDir,
+                              const ExportContext& context,
                               std::int32_t rememberedAtStart, const ExportPrompts& prompts);
 
 } // namespace stanzel

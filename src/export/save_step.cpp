@@ -144,7 +144,7 @@ SavedExport SaveExportDocument(const std::filesystem::path& chosen, int filterIn
     settings.HoldWrites();
     WriteSetting(settings, RememberedFormatSetting(kind), filterIndex);
     FileReplacement replacement;
-    if (replacement.Prepare(settings.path(), *settings.Contents(), settings.HeldOriginal().get()))
+    if (replacement.Prepare(settings.file(), settings.Contents(), settings.HeldOriginal()))
         throw StorageError(settings.UnableToWrite());
 
     // The document goes to a new file beside the target as it is made; only
@@ -173,8 +173,9 @@ SavedExport SaveExportDocument(const std::filesystem::path& chosen, int filterIn
     else if (const auto error = replacement.End())
         throw StorageError(CannotCreate(target.path, error));
     if (const auto failure = replacement.Commit())
-        throw StorageError(failure->path == target.path ? CannotCreate(target.path, failure->error)
-                                                        : settings.UnableToWrite());
+        throw StorageError(SameFile(failure->file, target.path)
+                               ? CannotCreate(target.path, failure->error)
+                               : settings.UnableToWrite());
     return {SaveOutcome::Written, target.path};
 }
 

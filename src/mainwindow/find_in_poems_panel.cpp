@@ -163,7 +163,7 @@ public:
 
 } // namespace
 
-FindInPoemsPanel::FindInPoemsPanel(const PoemStore& store, const PoemListModel& list,
+FindInPoemsPanel::FindInPoemsPanel(PoemStore& store, const PoemListModel& list,
                                    QWidget* parent)
     : QDockWidget(parent), store_(store), list_(list) {
     setObjectName(QStringLiteral("findInPoems"));
@@ -202,6 +202,7 @@ FindInPoemsPanel::FindInPoemsPanel(const PoemStore& store, const PoemListModel& 
             [this](const QModelIndex& index) { choose(index.row()); });
     connect(&list_, &QAbstractItemModel::modelReset, this, &FindInPoemsPanel::followList);
     connect(&list_, &QAbstractItemModel::rowsRemoved, this, &FindInPoemsPanel::followList);
+    connect(&list_, &QAbstractItemModel::rowsInserted, this, &FindInPoemsPanel::followList);
     connect(&list_, &PoemListModel::readingEnded, this, &FindInPoemsPanel::followList);
     queryEdit_->installEventFilter(this);
 }
@@ -225,7 +226,7 @@ void FindInPoemsPanel::open() {
     queryEdit_->selectAll();
     if (!started_) {
         started_ = true;
-        text_.Follow(list_.poems());
+        text_.Follow(store_.ListPoems());
         readTimer_->start();
     }
     runQuery();
@@ -267,15 +268,17 @@ void FindInPoemsPanel::followList() {
     // yet listed would otherwise leave the results and be read again.
     if (!started_ || list_.reading())
         return;
-    text_.Follow(list_.poems());
+    text_.Follow(store_.ListPoems());
     if (text_.waiting() > 0 && !readTimer_->isActive())
         readTimer_->start();
     runQuery();
 }
 
 void FindInPoemsPanel::poemSaved(const PoemRecord& poem) {
-    if (started_)
-        text_.PoemSaved(poem);
+    if (!started_)
+        return;
+    text_.PoemSaved(poem);
+    runQuery();
 }
 
 void FindInPoemsPanel::runQuery() {

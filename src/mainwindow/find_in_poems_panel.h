@@ -26,7 +26,7 @@ class PoemListModel;
 class FindInPoemsPanel : public QDockWidget {
     Q_OBJECT
 public:
-    FindInPoemsPanel(const PoemStore& store, const PoemListModel& list, QWidget* parent);
+    FindInPoemsPanel(PoemStore& store, const PoemListModel& list, QWidget* parent);
     ~FindInPoemsPanel() override;
 
     // Shows the panel with the search box focused; starts reading the poems
@@ -60,7 +60,7 @@ private:
     void choose(int result);
     void showStatus();
 
-    const PoemStore& store_;
+    PoemStore& store_;
     const PoemListModel& list_;
     CollectionText text_;
     bool started_ = false;

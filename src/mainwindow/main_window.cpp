@@ -7,10 +7,8 @@
 #include "mainwindow/user_dialogs.h"
 #include "search/engine_editor.h"
 #include "storage/atomic_file.h"
-#include "storage/background_thread.h"
 #include "storage/ini_file.h"
 #include "storage/number_text.h"
-#include "storage/poem_list_reader.h"
 #include "storage/settings.h"
 #include "storage/storage_error.h"
 
@@ -24,6 +22,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -31,6 +30,9 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 // Resources in a static library must be registered by name.
 static void InitResources() {
@@ -51,9 +53,25 @@ QFont WithPointSize(QFont font, int points, bool bold = false, bool italic = fal
 
 } // namespace
 
-MainWindow::MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), programDir_(std::move(programDir)), dialogs_(dialogs),
-      store_(programDir_), drafts_(programDir_),
+namespace {
+
+// How much of a large index one turn of the event loop reads: a few
+// milliseconds' work, so the window answers while a million poems come in.
+constexpr std::size_t kIndexSlice = 2 << 20;
+// What the first paint shows: the first screenful and more.
+constexpr std::size_t kFirstRows = 64 << 10;
+constexpr std::size_t kTidySlice = 20000; // names of a folder
+
+} // namespace
+
+MainWindow::MainWindow(const std::filesystem::path& programDir, UserDialogs& dialogs,
+                       QWidget* parent)
+    : MainWindow(Folder::Open(programDir), dialogs, parent) {}
+
+MainWindow::MainWindow(std::shared_ptr<const Folder> collection, UserDialogs& dialogs,
+                       QWidget* parent)
+    : QMainWindow(parent), collection_(std::move(collection)), dialogs_(dialogs),
+      store_(collection_), drafts_(collection_->path()),
       clock_([] { return QDateTime::currentDateTime(); }) {
     InitResources();
     setWindowTitle(QString::fromLatin1(product::kTitle));
@@ -74,19 +92,23 @@ MainWindow::MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, Q
 
     guarded([this] { readStartSettings(); });
     // A directory that cannot be made shows up when a command needs it.
-    std::error_code ignored;
-    std::filesystem::create_directory(programDir_ / "poems", ignored);
-    std::filesystem::create_directory(programDir_ / "lang", ignored);
+    ::mkdirat(collection_->fd(), "poems", 0777);
+    ::mkdirat(collection_->fd(), "lang", 0777);
     currentPoemId_ = 0;
     selectedRow_ = -1;
-    guarded([this] {
-        fillPoemList(std::make_unique<PoemListReader>(store_.indexPath(),
-                                                      PoemListReader::Rest::WaitForGoOn));
-    });
+    guarded([this] { listModel_->readSome(kFirstRows); });
+    readTimer_ = new QTimer(this);
+    readTimer_->setInterval(0);
+    tidying_.push_back(std::make_unique<StaleFileTidy>(FileRef(collection_, ".")));
+    tidying_.push_back(std::make_unique<StaleFileTidy>(store_.poemsFolder()));
     setAcceptDrops(true);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // What the event loop had no time for is done before the program ends.
+    while (!tidying_.empty())
+        tidyMoreStaleFiles();
+}
 
 QAction* MainWindow::addCommand(const char* iconName, const char* iconFile,
                                 void (MainWindow::*handler)()) {
@@ -96,8 +118,12 @@ QAction* MainWindow::addCommand(const char* iconName, const char* iconFile,
             QIcon::fromTheme(QString::fromLatin1(iconName),
                              QIcon(QStringLiteral(":/icons/") + QString::fromLatin1(iconFile))));
     if (handler) {
-        connect(action, &QAction::triggered, this,
-                [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this, [this, handler] {
+            guarded([this, handler] {
+                refreshCollection();
+                (this->*handler)();
+            });
+        });
     } else {
         action->setEnabled(false); // built with its own command later
     }
@@ -259,7 +285,7 @@ void MainWindow::createCentralWidget() {
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setChildrenCollapsible(false);
 
-    listModel_ = new PoemListModel(this);
+    listModel_ = new PoemListModel(store_, this);
     // A table rather than a tree: it lays out no item per row, so 100,000
     // poems cost no more to show than a handful.
     listView_ = new QTableView(splitter);
@@ -413,7 +439,7 @@ QString MainWindow::nowStamp() const {
 }
 
 void MainWindow::readStartSettings() {
-    const IniFile settings(SettingsPath(programDir_));
+    const IniFile settings(SettingsFile(collection_));
     exportOneType_ = ReadSetting(settings, setting::exportOne);
     exportAllType_ = ReadSetting(settings, setting::exportAll);
     store_.setAutoid(ReadSetting(settings, setting::autoid));
@@ -432,10 +458,49 @@ bool MainWindow::event(QEvent* event) {
 }
 
 void MainWindow::startBackgroundWork() {
-    listModel_->goOnReading();
-    // Nothing waits for it: the files it removes are those of processes
-    // gone, never this one's.
-    staleFileCleanup_ = BackgroundThread([store = store_] { store.RemoveStaleTemporaryFiles(); });
+    connect(readTimer_, &QTimer::timeout, this, &MainWindow::readMoreOfTheIndex);
+    readTimer_->start();
+}
+
+void MainWindow::readMoreOfTheIndex() {
+    bool more = false;
+    guarded([&] { more = listModel_->readSome(kIndexSlice); });
+    if (more)
+        return;
+    // The list is whole: now the folders are looked through for what killed
+    // writes left, a slice of names at a time. Nothing waits for it: the
+    // files it removes are those of processes gone, never this one's.
+    disconnect(readTimer_, &QTimer::timeout, this, &MainWindow::readMoreOfTheIndex);
+    connect(readTimer_, &QTimer::timeout, this, &MainWindow::tidyMoreStaleFiles);
+}
+
+void MainWindow::tidyMoreStaleFiles() {
+    if (!tidying_.empty() && !tidying_.back()->TidySome(kTidySlice))
+        tidying_.pop_back();
+    if (tidying_.empty())
+        readTimer_->stop();
+}
+
+void MainWindow::refreshCollection() {
+    if (!store_.Refresh())
+        return;
+    // The list was made again from the file another program wrote; the row
+    // of the poem in the editor is selected again, without loading it.
+    selectRowQuietly(currentPoemId_ != 0 ? store_.rowOf(FormatInt32(currentPoemId_))
+                                         : std::nullopt);
+}
+
+void MainWindow::selectRowQuietly(std::optional<std::size_t> row) {
+    const QSignalBlocker blocker(listView_->selectionModel());
+    listView_->selectionModel()->clear();
+    selectedRow_ = -1;
+    if (!row)
+        return;
+    const QModelIndex index = listModel_->index(static_cast<int>(*row), 0);
+    listView_->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect |
+                                                   QItemSelectionModel::Rows);
+    listView_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    selectedRow_ = static_cast<int>(*row);
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -448,7 +513,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::runStartupSteps() {
     titleEdit_->setFocus();
-    const IniFile settings(SettingsPath(programDir_));
+    const IniFile settings(SettingsFile(collection_));
     buildLanguageMenu();
     applyLanguage(ReadSetting(settings, setting::language));
     // The stored position is checked too, even when it names another item:
@@ -462,7 +527,7 @@ void MainWindow::runStartupSteps() {
         *colour = ReadSetting(settings, *entry, *colour);
     applyColours();
     toggleIdColumn();
-    search_.BuildMenu(programDir_);
+    search_.BuildMenu(programDir());
     fillEngineMenu();
     search_.RestoreChoice(ReadSetting(settings, setting::searchEngine));
     showEngineChoice();
@@ -470,7 +535,7 @@ void MainWindow::runStartupSteps() {
 }
 
 void MainWindow::applyLanguage(const std::string& language) {
-    strings_ = InterfaceStrings::Load(LanguageFilePath(programDir_, language));
+    strings_ = InterfaceStrings::Load(LanguageFilePath(programDir(), language));
     // Without Qt's translation for the language the toolkit's own buttons
     // stay English, which is no reason to refuse the language.
     qtTranslations_.apply(language, strings_.locale());
@@ -538,23 +603,6 @@ void MainWindow::applyCaptions() {
     findPanel_->setCaptions(strings_);
 }
 
-void MainWindow::fillPoemList() {
-    listModel_->readPoems(store_.indexPath());
-    poemListFilled();
-}
-
-void MainWindow::fillPoemList(std::unique_ptr<PoemListReader> reading) {
-    listModel_->readPoems(std::move(reading));
-    poemListFilled();
-}
-
-void MainWindow::poemListFilled() {
-    applyColours();
-    // Nothing is selected after a refill, whatever the view reports.
-    listView_->selectionModel()->clear();
-    selectedRow_ = -1;
-}
-
 void MainWindow::clearEditor() {
     titleEdit_->clear();
     poemEdit_->clear();
@@ -570,30 +618,38 @@ void MainWindow::selectPoem(int row) {
     // loading fail, a Save must not write what it shows over the poem that
     // was open before.
     currentPoemId_ = 0;
-    const PoemListEntry entry = listModel_->poem(row);
-    titleEdit_->setText(ToQ(entry.title));
-    searchEdit_->setText(ToQ(entry.title));
+    // The boxes show the index as it stands now, not as it was listed.
+    const std::string id(store_.id(static_cast<std::size_t>(row)));
+    if (store_.Refresh()) {
+        const auto now = store_.rowOf(id);
+        selectRowQuietly(now);
+        if (!now)
+            return; // the poem is gone from the index
+        row = static_cast<int>(*now);
+    }
+    selectedRow_ = row;
+    const PoemRecord poem = store_.LoadPoem(id);
+    titleEdit_->setText(ToQ(poem.title));
+    searchEdit_->setText(ToQ(poem.title));
     // A long title shows its beginning, not the end where the cursor went.
     titleEdit_->setCursorPosition(0);
     searchEdit_->setCursorPosition(0);
-    selectedRow_ = row;
-    const PoemRecord poem = store_.LoadPoem(entry.id);
     poetEdit_->setText(ToQ(poem.poet));
     dateEdit_->setText(ToQ(poem.date));
     poemEdit_->setPlainText(PoemToEditor(poem.text));
     // Only a plain decimal id names a stored poem; any other section name is
     // shown but never becomes the poem that Save or Delete act on.
-    const auto id = CanonicalPoemId(entry.id);
-    if (!id)
-        throw StorageError("'" + std::string(entry.id) + "' is not a valid integer value");
-    currentPoemId_ = *id;
+    const auto canonical = CanonicalPoemId(id);
+    if (!canonical)
+        throw StorageError("'" + id + "' is not a valid integer value");
+    currentPoemId_ = *canonical;
     holdEditorContents();
 }
 
 void MainWindow::clickPoem(int row) {
     if (row != selectedRow_)
         return;
-    const auto id = CanonicalPoemId(listModel_->poem(row).id);
+    const auto id = CanonicalPoemId(store_.id(static_cast<std::size_t>(row)));
     if (currentPoemId_ == 0 || !id || *id != currentPoemId_)
         selectPoem(row);
 }
@@ -612,23 +668,18 @@ void MainWindow::savePoem() {
     // The poem and the time and counter of the last save reach the disk
     // together or not at all.
     const std::string savedAt = FromQ(nowStamp());
-    IniFile settings(SettingsPath(programDir_));
+    IniFile settings(SettingsFile(collection_));
     settings.HoldWrites();
     WriteSetting(settings, setting::lastSave, savedAt);
-    std::shared_ptr<const std::string> writtenIndex;
     PoemRecord saved{currentPoemId_, FromQ(title), FromQ(poetEdit_->text()),
                      FromQ(dateEdit_->text()), EditorToPoem(poem)};
     saved.id = currentPoemId_ = store_.SavePoem(saved.id, saved.title, saved.poet, saved.date,
-                                                saved.text, &settings, &writtenIndex);
-    // The list is refreshed from the index as the save wrote it, one read of
-    // the index for the whole command, and made while the user reads the box.
-    auto listReading = std::make_unique<PoemListReader>(std::move(writtenIndex));
+                                                saved.text, &settings);
     lastSaveTime_ = savedAt;
     holdEditorContents();
     findPanel_->poemSaved(saved);
     dialogs_.message(this, UserDialogs::Icon::Information, text("save"),
                      ToQ(FormatTemplate(strings_["savemsg"], FromQ(title))));
-    fillPoemList(std::move(listReading));
     statusLabel_->setText(ToQ(LastSaveStatus(strings_["lastsave"], lastSaveTime_)));
 }
 
@@ -638,23 +689,22 @@ void MainWindow::deletePoem() {
     // Only the poem in the editor, and only while its own row is selected:
     // after New the old row may still be selected with nothing of it loaded.
     const std::string id = FormatInt32(currentPoemId_);
-    if (listModel_->poem(selectedRow_).id != id)
+    if (store_.id(static_cast<std::size_t>(selectedRow_)) != id)
         return;
     if (!dialogs_.question(this, text("quest"),
                            ToQ(FormatTemplate(strings_["deletemsg"], FromQ(titleEdit_->text())))))
         return;
     try {
+        // The row goes without another being selected and loaded in its place.
+        const QSignalBlocker blocker(listView_->selectionModel());
         store_.DeletePoem(id);
     } catch (const StorageError&) {
         // Show the list as the index now stands, then report.
-        fillPoemList();
+        refreshCollection();
         throw;
     }
     keepDraft();
-    const int row = selectedRow_;
-    listView_->selectionModel()->clear();
-    listModel_->removePoem(row);
-    selectedRow_ = -1;
+    selectRowQuietly(std::nullopt);
     currentPoemId_ = 0;
     clearEditor();
 }
@@ -672,7 +722,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::writeClosingSettings() {
-    IniFile settings(SettingsPath(programDir_));
+    IniFile settings(SettingsFile(collection_));
     settings.HoldWrites();
     WriteSetting(settings, setting::language, currentLanguage_);
     WriteSetting(settings, setting::languageIndex, languageIndex_);
@@ -688,7 +738,7 @@ void MainWindow::showAbout() {
                      QStringLiteral(" ") + QString::fromLatin1(product::kTitle) +
                          QStringLiteral("\n\n") + QString::fromUtf8(product::kCredits) +
                          QStringLiteral("\n\nCollection: ") +
-                         QString::fromStdString(programDir_.string()));
+                         QString::fromStdString(programDir().string()));
 }
 
 void MainWindow::openHomePage() {

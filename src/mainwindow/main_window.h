@@ -13,8 +13,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 class QAction;
@@ -25,6 +25,7 @@ class QTextEdit;
 class QToolBar;
 class QToolButton;
 class QTableView;
+class QTimer;
 
 namespace stanzel {
 
@@ -32,7 +33,7 @@ class EngineEditor;
 class FindInPoemsPanel;
 class FindQuery;
 class PoemListModel;
-class PoemListReader;
+class StaleFileTidy;
 class UserDialogs;
 
 // The colours the user can give the window, as stored in the settings file.
@@ -117,7 +118,11 @@ class MainWindow : public QMainWindow {
 public:
     using Clock = std::function<QDateTime()>;
 
-    MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, QWidget* parent = nullptr);
+    // The collection in `collection`, the folder held open for the run.
+    MainWindow(std::shared_ptr<const Folder> collection, UserDialogs& dialogs,
+               QWidget* parent = nullptr);
+    MainWindow(const std::filesystem::path& programDir, UserDialogs& dialogs,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // File
@@ -218,9 +223,13 @@ private:
     void startBackgroundWork();
     void applyCaptions();
     void applyColours();
-    void fillPoemList();
-    void fillPoemList(std::unique_ptr<PoemListReader> reading);
-    void poemListFilled();
+    // Before each command: the index read again when another program
+    // changed it, the selection kept on the editor's poem.
+    void refreshCollection();
+    void readMoreOfTheIndex();
+    void tidyMoreStaleFiles();
+    void selectRowQuietly(std::optional<std::size_t> row);
+    std::filesystem::path programDir() const { return collection_->path(); }
     void clearEditor();
     // Drafts: an edit the editor is about to drop is kept first, without a
     // word; a draft that cannot be written changes nothing else.
@@ -252,7 +261,7 @@ private:
     // true when it did.
     bool takeFileDrag(QEvent* event);
 
-    std::filesystem::path programDir_;
+    std::shared_ptr<const Folder> collection_;
     UserDialogs& dialogs_;
     PoemStore store_;
     DraftStore drafts_;
@@ -295,7 +304,8 @@ private:
     std::vector<QAction*> engineActions_;   // by menu position, separators too
     std::vector<QAction*> languageActions_; // English first, then the language files
     QColor lastChosenColour_ = Qt::black;
-    std::jthread staleFileCleanup_;
+    QTimer* readTimer_ = nullptr; // the index, then the tidying, in slices
+    std::vector<std::unique_ptr<StaleFileTidy>> tidying_;
 };
 
 } // namespace stanzel

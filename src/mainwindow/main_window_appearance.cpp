@@ -133,7 +133,7 @@ void MainWindow::restoreDefaultColours() {
 
 void MainWindow::buildLanguageMenu() {
     QMenu* menu = menus_.language;
-    for (const std::string& language : ListLanguages(programDir_)) {
+    for (const std::string& language : ListLanguages(programDir())) {
         // The name is shown as it stands: a "&" in it is no keyboard marker.
         QAction* action =
             menu->addAction(ToQ(language).replace(QLatin1Char('&'), QStringLiteral("&&")));

@@ -94,10 +94,8 @@ void MainWindow::recoverDraft() {
 
     // An edit of a poem that is still stored; of a deleted one, a new poem.
     const std::string id = FormatInt32(draft->poem.id);
-    listModel_->finishReading();
-    bool stored = false;
-    for (int row = 0; draft->poem.id != 0 && !stored && row < listModel_->rowCount(); ++row)
-        stored = listModel_->poem(row).id == id;
+    store_.Refresh();
+    const bool stored = draft->poem.id != 0 && store_.rowOf(id).has_value();
     currentPoemId_ = stored ? draft->poem.id : 0;
     held_ = {};
     if (stored) {

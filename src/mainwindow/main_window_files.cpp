@@ -138,7 +138,7 @@ void MainWindow::exportPoem() {
     const EditorPoem poem{FromQ(titleEdit_->text()), FromQ(poetEdit_->text()),
                           FromQ(dateEdit_->text()), EditorToPoem(poemEdit_->toPlainText()),
                           DisplayedLines(*poemEdit_->document())};
-    ExportPoem(poem, setup->context, programDir_, exportOneType_, setup->prompts);
+    ExportPoem(poem, setup->context, programDir(), exportOneType_, setup->prompts);
 }
 
 void MainWindow::exportAll() {
@@ -155,7 +155,7 @@ void MainWindow::exportAll() {
             progress.reset();
         return goOn ? ProgressAnswer::Continue : ProgressAnswer::Cancel;
     };
-    ExportCollection(programDir_, setup->context, exportAllType_, setup->prompts);
+    ExportCollection(store_, programDir(), setup->context, exportAllType_, setup->prompts);
 }
 
 void MainWindow::printPoem() {

@@ -16,8 +16,7 @@
 namespace stanzel {
 
 void MainWindow::searchTitle() {
-    listModel_->finishReading();
-    const auto& poems = listModel_->poems();
+    const PoemList poems = store_.ListPoems();
     if (poems.empty())
         return;
     const QString wanted =
@@ -53,11 +52,11 @@ void MainWindow::chooseEngine(int position) {
 }
 
 void MainWindow::editSearchEngines() {
-    if (const auto loaded = OpenEngineEditor(programDir_))
+    if (const auto loaded = OpenEngineEditor(programDir()))
         engineEditor_->setText(ToQ(*loaded));
     if (!dialogs_.exec(*engineEditor_))
         return;
-    search_.RebuildAfterEdit(programDir_);
+    search_.RebuildAfterEdit(programDir());
     fillEngineMenu();
     showEngineChoice();
 }
@@ -65,7 +64,7 @@ void MainWindow::editSearchEngines() {
 bool MainWindow::saveEngineList(const QString& text) {
     bool saved = false;
     guarded([&] {
-        SaveEngineEditor(programDir_, FromQ(text));
+        SaveEngineEditor(programDir(), FromQ(text));
         saved = true;
     });
     return saved;

@@ -1,77 +1,57 @@
 #include "mainwindow/poem_list_model.h"
 
 #include "mainwindow/qt_colour.h"
-#include "storage/poem_list_reader.h"
 
 namespace stanzel {
 
-PoemListModel::PoemListModel(QObject* parent) : QAbstractTableModel(parent) {
-    // Often enough that the list grows smoothly, seldom enough that taking
-    // rows in never stands between the user and the window.
-    readTimer_.setInterval(50);
-    connect(&readTimer_, &QTimer::timeout, this, &PoemListModel::takeReadRows);
+PoemListModel::PoemListModel(PoemStore& store, QObject* parent)
+    : QAbstractTableModel(parent), store_(store) {
+    store_.setObserver(this);
 }
 
-PoemListModel::~PoemListModel() = default;
-
-void PoemListModel::readPoems(const std::filesystem::path& indexPath) {
-    readTimer_.stop();
-    reader_.reset();
-    readPoems(std::make_unique<PoemListReader>(indexPath));
+PoemListModel::~PoemListModel() {
+    store_.setObserver(nullptr);
 }
 
-void PoemListModel::readPoems(std::unique_ptr<PoemListReader> reader) {
-    readTimer_.stop();
-    reader_.reset();
-    reader->WaitForFirstRows();
-    PoemList first;
-    if (!reader->Take(first))
-        reader_ = std::move(reader);
-    // One reset to the first rows: a view that follows the list sees no
-    // empty list in between.
-    beginResetModel();
-    poems_ = std::move(first);
-    endResetModel();
-    if (reader_)
-        readTimer_.start();
+void PoemListModel::aboutToChange(Change change, std::size_t first, std::size_t last) {
+    switch (change) {
+    case Change::Reset:
+        beginResetModel();
+        break;
+    case Change::Insert:
+        beginInsertRows({}, static_cast<int>(first), static_cast<int>(last));
+        break;
+    case Change::Remove:
+        beginRemoveRows({}, static_cast<int>(first), static_cast<int>(last));
+        break;
+    case Change::Update:
+        break;
+    }
 }
 
-void PoemListModel::goOnReading() {
-    if (reader_)
-        reader_->GoOn();
-}
-
-void PoemListModel::finishReading() {
-    if (!reader_)
-        return;
-    reader_->WaitForEnd();
-    takeReadRows();
-}
-
-void PoemListModel::takeReadRows() {
-    if (!reader_)
-        return;
-    PoemList read;
-    const bool ended = reader_->Take(read);
-    if (!read.empty()) {
-        const int first = rowCount();
-        beginInsertRows({}, first, first + static_cast<int>(read.size()) - 1);
-        poems_.append(std::move(read));
+void PoemListModel::changed(Change change, std::size_t first, std::size_t last) {
+    switch (change) {
+    case Change::Reset:
+        endResetModel();
+        break;
+    case Change::Insert:
         endInsertRows();
-    }
-    if (ended) {
-        readTimer_.stop();
-        reader_.reset();
-        emit readingEnded();
+        break;
+    case Change::Remove:
+        endRemoveRows();
+        break;
+    case Change::Update:
+        emit dataChanged(index(static_cast<int>(first), 0),
+                         index(static_cast<int>(last), columnCount() - 1));
+        break;
     }
 }
 
-void PoemListModel::removePoem(int row) {
-    if (row < 0 || row >= rowCount())
-        return;
-    beginRemoveRows({}, row, row);
-    poems_.erase(static_cast<std::size_t>(row));
-    endRemoveRows();
+bool PoemListModel::readSome(std::size_t bytes) {
+    if (store_.ReadSome(bytes))
+        return true;
+    emit readingEnded();
+    return false;
 }
 
 void PoemListModel::setTitleHeader(const QString& header) {
@@ -86,13 +66,13 @@ void PoemListModel::setRowColours(const QColor& listColour, const QColor& second
     listText_ = TextColourOn(listColour);
     secondRowText_ = TextColourOn(secondRowColour);
     colourise_ = colourise;
-    if (!poems_.empty())
+    if (rowCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
                          {Qt::BackgroundRole, Qt::ForegroundRole});
 }
 
 int PoemListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(poems_.size());
+    return parent.isValid() ? 0 : static_cast<int>(store_.size());
 }
 
 int PoemListModel::columnCount(const QModelIndex& parent) const {
@@ -102,14 +82,15 @@ int PoemListModel::columnCount(const QModelIndex& parent) const {
 QVariant PoemListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const auto& entry = poems_[static_cast<std::size_t>(index.row())];
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole: {
+        const auto row = static_cast<std::size_t>(index.row());
         // A hand-edited index may hold a title of megabytes; the list shows
         // its beginning, which is all that fits, and keeps drawing quickly.
         constexpr std::size_t kShown = 1000;
-        const std::string_view text = index.column() == TitleColumn ? entry.title : entry.id;
+        const std::string_view text =
+            index.column() == TitleColumn ? store_.title(row) : store_.id(row);
         QString shown =
             QString::fromUtf8(text.data(), static_cast<qsizetype>(std::min(text.size(), kShown)));
         if (text.size() > kShown)

@@ -4,43 +4,29 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
-#include <QTimer>
-#include <filesystem>
-#include <memory>
-#include <vector>
 
 namespace stanzel {
 
-class PoemListReader;
-
-// The poem list: one row per stored poem in index order, title and id. A
-// model rather than an item per row keeps a list of 100,000 poems quick.
-class PoemListModel : public QAbstractTableModel {
+// The poem list: one row per stored poem in index order, title and id, read
+// from the collection model itself. A model rather than an item per row
+// keeps a list of a million poems quick; it follows every change the store
+// makes to its rows.
+class PoemListModel : public QAbstractTableModel, private PoemListObserver {
     Q_OBJECT
 public:
     enum Column { TitleColumn = 0, IdColumn = 1 };
 
-    explicit PoemListModel(QObject* parent = nullptr);
+    explicit PoemListModel(PoemStore& store, QObject* parent = nullptr);
     ~PoemListModel() override;
 
-    // Lists the poems of the index: the first rows before it returns, the
-    // others a few times a second while the reading goes on, between the
-    // window's other work.
-    void readPoems(const std::filesystem::path& indexPath);
-    // The same with a reading already started; a reading going on before is
-    // dropped.
-    void readPoems(std::unique_ptr<PoemListReader> reader);
-    // Lets a reading that waits after its first rows read the rest.
-    void goOnReading();
-    // Waits for the rest of a reading and takes it in, for a command that
-    // looks through the whole list.
-    void finishReading();
-    bool reading() const { return reader_ != nullptr; }
-    // A reading going on goes on: the rows after the removed one are the
-    // same in the index before and after.
-    void removePoem(int row);
-    const PoemListEntry& poem(int row) const { return poems_[static_cast<std::size_t>(row)]; }
-    const PoemList& poems() const { return poems_; }
+    // Reads at most `bytes` more of the index into the list; false once
+    // the index is read whole, which readingEnded tells.
+    bool readSome(std::size_t bytes);
+    bool reading() const { return store_.reading(); }
+    PoemListEntry poem(int row) const {
+        const auto at = static_cast<std::size_t>(row);
+        return {store_.id(at), store_.title(at)};
+    }
 
     void setTitleHeader(const QString& header);
     // Every second row (1, 3, 5 ... from 0) in its own colour while colourising is on.
@@ -58,12 +44,11 @@ signals:
     void readingEnded();
 
 private:
-    void takeReadRows();
+    void aboutToChange(Change change, std::size_t first, std::size_t last) override;
+    void changed(Change change, std::size_t first, std::size_t last) override;
     bool isSecondColour(int row) const { return colourise_ && row % 2 == 1; }
 
-    PoemList poems_;
-    std::unique_ptr<PoemListReader> reader_;
-    QTimer readTimer_;
+    PoemStore& store_;
     QString titleHeader_;
     QColor listColour_;
     QColor secondRowColour_;

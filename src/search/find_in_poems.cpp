@@ -208,7 +208,7 @@ void CollectionText::Fill(Poem& poem, std::string_view title, std::string_view p
     held.shrink_to_fit();
 }
 
-bool CollectionText::ReadWaiting(const PoemStore& store, std::size_t count) {
+bool CollectionText::ReadWaiting(PoemStore& store, std::size_t count) {
     if (waiting_ > 0 && !snapshot_)
         snapshot_ = std::make_unique<IndexSnapshot>(store.ListPoemFields());
     for (; readFrom_ < poems_.size() && waiting_ > 0 && count > 0; ++readFrom_) {

@@ -71,7 +71,7 @@ public:
     // Reads up to `count` waiting poems from the store (the index once for all
     // of them, then one text file each). True when none waits any more. A
     // text file that cannot be read counts as empty text.
-    bool ReadWaiting(const PoemStore& store, std::size_t count);
+    bool ReadWaiting(PoemStore& store, std::size_t count);
     std::size_t size() const { return poems_.size(); }
     std::size_t waiting() const { return waiting_; }
 

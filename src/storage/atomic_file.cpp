@@ -1,22 +1,17 @@
 #include "storage/atomic_file.h"
 
-#include "storage/copy_ahead.h"
-#include "storage/direct_blocks.h"
-#include "storage/large_pages.h"
-#include "storage/late_close.h"
-
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits>
-#include <memory>
 #include <random>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <utility>
 
@@ -50,6 +45,7 @@ std::atomic<int> g_faultStep{-1};
 std::atomic<int> g_faultCountdown{0};
 std::atomic<int> g_faultError{0};
 std::atomic<bool> g_faultFired{false};
+std::function<void()> g_beforeRenames;
 
 // True, with errno set, when the armed fault falls on this step.
 bool Refused(FileStep step) {
@@ -62,10 +58,41 @@ bool Refused(FileStep step) {
     return true;
 }
 
-std::error_code WriteAll(int fd, std::string_view bytes) {
+// Opens a file of a folder held open; a folder that could not be opened
+// gives its own reason.
+int OpenAt(const FileRef& file, int flags, mode_t mode = 0) {
+    if (file.dirFd() < 0) {
+        errno = file.folder->openError() ? file.folder->openError().value() : EBADF;
+        return -1;
+    }
+    return ::openat(file.dirFd(), file.name.c_str(), flags, mode);
+}
+
+std::error_code WriteAll(int fd, std::span<const std::string_view> pieces) {
     if (Refused(FileStep::Write))
         return LastError();
-    return WriteFully(fd, bytes);
+    std::vector<iovec> left;
+    for (const auto piece : pieces)
+        if (!piece.empty())
+            left.push_back({const_cast<char*>(piece.data()), piece.size()});
+    std::size_t first = 0;
+    while (first < left.size()) {
+        const int count = static_cast<int>(std::min<std::size_t>(left.size() - first, IOV_MAX));
+        const ssize_t written = ::writev(fd, left.data() + first, count);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return LastError();
+        }
+        auto done = static_cast<std::size_t>(written);
+        while (first < left.size() && done >= left[first].iov_len)
+            done -= left[first++].iov_len;
+        if (first < left.size()) {
+            left[first].iov_base = static_cast<char*>(left[first].iov_base) + done;
+            left[first].iov_len -= done;
+        }
+    }
+    return {};
 }
 
 // Flushes and closes the descriptor, which is released either way.
@@ -84,15 +111,16 @@ constexpr std::string_view kTemporaryMarker = ".stanzel-tmp-";
 
 // ".<name>.stanzel-tmp-<pid>-<seed>-<counter>" beside the target: hidden, and
 // a name no other writer, and no user, picks.
-std::filesystem::path TemporaryName(const std::filesystem::path& target) {
+std::string TemporaryName(const FileRef& target) {
     static std::atomic<unsigned> counter{0};
     static const unsigned seed = std::random_device{}();
-    std::string name = ".";
-    name += target.filename().string();
+    std::string name = target.parentName() == "." ? "" : target.parentName() + "/";
+    name += '.';
+    name += target.fileName();
     name += kTemporaryMarker;
     name +=
         std::to_string(::getpid()) + "-" + std::to_string(seed) + "-" + std::to_string(counter++);
-    return target.parent_path() / name;
+    return name;
 }
 
 // The process that made a temporary file of that name; nothing for any name
@@ -126,11 +154,9 @@ std::optional<pid_t> TemporaryFileOwner(std::string_view name) {
     return pid;
 }
 
-// A folder as parent_path() gives it: empty for the current one.
-void SyncFolder(std::filesystem::path directory) {
-    if (directory.empty())
-        directory = ".";
-    FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+void SyncFolderOf(const FileRef& file) {
+    const FileRef folder(file.folder, file.parentName());
+    FileDescriptor dir(OpenAt(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0)
         ::fsync(dir.get());
 }
@@ -141,14 +167,17 @@ public:
     std::string message(int) const override { return "Not a regular file"; }
 };
 
-std::filesystem::path ResolveLink(const std::filesystem::path& path) {
-    std::error_code error;
-    if (std::filesystem::is_symlink(path, error)) {
-        auto target = std::filesystem::weakly_canonical(path, error);
+FileRef ResolveLink(const FileRef& file) {
+    struct stat info {};
+    if (file.dirFd() >= 0 &&
+        ::fstatat(file.dirFd(), file.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(info.st_mode)) {
+        std::error_code error;
+        auto target = std::filesystem::weakly_canonical(file.path(), error);
         if (!error)
-            return target;
+            return FileRef(target);
     }
-    return path;
+    return file;
 }
 
 // The error of the open that made `fd`, or of what it opened if that is not a
@@ -165,154 +194,129 @@ std::error_code RegularFileOpened(const FileDescriptor& fd, struct stat& info) {
     return {};
 }
 
+bool SameBytes(std::span<const std::string_view> pieces, const std::string& previous) {
+    std::size_t at = 0;
+    for (const auto piece : pieces) {
+        if (std::string_view(previous).substr(at, piece.size()) != piece)
+            return false;
+        at += piece.size();
+    }
+    return at == previous.size();
+}
+
 } // namespace
 
-std::error_code ReadFileInto(const std::filesystem::path& path, std::string& bytes) {
+FileReader::FileReader(const FileRef& file) {
     // Opening a FIFO without O_NONBLOCK waits for a writer; with it, the
     // open returns at once and the check below refuses the FIFO.
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    FileDescriptor fd(OpenAt(file, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat info {};
-    if (const auto error = RegularFileOpened(fd, info)) {
-        bytes.clear();
-        return error;
+    error_ = RegularFileOpened(fd, info);
+    if (!error_) {
+        identity_ = FileIdentity::Of(info);
+        fd_ = fd.release();
     }
-    // Read straight into the buffer; the size is only a first guess, since
-    // the file may change while it is read. A buffer kept from an earlier
-    // read of the file is only ever grown, never filled with zeros again
-    // first: the read overwrites it.
-    std::size_t filled = 0;
-    const std::size_t expected = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
-    const std::size_t room = expected > 0 ? expected + 1 : 1 << 16;
-    if (bytes.size() < room) {
-        // What the buffer held is of no use: growing it copies nothing.
-        if (bytes.capacity() < room)
-            bytes.clear();
-        ReserveLarge(bytes, room);
-        bytes.resize(room);
-    }
-    for (;;) {
-        if (filled == bytes.size()) {
-            ReserveLarge(bytes, bytes.size() * 2);
-            bytes.resize(bytes.size() * 2);
-        }
-        const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            const auto error = LastError();
-            bytes.clear();
-            return error;
-        }
-        if (got == 0)
-            break;
-        filled += static_cast<std::size_t>(got);
-    }
-    bytes.resize(filled);
-    return {};
 }
 
-FileContents ReadWholeFile(const std::filesystem::path& path) {
+FileReader::~FileReader() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool FileReader::ReadSome(std::string& bytes, std::size_t most) {
+    if (fd_ < 0)
+        return false;
+    const std::size_t filled = bytes.size();
+    // Into the room the caller made for the file, which is its size when
+    // it was opened; a file that grew meanwhile gets more room.
+    most = std::min(most, std::max<std::size_t>(bytes.capacity() - filled, 1 << 16));
+    bytes.resize(filled + most);
+    ssize_t got = 0;
+    do {
+        got = ::read(fd_, bytes.data() + filled, most);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+        bytes.resize(filled);
+        if (got < 0)
+            error_ = LastError();
+        return false;
+    }
+    bytes.resize(filled + static_cast<std::size_t>(got));
+    return true;
+}
+
+bool FileReader::ChangedSinceOpened() const {
+    struct stat info {};
+    if (fd_ < 0 || ::fstat(fd_, &info) != 0)
+        return false;
+    return FileIdentity::Of(info) != identity_;
+}
+
+FileContents ReadWholeFile(const FileRef& file) {
     FileContents result;
-    result.error = ReadFileInto(path, result.bytes);
+    FileReader reader(file);
+    if (reader.error()) {
+        result.error = reader.error();
+        return result;
+    }
+    result.identity = reader.identity();
+    // The size is only a first guess: the file may change while it is read.
+    const auto expected = static_cast<std::size_t>(std::max<long long>(0, result.identity.size));
+    result.bytes.reserve(expected + 1);
+    while (reader.ReadSome(result.bytes, std::numeric_limits<std::size_t>::max())) {
+    }
+    if (reader.error()) {
+        result.error = reader.error();
+        result.bytes.clear();
+    }
     return result;
-}
-
-FileReplacement::FileReplacement() {
-    LetGoOfReplacedFiles();
 }
 
 FileReplacement::~FileReplacement() {
     abandon();
     for (const Pending& file : files_)
         if (!file.temporary.empty())
-            ::unlink(file.temporary.c_str());
+            ::unlinkat(file.target.dirFd(), file.temporary.c_str(), 0);
 }
 
-std::error_code FileReplacement::Prepare(const std::filesystem::path& path, std::string_view bytes,
+std::error_code FileReplacement::Prepare(const FileRef& file, std::string_view bytes,
                                          const std::string* previous) {
-    const bool copied = open_ && open_->copy && open_->file.path == path;
+    const std::string_view pieces[] = {bytes};
+    return Prepare(file, pieces, previous);
+}
+
+std::error_code FileReplacement::Prepare(const FileRef& file,
+                                         std::span<const std::string_view> pieces,
+                                         const std::string* previous) {
     // A file that would come out as it stands is left alone, so that a
     // command that changes nothing in a read-only collection does not fail.
-    if (previous && *previous == bytes && std::filesystem::exists(path)) {
-        if (copied)
-            abandon();
+    if (previous && SameBytes(pieces, *previous) && FileIdentity::Now(file).exists)
         return {};
-    }
-    if (copied)
-        return prepareCopied(bytes, previous);
-    // Through the cache: the files a command replaces whole are read again
-    // by the next.
-    if (const auto error = begin(path, previous, false))
+    if (const auto error = Begin(file, previous))
         return error;
-    if (const auto error = Write(bytes))
+    if (const auto error = writeOut(pieces))
         return error;
     return End();
 }
 
-std::error_code FileReplacement::Begin(const std::filesystem::path& path,
-                                       const std::string* previous) {
-    return begin(path, previous, true);
+void FileReplacement::ExpectUnchanged(const FileRef& file, const FileIdentity& identity) {
+    expected_.push_back({file, identity});
 }
 
-void FileReplacement::CopyAhead(const std::filesystem::path& path,
-                                std::shared_ptr<const std::string> previous) {
+std::error_code FileReplacement::Begin(const FileRef& file, const std::string* previous) {
     abandon();
-    if (!previous || previous->empty() || createTemporary(path, previous.get()))
-        return;
-    open_->copy = std::make_unique<CopyAheadWriter>(open_->fd, std::move(previous));
-}
-
-void FileReplacement::CopyAheadUpTo(const std::filesystem::path& path, std::size_t end) {
-    if (open_ && open_->copy && open_->file.path == path)
-        open_->copy->limit(end);
-}
-
-std::error_code FileReplacement::prepareCopied(std::string_view bytes,
-                                               const std::string* previous) {
-    // The steps a test may refuse come in the order of any other Prepare.
-    if (Refused(FileStep::Create) || Refused(FileStep::Write)) {
-        const auto error = LastError();
-        abandon();
-        return error;
-    }
-    open_->file.previous = previous;
-    const auto error = open_->copy->finish(bytes);
-    open_->copy.reset();
-    if (error) {
-        abandon();
-        return error;
-    }
-    return End();
-}
-
-std::error_code FileReplacement::begin(const std::filesystem::path& path,
-                                       const std::string* previous, bool pastTheCache) {
-    abandon();
-    WaitUntilReplacedFilesClosed();
     if (Refused(FileStep::Create))
         return LastError();
-    if (const auto error = createTemporary(path, previous))
-        return error;
-    // A file system that cannot write past its cache refuses the flag, and
-    // the document goes through the cache as any other file.
-    if (pastTheCache)
-        open_->blocks = DirectBlocks::Start(open_->fd);
-    return {};
-}
-
-std::error_code FileReplacement::createTemporary(const std::filesystem::path& path,
-                                                 const std::string* previous) {
-    Open open;
-    open.file.path = path;
-    open.file.target = ResolveLink(path);
+    Open open{Pending{file, ResolveLink(file), {}, false, nullptr, {}}, -1};
     open.file.previous = previous;
     struct stat existing {};
-    open.file.existed = ::stat(open.file.target.c_str(), &existing) == 0;
+    open.file.existed = ::fstatat(open.file.target.dirFd(), open.file.target.name.c_str(),
+                                  &existing, 0) == 0;
     open.file.temporary = TemporaryName(open.file.target);
     // A new file gets the permissions any new file gets (0666 narrowed by the
     // umask); a replaced one keeps its own.
-    open.fd = ::open(open.file.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                     open.file.existed ? 0600 : 0666);
+    open.fd = OpenAt(FileRef(open.file.target.folder, open.file.temporary),
+                     O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, open.file.existed ? 0600 : 0666);
     if (open.fd < 0)
         return LastError();
     open_ = std::move(open);
@@ -324,48 +328,24 @@ std::error_code FileReplacement::createTemporary(const std::filesystem::path& pa
     return {};
 }
 
-std::error_code FileReplacement::Write(std::string_view bytes) {
+std::error_code FileReplacement::writeOut(std::span<const std::string_view> pieces) {
     if (!open_)
         return std::make_error_code(std::errc::bad_file_descriptor);
-    if (Refused(FileStep::Write)) {
-        const auto error = LastError();
+    if (const auto error = WriteAll(open_->fd, pieces)) {
         abandon();
         return error;
-    }
-    if (open_->blocks) {
-        if (const auto error = open_->blocks->add(bytes)) {
-            abandon();
-            return error;
-        }
-        return {};
-    }
-    if (const auto error = WriteFully(open_->fd, bytes)) {
-        abandon();
-        return error;
-    }
-    // A large document goes to the disk while the rest is made, rather than
-    // all of it at the flush in End.
-    constexpr std::size_t kWriteBehind = 8 << 20;
-    open_->written += bytes.size();
-    if (open_->written - open_->sent >= kWriteBehind) {
-        ::sync_file_range(open_->fd, static_cast<off_t>(open_->sent),
-                          static_cast<off_t>(open_->written - open_->sent), SYNC_FILE_RANGE_WRITE);
-        open_->sent = open_->written;
     }
     return {};
+}
+
+std::error_code FileReplacement::Write(std::string_view bytes) {
+    const std::string_view pieces[] = {bytes};
+    return writeOut(pieces);
 }
 
 std::error_code FileReplacement::End() {
     if (!open_)
         return std::make_error_code(std::errc::bad_file_descriptor);
-    if (open_->blocks) {
-        const auto error = open_->blocks->finish();
-        open_->blocks.reset();
-        if (error) {
-            abandon();
-            return error;
-        }
-    }
     FileDescriptor fd(std::exchange(open_->fd, -1));
     if (const auto error = FlushAndClose(fd)) {
         abandon();
@@ -379,21 +359,26 @@ std::error_code FileReplacement::End() {
 void FileReplacement::abandon() {
     if (!open_)
         return;
-    // Their threads may be writing to the file.
-    open_->blocks.reset();
-    open_->copy.reset();
     if (open_->fd >= 0)
         ::close(open_->fd);
-    ::unlink(open_->file.temporary.c_str());
+    ::unlinkat(open_->file.target.dirFd(), open_->file.temporary.c_str(), 0);
     open_.reset();
 }
 
-void FileReplacement::Remove(const std::filesystem::path& path) {
-    removals_.push_back(path);
+void FileReplacement::Remove(const FileRef& file) {
+    removals_.push_back(file);
 }
 
 std::optional<FileReplacement::Failure> FileReplacement::Commit() {
-    abandon(); // a file begun and never ended, or copied ahead and never prepared
+    abandon(); // a file begun and never ended
+    if (g_beforeRenames)
+        std::exchange(g_beforeRenames, nullptr)();
+    for (const Expected& expected : expected_) {
+        if (FileIdentity::Now(expected.file) != expected.identity)
+            return Failure{expected.file, expected.file.path(),
+                           std::make_error_code(std::errc::resource_unavailable_try_again), false,
+                           true};
+    }
     std::vector<Pending*> order;
     for (Pending& file : files_)
         if (!file.existed)
@@ -402,91 +387,108 @@ std::optional<FileReplacement::Failure> FileReplacement::Commit() {
         if (file.existed)
             order.push_back(&file);
 
-    // Each file replaced stays open until the next replacement, so that the
-    // rename does not wait for its blocks to be freed (late_close.h).
-    struct ReplacedFiles {
-        std::vector<int> fds;
-        ~ReplacedFiles() {
-            for (const int fd : fds)
-                HoldReplacedFile(fd);
-        }
-    } replaced;
     std::vector<const Pending*> done;
     for (Pending* file : order) {
-        if (file->existed)
-            replaced.fds.push_back(::open(file->target.c_str(), O_PATH | O_CLOEXEC));
         if (Refused(FileStep::Rename) ||
-            ::rename(file->temporary.c_str(), file->target.c_str()) != 0) {
+            ::renameat(file->target.dirFd(), file->temporary.c_str(), file->target.dirFd(),
+                       file->target.name.c_str()) != 0) {
             const auto error = LastError();
             putBack(done);
-            return Failure{file->path, error};
+            return Failure{file->named, file->named.path(), error};
         }
         file->temporary.clear();
+        file->placed = FileIdentity::Now(file->target);
         done.push_back(file);
     }
-    for (const auto& path : removals_) {
-        if (Refused(FileStep::Remove) || (::unlink(path.c_str()) != 0 && errno != ENOENT)) {
+    for (const auto& file : removals_) {
+        if (Refused(FileStep::Remove) ||
+            (::unlinkat(file.dirFd(), file.name.c_str(), 0) != 0 && errno != ENOENT)) {
             const auto error = LastError();
             putBack(done);
-            return Failure{path, error, true};
+            return Failure{file, file.path(), error, true};
         }
     }
     // The renames and removals themselves must reach the disk, or a power
     // cut could bring back the old file after the user was told the new one
     // is saved. Done last, so that a crash finds the files changed as close
     // together as they can be.
-    std::vector<std::filesystem::path> folders;
+    std::vector<std::pair<const Folder*, std::string>> synced;
+    const auto sync = [&](const FileRef& file) {
+        const std::pair<const Folder*, std::string> folder{file.folder.get(), file.parentName()};
+        if (std::find(synced.begin(), synced.end(), folder) != synced.end())
+            return;
+        synced.push_back(folder);
+        SyncFolderOf(file);
+    };
     for (const Pending* file : done)
-        folders.push_back(file->target.parent_path());
-    for (const auto& path : removals_)
-        folders.push_back(path.parent_path());
-    std::sort(folders.begin(), folders.end());
-    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
-    for (const auto& folder : folders)
-        SyncFolder(folder);
+        sync(file->target);
+    for (const auto& file : removals_)
+        sync(file);
     return std::nullopt;
+}
+
+FileIdentity FileReplacement::PlacedIdentity(const FileRef& file) const {
+    for (const Pending& pending : files_) {
+        if (pending.target.folder == file.folder && pending.target.name == file.name)
+            return pending.placed;
+    }
+    return FileIdentity::Now(file);
 }
 
 void FileReplacement::putBack(const std::vector<const Pending*>& done) {
     for (auto file = done.rbegin(); file != done.rend(); ++file) {
         if (!(*file)->existed)
-            ::unlink((*file)->target.c_str());
+            ::unlinkat((*file)->target.dirFd(), (*file)->target.name.c_str(), 0);
         else if ((*file)->previous)
             ReplaceFileAtomically((*file)->target, *(*file)->previous);
     }
 }
 
-std::error_code ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+std::error_code ReplaceFileAtomically(const FileRef& file, std::string_view bytes) {
     FileReplacement replacement;
-    if (const auto error = replacement.Prepare(path, bytes))
+    if (const auto error = replacement.Prepare(file, bytes))
         return error;
     if (const auto failure = replacement.Commit())
         return failure->error;
     return {};
 }
 
-std::error_code OverwriteFileInPlace(const std::filesystem::path& path, std::string_view bytes) {
+std::error_code OverwriteFileInPlace(const FileRef& file, std::string_view bytes) {
     if (Refused(FileStep::Create))
         return LastError();
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    FileDescriptor fd(OpenAt(file, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat info {};
     if (const auto error = RegularFileOpened(fd, info))
         return error;
     if (::ftruncate(fd.get(), 0) != 0)
         return LastError();
-    if (const auto error = WriteAll(fd.get(), bytes))
+    const std::string_view pieces[] = {bytes};
+    if (const auto error = WriteAll(fd.get(), pieces))
         return error;
     return FlushAndClose(fd);
 }
 
-void RemoveStaleTemporaryFiles(const std::filesystem::path& directory) {
-    DIR* dir = ::opendir(directory.c_str());
+StaleFileTidy::StaleFileTidy(const FileRef& folder) {
+    const int fd = OpenAt(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0 && !(dir_ = ::fdopendir(fd)))
+        ::close(fd);
+}
+
+StaleFileTidy::~StaleFileTidy() {
+    if (dir_)
+        ::closedir(static_cast<DIR*>(dir_));
+}
+
+bool StaleFileTidy::TidySome(std::size_t names) {
+    DIR* const dir = static_cast<DIR*>(dir_);
     if (!dir)
-        return;
-    // The poems' folder of a large collection holds a hundred thousand names
-    // and more: each is looked at only as far as its first letter, since the
-    // temporary files are hidden.
-    while (const dirent* entry = ::readdir(dir)) {
+        return false;
+    for (; names > 0; --names) {
+        const dirent* entry = ::readdir(dir);
+        if (!entry)
+            return false;
+        // Only hidden names can be temporary files: most names are looked
+        // at no further than their first letter.
         if (entry->d_name[0] != '.')
             continue;
         const auto owner = TemporaryFileOwner(entry->d_name);
@@ -499,7 +501,13 @@ void RemoveStaleTemporaryFiles(const std::filesystem::path& directory) {
         if (::kill(*owner, 0) != 0 && errno == ESRCH)
             ::unlinkat(::dirfd(dir), entry->d_name, 0);
     }
-    ::closedir(dir);
+    return true;
+}
+
+void RemoveStaleTemporaryFiles(const FileRef& folder) {
+    StaleFileTidy tidy(folder);
+    while (tidy.TidySome(4096)) {
+    }
 }
 
 std::string DescribeError(const std::error_code& error) {
@@ -530,6 +538,10 @@ void Disarm() {
 
 bool Fired() {
     return g_faultFired;
+}
+
+void BeforeRenames(std::function<void()> meanwhile) {
+    g_beforeRenames = std::move(meanwhile);
 }
 
 } // namespace file_faults

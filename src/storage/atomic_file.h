@@ -1,9 +1,12 @@
 #pragma once
 
+#include "storage/folder.h"
+
 #include <cstddef>
 #include <filesystem>
-#include <memory>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -15,19 +18,37 @@ namespace stanzel {
 struct FileContents {
     std::string bytes;
     std::error_code error; // set when the file is missing or unreadable
+    FileIdentity identity; // of the version read
     bool missing() const { return error == std::errc::no_such_file_or_directory; }
 };
 
 // Only a regular file is read: a FIFO, device or folder in its place reads as
 // a file that cannot be opened ("Not a regular file", or "Is a directory"),
 // without ever waiting for a writer that will not come.
-FileContents ReadWholeFile(const std::filesystem::path& path);
-// The same into a buffer the caller keeps: what it held is replaced, and its
-// memory is used again rather than fresh memory faulted in.
-std::error_code ReadFileInto(const std::filesystem::path& path, std::string& bytes);
+FileContents ReadWholeFile(const FileRef& file);
 
-class CopyAheadWriter; // copy_ahead.h
-class DirectBlocks;    // direct_blocks.h
+// A file opened for reading as ReadWholeFile opens it, read piece by piece:
+// for a file too large to read in one frame of the window.
+class FileReader {
+public:
+    explicit FileReader(const FileRef& file);
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+    ~FileReader();
+
+    std::error_code error() const { return error_; }
+    // Of the file as opened; a file replaced meanwhile is read as it was.
+    const FileIdentity& identity() const { return identity_; }
+    // Appends at most `most` more bytes to `bytes`; false at the end.
+    bool ReadSome(std::string& bytes, std::size_t most);
+    // Whether the file was written in place while it was read.
+    bool ChangedSinceOpened() const;
+
+private:
+    int fd_ = -1;
+    std::error_code error_;
+    FileIdentity identity_;
+};
 
 // The new versions of several files, each written in full and flushed beside
 // its file under a temporary name, that take the files' places together.
@@ -43,94 +64,103 @@ class DirectBlocks;    // direct_blocks.h
 class FileReplacement {
 public:
     struct Failure {
-        std::filesystem::path path; // as the caller named it
+        FileRef file;               // as the caller named it
+        std::filesystem::path path; // its full path
         std::error_code error;
         bool removing = false; // the file could not be removed
+        // Another program replaced the file since its previous text was
+        // read (ExpectUnchanged): nothing was changed.
+        bool changedMeanwhile = false;
     };
 
-    // Lets go of the files the last replacement replaced (late_close.h).
-    FileReplacement();
+    FileReplacement() = default;
     FileReplacement(const FileReplacement&) = delete;
     FileReplacement& operator=(const FileReplacement&) = delete;
     ~FileReplacement(); // removes every temporary file not put in place
 
-    // Writes and flushes the new version of `path` (a link is followed and its
+    // Writes and flushes the new version of `file` (a link is followed and its
     // target replaced; the file keeps its permissions). `previous`, when
     // given, is what the file holds now; it must outlive the commit.
-    std::error_code Prepare(const std::filesystem::path& path, std::string_view bytes,
+    std::error_code Prepare(const FileRef& file, std::string_view bytes,
                             const std::string* previous = nullptr);
-    // Starts the new version of `path` as a copy of `previous`, what the
-    // caller has just read from it, on a thread of its own while the caller
-    // works out its change (copy_ahead.h). The next Prepare of `path` then
-    // writes only from the first byte that differs; any other Prepare or
-    // Begin drops the copy. Failing to start it changes nothing: Prepare
-    // writes the file whole and reports what goes wrong.
-    void CopyAhead(const std::filesystem::path& path, std::shared_ptr<const std::string> previous);
-    // The new version of `path` differs from `previous` at byte `end` at the
-    // earliest: the copy stops there rather than copy what would be written
-    // again.
-    void CopyAheadUpTo(const std::filesystem::path& path, std::size_t end);
+    // The same for a text made of pieces, written as they stand.
+    std::error_code Prepare(const FileRef& file, std::span<const std::string_view> pieces,
+                            const std::string* previous = nullptr);
+    // The commit goes ahead only while `file` still has `identity`, the one
+    // it had when the text the new version is made from was read.
+    void ExpectUnchanged(const FileRef& file, const FileIdentity& identity);
     // The same for a document made piece by piece and never held whole:
     // Begin makes the temporary file, each Write adds to it, and End flushes
     // it, after which it is prepared like any other. Until End the file is
-    // not prepared: dropping the replacement removes it. Such a document
-    // (an exported collection, gigabytes of it) is not read back, so where
-    // the file system allows it goes to the disk past the system's cache, in
-    // blocks written on a thread of their own while the next is made:
-    // copying it into the cache cost as much as making it.
-    std::error_code Begin(const std::filesystem::path& path, const std::string* previous = nullptr);
+    // not prepared: dropping the replacement removes it.
+    std::error_code Begin(const FileRef& file, const std::string* previous = nullptr);
     std::error_code Write(std::string_view bytes);
     std::error_code End();
-    // Deletes `path`, if it exists, once every prepared file is in place.
-    void Remove(const std::filesystem::path& path);
+    // Deletes `file`, if it exists, once every prepared file is in place.
+    void Remove(const FileRef& file);
     // Nothing on success.
     std::optional<Failure> Commit();
+    // After a commit, the identity a file put in place has: what the next
+    // command compares the file with to tell whether another program changed it.
+    FileIdentity PlacedIdentity(const FileRef& file) const;
 
 private:
     struct Pending {
-        std::filesystem::path path;      // as named by the caller
-        std::filesystem::path target;    // the file itself, a link followed
-        std::filesystem::path temporary; // empty once put in place
+        FileRef named;                   // as the caller named it
+        FileRef target;                  // the file itself, a link followed
+        std::string temporary;           // beside the target; empty once put in place
         bool existed = false;
         const std::string* previous = nullptr;
+        FileIdentity placed;
+    };
+    struct Expected {
+        FileRef file;
+        FileIdentity identity;
     };
     void putBack(const std::vector<const Pending*>& done);
+    std::error_code writeOut(std::span<const std::string_view> pieces);
+    void abandon();
 
     // The file between Begin and End.
     struct Open {
         Pending file;
         int fd = -1;
-        std::size_t written = 0;
-        std::size_t sent = 0;                 // bytes already on their way to the disk
-        std::unique_ptr<DirectBlocks> blocks; // when written past the cache
-        std::unique_ptr<CopyAheadWriter> copy; // when copied ahead from the previous text
     };
-    std::error_code begin(const std::filesystem::path& path, const std::string* previous,
-                          bool pastTheCache);
-    std::error_code createTemporary(const std::filesystem::path& path, const std::string* previous);
-    std::error_code prepareCopied(std::string_view bytes, const std::string* previous);
-    void abandon();
-
     std::optional<Open> open_;
     std::vector<Pending> files_;
-    std::vector<std::filesystem::path> removals_;
+    std::vector<FileRef> removals_;
+    std::vector<Expected> expected_;
 };
 
-// Replaces `path` with `bytes` so that a crash at any moment leaves either the
+// Replaces `file` with `bytes` so that a crash at any moment leaves either the
 // old file or the new one: a FileReplacement of one file. On failure the old
 // file is untouched and the returned code says why.
-std::error_code ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+std::error_code ReplaceFileAtomically(const FileRef& file, std::string_view bytes);
 
 // Writes `bytes` over the file itself, emptied first, and flushes it: for a
 // file that may be written but beside which no temporary file can be made. A
 // crash part-way leaves it incomplete.
-std::error_code OverwriteFileInPlace(const std::filesystem::path& path, std::string_view bytes);
+std::error_code OverwriteFileInPlace(const FileRef& file, std::string_view bytes);
 
-// Removes the temporary files that this program left in `directory` when its
+// Removes the temporary files that this program left in a folder when its
 // process was killed mid-write: those of processes that no longer run. Only
 // names that this program makes are ever touched (hidden, with the marker
-// ".stanzel-tmp-"); a user's own file never is, whatever its name.
-void RemoveStaleTemporaryFiles(const std::filesystem::path& directory);
+// ".stanzel-tmp-"); a user's own file never is, whatever its name. The
+// folder is read a batch of names at a time, so that the poems' folder of a
+// large collection is tidied between the window's other work.
+class StaleFileTidy {
+public:
+    explicit StaleFileTidy(const FileRef& folder);
+    StaleFileTidy(const StaleFileTidy&) = delete;
+    StaleFileTidy& operator=(const StaleFileTidy&) = delete;
+    ~StaleFileTidy();
+    // Looks at up to `names` more names; false once the folder is done.
+    bool TidySome(std::size_t names);
+
+private:
+    void* dir_ = nullptr; // DIR*
+};
+void RemoveStaleTemporaryFiles(const FileRef& folder);
 
 // The system's description of an error, for messages shown to the user.
 std::string DescribeError(const std::error_code& error);
@@ -149,6 +179,9 @@ void Arm(FileStep step, int occurrence, int error);
 void Disarm();
 // Whether the armed step has been reached since Arm.
 bool Fired();
+// Runs `meanwhile` once, at the next commit, when its files are prepared and
+// none is renamed yet: where another program's write would fall.
+void BeforeRenames(std::function<void()> meanwhile);
 } // namespace file_faults
 
 } // namespace stanzel

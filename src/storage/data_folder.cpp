@@ -72,25 +72,13 @@ std::optional<CollectionLock> CollectionLock::Acquire(const std::filesystem::pat
     // The lock is held on the folder itself, which no one deletes while the
     // program runs, as one could delete a lock file; it needs no write
     // permission either.
-    const int fd = ::open(dataFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return CollectionLock(-1); // the start reports a folder it cannot use
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const bool heldElsewhere = errno == EWOULDBLOCK;
-        ::close(fd);
-        if (heldElsewhere)
-            return std::nullopt;
-        return CollectionLock(-1); // a file system without locks cannot be shared either
-    }
-    return CollectionLock(fd);
-}
-
-CollectionLock::CollectionLock(CollectionLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)) {}
-
-CollectionLock::~CollectionLock() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    auto folder = Folder::Open(dataFolder);
+    // A folder that cannot be opened is reported by the start; a file
+    // system without locks cannot be shared either.
+    if (folder->fd() >= 0 && ::flock(folder->fd(), LOCK_EX | LOCK_NB) != 0 &&
+        errno == EWOULDBLOCK)
+        return std::nullopt;
+    return CollectionLock(std::move(folder));
 }
 
 } // namespace stanzel

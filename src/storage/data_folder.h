@@ -1,6 +1,9 @@
 #pragma once
 
+#include "storage/folder.h"
+
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 namespace stanzel {
@@ -25,20 +28,18 @@ void CopyMissingLanguageFiles(const std::filesystem::path& shippedDir,
 
 // Holds a collection for one running program. Two windows on one collection
 // would overwrite each other's index; the lock goes with the process, so a
-// crash never leaves it stuck.
+// crash never leaves it stuck. The lock is held on the folder held open for
+// the run, the one every file of the collection is reached through.
 class CollectionLock {
 public:
     // Nothing when another running program holds the collection.
     static std::optional<CollectionLock> Acquire(const std::filesystem::path& dataFolder);
 
-    CollectionLock(CollectionLock&& other) noexcept;
-    CollectionLock& operator=(CollectionLock&&) = delete;
-    CollectionLock(const CollectionLock&) = delete;
-    ~CollectionLock();
+    const std::shared_ptr<const Folder>& folder() const { return folder_; }
 
 private:
-    explicit CollectionLock(int fd) : fd_(fd) {}
-    int fd_;
+    explicit CollectionLock(std::shared_ptr<const Folder> folder) : folder_(std::move(folder)) {}
+    std::shared_ptr<const Folder> folder_;
 };
 
 } // namespace stanzel

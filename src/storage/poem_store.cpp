@@ -2,7 +2,6 @@
 
 #include "storage/atomic_file.h"
 #include "storage/ini_file.h"
-#include "storage/kept_vector.h"
 #include "storage/number_text.h"
 #include "storage/settings.h"
 #include "storage/storage_error.h"
@@ -12,6 +11,9 @@
 #include <limits>
 #include <stdexcept>
 #include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace stanzel {
 
@@ -23,6 +25,9 @@ constexpr std::string_view kDateKey = "date";
 constexpr std::string_view kMissingTitle = "def";
 constexpr std::int32_t kLargestId = std::numeric_limits<std::int32_t>::max();
 constexpr std::uintmax_t kLargestPoemText = 64 * 1024 * 1024;
+// A save whose index another program keeps replacing gives up after this
+// many fresh starts rather than loop.
+constexpr int kSaveAttempts = 8;
 
 std::string Quoted(const std::filesystem::path& path) {
     return "\"" + path.string() + "\"";
@@ -48,198 +53,366 @@ std::optional<std::int32_t> CanonicalPoemId(std::string_view id) {
     return static_cast<std::int32_t>(value);
 }
 
-PoemStore::PoemStore(std::filesystem::path programDir) : programDir_(std::move(programDir)) {}
-
-std::filesystem::path PoemStore::indexPath() const {
-    return programDir_ / "poems.dmp";
+PoemStore::PoemStore(std::shared_ptr<const Folder> collection)
+    : folder_(std::move(collection)), index_(std::make_shared<ProfileText>()) {
+    index_->Finish();
 }
 
-std::filesystem::path PoemStore::poemsDir() const {
-    return programDir_ / "poems";
+PoemStore::PoemStore(const std::filesystem::path& programDir)
+    : PoemStore(Folder::Open(programDir)) {}
+
+PoemStore::~PoemStore() = default;
+
+std::optional<FileRef> PoemStore::poemFile(std::string_view id) const {
+    if (!CanonicalPoemId(id))
+        return std::nullopt;
+    return FileRef(folder_, "poems/" + std::string(id) + ".poem");
 }
 
 std::optional<std::filesystem::path> PoemStore::poemPath(std::string_view id) const {
-    if (!CanonicalPoemId(id))
+    const auto file = poemFile(id);
+    if (!file)
         return std::nullopt;
-    return poemsDir() / (std::string(id) + ".poem");
+    return file->path();
 }
 
-PoemList& PoemList::operator=(PoemList&& other) noexcept {
-    if (this != &other) {
-        KeptVector<PoemListEntry>::Give(std::move(rows_));
-        texts_ = std::move(other.texts_);
-        rows_ = std::move(other.rows_);
-    }
-    return *this;
-}
-
-void PoemList::append(PoemList&& more) {
-    if (rows_.empty()) {
-        *this = std::move(more);
+void PoemStore::notify(bool before, PoemListObserver::Change change, std::size_t first,
+                       std::size_t last) {
+    if (!observer_)
         return;
+    // What the observer does meanwhile (a view selecting another row) must
+    // not read the index again in the middle of the change.
+    const bool wasNotifying = std::exchange(notifying_, true);
+    if (before)
+        observer_->aboutToChange(change, first, last);
+    else
+        observer_->changed(change, first, last);
+    notifying_ = wasNotifying;
+}
+
+void PoemStore::startReading() {
+    started_ = true;
+    notify(true, PoemListObserver::Change::Reset, 0, 0);
+    reader_ = std::make_unique<FileReader>(indexFile());
+    readError_ = reader_->error() == std::errc::no_such_file_or_directory ? std::error_code()
+                                                                          : reader_->error();
+    // An index that cannot be read lists nothing; its identity still tells
+    // when it changes.
+    identity_ = reader_->error() ? FileIdentity::Now(indexFile()) : reader_->identity();
+    index_ = std::make_shared<ProfileText>();
+    index_->Reserve(static_cast<std::size_t>(std::max<long long>(0, identity_.size)) + 1);
+    rows_.clear();
+    largestId_ = 0;
+    if (reader_->error()) {
+        reader_.reset();
+        index_->Finish();
     }
-    const std::size_t needed = rows_.size() + more.rows_.size();
-    if (rows_.capacity() < needed) {
-        // A list read in batches grows into the table a dropped list left,
-        // rather than into fresh ones of every size on the way.
-        auto grown = KeptVector<PoemListEntry>::Take(std::max(needed, 2 * rows_.capacity()));
-        grown.assign(rows_.begin(), rows_.end());
-        KeptVector<PoemListEntry>::Give(std::exchange(rows_, std::move(grown)));
+    notify(false, PoemListObserver::Change::Reset, 0, 0);
+}
+
+bool PoemStore::ReadSome(std::size_t bytes) {
+    if (!started_)
+        startReading();
+    if (!reader_)
+        return false;
+    const std::size_t sections = index_->sectionCount();
+    const bool more = index_->AppendFrom(
+        [&](std::string& text) { return reader_->ReadSome(text, bytes); });
+    if (!more) {
+        // Written in place while it was read: what was read may be torn.
+        if (reader_->ChangedSinceOpened()) {
+            startReading();
+            return true;
+        }
+        index_->Finish();
+        readError_ = reader_->error();
+        reader_.reset();
     }
-    rows_.insert(rows_.end(), more.rows_.begin(), more.rows_.end());
-    texts_.insert(texts_.end(), std::make_move_iterator(more.texts_.begin()),
-                  std::make_move_iterator(more.texts_.end()));
-    more.texts_.clear();
-    more.rows_.clear();
+    addRows(sections);
+    return more;
 }
 
-PoemList::~PoemList() {
-    KeptVector<PoemListEntry>::Give(std::move(rows_));
+void PoemStore::addRows(std::size_t fromSection) {
+    std::vector<std::uint32_t> added;
+    for (std::size_t i = fromSection; i < index_->sectionCount(); ++i) {
+        if (const auto id = CanonicalPoemId(index_->name(i)))
+            largestId_ = std::max(largestId_, *id);
+        if (index_->section(i).firstOfName)
+            added.push_back(static_cast<std::uint32_t>(i));
+    }
+    if (added.empty())
+        return;
+    const std::size_t first = rows_.size();
+    notify(true, PoemListObserver::Change::Insert, first, first + added.size() - 1);
+    rows_.insert(rows_.end(), added.begin(), added.end());
+    notify(false, PoemListObserver::Change::Insert, first, rows_.size() - 1);
 }
 
-PoemList PoemStore::ListPoems() const {
-    const IniFile index(indexPath());
-    auto rows = index.SectionValues<PoemListEntry>(kTitleKey, kMissingTitle);
-    return PoemList({index.Contents()}, std::move(rows));
+void PoemStore::makeRows() {
+    rows_.clear();
+    largestId_ = 0;
+    addRows(0);
 }
 
-PoemFieldsList PoemStore::ListPoemFields() const {
-    struct Value {
-        std::string_view id;
-        std::string_view value;
-    };
-    const IniFile index(indexPath());
-    const auto titles = index.SectionValues<Value>(kTitleKey, kMissingTitle);
-    const auto poets = index.SectionValues<Value>(kPoetKey, "");
-    const auto dates = index.SectionValues<Value>(kDateKey, "");
-    PoemFieldsList list{index.Contents(), {}};
-    list.rows.reserve(titles.size());
-    for (std::size_t i = 0; i < titles.size() && i < poets.size() && i < dates.size(); ++i)
-        list.rows.push_back({titles[i].id, titles[i].value, poets[i].value, dates[i].value});
+void PoemStore::finishReading() {
+    while (ReadSome(std::numeric_limits<std::size_t>::max() / 2)) {
+    }
+}
+
+bool PoemStore::Refresh() {
+    if (notifying_)
+        return false;
+    const bool first = !started_;
+    finishReading();
+    if (first)
+        return true;
+    if (FileIdentity::Now(indexFile()) == identity_)
+        return false;
+    startReading();
+    finishReading();
+    return true;
+}
+
+std::string_view PoemStore::id(std::size_t row) const {
+    return index_->name(rows_[row]);
+}
+
+std::string_view PoemStore::title(std::size_t row) const {
+    return index_->valueOr(rows_[row], kTitleKey, kMissingTitle);
+}
+
+std::optional<std::size_t> PoemStore::rowOf(std::string_view id) const {
+    const auto section = index_->find(id);
+    if (!section)
+        return std::nullopt;
+    const auto at = std::lower_bound(rows_.begin(), rows_.end(), *section);
+    if (at == rows_.end() || *at != *section)
+        return std::nullopt;
+    return static_cast<std::size_t>(at - rows_.begin());
+}
+
+PoemRecord PoemStore::fields(std::size_t row) const {
+    PoemRecord poem;
+    const std::size_t section = rows_[row];
+    poem.id = CanonicalPoemId(index_->name(section)).value_or(0);
+    poem.title = index_->valueOr(section, kTitleKey, kMissingTitle);
+    poem.poet = index_->valueOr(section, kPoetKey, "");
+    poem.date = index_->valueOr(section, kDateKey, "");
+    return poem;
+}
+
+PoemList PoemStore::ListPoems() {
+    Refresh();
+    std::vector<PoemListEntry> rows;
+    rows.reserve(rows_.size());
+    for (std::size_t row = 0; row < rows_.size(); ++row)
+        rows.push_back({id(row), title(row)});
+    return PoemList(index_, std::move(rows));
+}
+
+PoemFieldsList PoemStore::ListPoemFields() {
+    Refresh();
+    PoemFieldsList list{index_, {}};
+    list.rows.reserve(rows_.size());
+    for (const std::uint32_t section : rows_)
+        list.rows.push_back({index_->name(section),
+                             index_->valueOr(section, kTitleKey, kMissingTitle),
+                             index_->valueOr(section, kPoetKey, ""),
+                             index_->valueOr(section, kDateKey, "")});
     return list;
 }
 
-PoemRecord PoemStore::LoadPoem(std::string_view id) const {
+std::shared_ptr<const ProfileText> PoemStore::Index() {
+    Refresh();
+    return index_;
+}
+
+PoemRecord PoemStore::LoadPoem(std::string_view id) {
+    Refresh();
     PoemRecord poem;
-    poem.id = CanonicalPoemId(id).value_or(0);
-    poem.title = kMissingTitle;
-    // Selecting a row must stay quick in any collection: the index is walked
-    // in pieces up to the poem's section, never read or parsed whole.
-    static constexpr std::string_view kKeys[] = {kTitleKey, kPoetKey, kDateKey};
-    static constexpr std::string_view kDefaults[] = {kMissingTitle, "", ""};
-    IniSectionStream(indexPath())
-        .FindSection(id, kKeys, kDefaults, [&](std::span<const std::string_view> values) {
-            poem.title = values[0];
-            poem.poet = values[1];
-            poem.date = values[2];
-        });
+    if (const auto row = rowOf(id)) {
+        poem = fields(*row);
+    } else {
+        poem.id = CanonicalPoemId(id).value_or(0);
+        poem.title = kMissingTitle;
+    }
     poem.text = LoadText(id);
     return poem;
 }
 
 std::string PoemStore::LoadText(std::string_view id) const {
-    const auto path = poemPath(id);
-    if (!path)
+    const auto file = poemFile(id);
+    if (!file)
         return {};
+    FileReader reader(*file);
+    if (reader.error() == std::errc::no_such_file_or_directory)
+        return {};
+    const auto cannotOpen = [&](const std::string& why) {
+        return StorageError("Cannot open file " + Quoted(file->path()) + ". " + why);
+    };
+    if (reader.error())
+        throw cannotOpen(DescribeError(reader.error()));
     // A file of this size is no poem; reading it would only stall the window.
-    std::error_code sizeError;
-    const auto size = std::filesystem::file_size(*path, sizeError);
-    if (!sizeError && size > kLargestPoemText)
-        throw StorageError("Cannot open file " + Quoted(*path) + ". It holds " +
-                           std::to_string(size) + " bytes; a poem's text may hold " +
-                           std::to_string(kLargestPoemText) + ".");
-    FileContents contents = ReadWholeFile(*path);
-    if (contents.error && !contents.missing())
-        throw StorageError("Cannot open file " + Quoted(*path) + ". " +
-                           DescribeError(contents.error));
-    return NormaliseLineBreaks(contents.bytes);
+    const auto size = static_cast<std::uintmax_t>(std::max<long long>(0, reader.identity().size));
+    if (size > kLargestPoemText)
+        throw cannotOpen("It holds " + std::to_string(size) + " bytes; a poem's text may hold " +
+                         std::to_string(kLargestPoemText) + ".");
+    std::string bytes;
+    bytes.reserve(size + 1);
+    while (bytes.size() <= kLargestPoemText && reader.ReadSome(bytes, 1 << 16)) {
+    }
+    if (reader.error())
+        throw cannotOpen(DescribeError(reader.error()));
+    if (bytes.size() > kLargestPoemText)
+        throw cannotOpen("It holds more than " + std::to_string(kLargestPoemText) +
+                         " bytes; a poem's text may hold no more.");
+    return NormaliseLineBreaks(bytes);
 }
 
 void PoemStore::RemoveStaleTemporaryFiles() const {
-    stanzel::RemoveStaleTemporaryFiles(programDir_);
-    stanzel::RemoveStaleTemporaryFiles(poemsDir());
+    stanzel::RemoveStaleTemporaryFiles(FileRef(folder_, "."));
+    stanzel::RemoveStaleTemporaryFiles(poemsFolder());
+}
+
+std::string PoemStore::unableToWrite() const {
+    return "Unable to write to " + indexPath().string();
+}
+
+std::int32_t PoemStore::newId() const {
+    // The counter lives in the settings file and the ids in the index; when
+    // the two disagree (a settings file lost or restored from a backup),
+    // a new poem must still never take the place of a stored one.
+    std::int32_t next = std::max<std::int32_t>(autoid_, 1);
+    if (largestId_ >= next)
+        next = largestId_ == kLargestId ? kLargestId : largestId_ + 1;
+    // A text file no index lists yet is some poem's all the same: one a
+    // save killed before its index was replaced, or one another computer's
+    // sync has brought ahead of the index that lists it.
+    while (next < kLargestId && FileIdentity::Now(*poemFile(FormatInt32(next))).exists)
+        ++next;
+    if (next == kLargestId && (index_->find(FormatInt32(kLargestId)) ||
+                               FileIdentity::Now(*poemFile(FormatInt32(next))).exists))
+        throw StorageError("No id is left for a new poem in " + Quoted(indexPath()) + ".");
+    return next;
+}
+
+void PoemStore::apply(const ProfileText::Edit& edit, std::string_view id) {
+    if (edit.empty())
+        return;
+    // A list handed out earlier keeps the text it points into.
+    if (index_.use_count() > 1)
+        index_ = std::make_shared<ProfileText>(*index_);
+    const auto row = rowOf(id);
+    const std::size_t sections = index_->sectionCount();
+    const bool removing = edit.front().text.empty();
+    using Change = PoemListObserver::Change;
+    if (row && removing) {
+        notify(true, Change::Remove, *row, *row);
+        index_->Apply(edit);
+        rows_.clear();
+        for (std::size_t i = 0; i < index_->sectionCount(); ++i)
+            if (index_->section(i).firstOfName)
+                rows_.push_back(static_cast<std::uint32_t>(i));
+        largestId_ = 0;
+        for (std::size_t i = 0; i < index_->sectionCount(); ++i)
+            if (const auto number = CanonicalPoemId(index_->name(i)))
+                largestId_ = std::max(largestId_, *number);
+        notify(false, Change::Remove, *row, *row);
+    } else if (row) {
+        index_->Apply(edit);
+        notify(true, Change::Update, *row, *row);
+        notify(false, Change::Update, *row, *row);
+    } else {
+        index_->Apply(edit);
+        addRows(sections);
+    }
 }
 
 std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view title,
                                  std::string_view poet, std::string_view date,
-                                 std::string_view text, IniFile* settings,
-                                 std::shared_ptr<const std::string>* writtenIndex) {
+                                 std::string_view text, IniFile* settings) {
     if (currentPoemId < 0)
         throw std::invalid_argument("A stored poem's id is positive");
-    // Made first, so that the files the last command replaced are let go of
-    // while the index is read.
-    FileReplacement replacement;
-    IniFile index(indexPath());
-    index.HoldWrites();
-    // The index up to the poem's section comes out as it was read: it is
-    // written while the section is found and made.
-    replacement.CopyAhead(indexPath(), index.HeldOriginal());
+    const std::int32_t counter = autoid_;
+    for (int attempt = 0; attempt < kSaveAttempts; ++attempt) {
+        Refresh();
+        // A failed save keeps the counter it took a new id from.
+        autoid_ = counter;
+        std::int32_t id = currentPoemId;
+        if (id == 0) {
+            id = newId();
+            autoid_ = id == kLargestId ? kLargestId : id + 1;
+        }
+        if (readError_)
+            throw StorageError(unableToWrite());
+        const std::string idText = FormatInt32(id);
+        const ProfileText::Entry entries[] = {{kTitleKey, title}, {kPoetKey, poet}, {kDateKey, date}};
+        const auto edit = index_->WriteEdit(idText, entries);
 
-    std::int32_t id = currentPoemId;
-    if (id == 0) {
-        // The counter lives in the settings file and the ids in the index; when
-        // the two disagree (a settings file lost or restored from a backup),
-        // a new poem must still never take the place of a stored one.
-        std::int32_t next = std::max<std::int32_t>(autoid_, 1);
-        if (const auto stored = static_cast<std::int32_t>(index.LargestNumberedSection(kLargestId));
-            stored >= next)
-            next = stored == kLargestId ? kLargestId : stored + 1;
-        if (next == kLargestId && index.SectionExists(FormatInt32(kLargestId)))
-            throw StorageError("No id is left for a new poem in " + Quoted(indexPath()) + ".");
-        id = next;
-        autoid_ = next == kLargestId ? kLargestId : next + 1;
+        // Every file is written in full beside its target before any is
+        // replaced; see FileReplacement for the order that keeps every listed
+        // poem's text readable.
+        FileReplacement replacement;
+        const auto pieces = index_->EditedPieces(edit);
+        if (replacement.Prepare(indexFile(), pieces, &index_->bytes()))
+            throw StorageError(unableToWrite());
+        replacement.ExpectUnchanged(indexFile(), identity_);
+        if (settings) {
+            WriteSetting(*settings, setting::autoid, autoid_);
+            if (replacement.Prepare(settings->file(), settings->Contents(),
+                                    settings->HeldOriginal()))
+                throw StorageError(settings->UnableToWrite());
+        }
+        ::mkdirat(folder_->fd(), "poems", 0777);
+        const auto file = *poemFile(idText);
+        if (const auto error = replacement.Prepare(file, text))
+            throw StorageError(CannotCreate(file.path(), error));
+        const auto failure = replacement.Commit();
+        if (failure && failure->changedMeanwhile)
+            continue; // another program's index: the change goes into it
+        if (failure) {
+            if (failure->path == file.path())
+                throw StorageError(CannotCreate(file.path(), failure->error));
+            throw StorageError(failure->path == indexPath() ? unableToWrite()
+                                                            : settings->UnableToWrite());
+        }
+        identity_ = replacement.PlacedIdentity(indexFile());
+        apply(edit, idText);
+        return id;
     }
-    const std::string idText = FormatInt32(id);
-    replacement.CopyAheadUpTo(indexPath(), index.SectionOffset(idText));
-    index.WriteTexts(idText, {{kTitleKey, title}, {kPoetKey, poet}, {kDateKey, date}});
-
-    // Both files are written in full beside their targets before either is
-    // replaced; see FileReplacement for the order that keeps every listed
-    // poem's text readable.
-    if (replacement.Prepare(indexPath(), *index.Contents(), index.HeldOriginal().get()))
-        throw StorageError(index.UnableToWrite());
-    if (settings) {
-        WriteSetting(*settings, setting::autoid, autoid_);
-        if (replacement.Prepare(settings->path(), *settings->Contents(),
-                                settings->HeldOriginal().get()))
-            throw StorageError(settings->UnableToWrite());
-    }
-    std::error_code ignored;
-    std::filesystem::create_directories(poemsDir(), ignored);
-    const auto path = *poemPath(idText);
-    if (const auto error = replacement.Prepare(path, text))
-        throw StorageError(CannotCreate(path, error));
-    if (const auto failure = replacement.Commit()) {
-        if (failure->path == path)
-            throw StorageError(CannotCreate(path, failure->error));
-        throw StorageError(failure->path == indexPath() ? index.UnableToWrite()
-                                                        : settings->UnableToWrite());
-    }
-    if (writtenIndex)
-        *writtenIndex = index.Contents();
-    return id;
+    throw StorageError(unableToWrite());
 }
 
 void PoemStore::DeletePoem(std::string_view id) {
-    FileReplacement replacement; // first, as in SavePoem
-    IniFile index(indexPath());
-    index.HoldWrites();
-    replacement.CopyAhead(indexPath(), index.HeldOriginal());
-    replacement.CopyAheadUpTo(indexPath(), index.SectionOffset(id));
-    index.RemoveSection(id);
-    if (index.Contents() != index.HeldOriginal() &&
-        replacement.Prepare(indexPath(), *index.Contents(), index.HeldOriginal().get()))
-        throw StorageError(index.UnableToWrite());
-    // The text goes last: a listed poem always has its text.
-    const auto path = poemPath(id);
-    if (path)
-        replacement.Remove(*path);
-    if (const auto failure = replacement.Commit()) {
-        if (failure->removing)
-            throw StorageError("Cannot delete file " + Quoted(failure->path) + ". " +
-                               DescribeError(failure->error));
-        throw StorageError(index.UnableToWrite());
+    for (int attempt = 0; attempt < kSaveAttempts; ++attempt) {
+        Refresh();
+        if (readError_)
+            throw StorageError(unableToWrite());
+        const auto edit = index_->RemoveEdit(id);
+        FileReplacement replacement;
+        if (!edit.empty()) {
+            const auto pieces = index_->EditedPieces(edit);
+            if (replacement.Prepare(indexFile(), pieces, &index_->bytes()))
+                throw StorageError(unableToWrite());
+        }
+        replacement.ExpectUnchanged(indexFile(), identity_);
+        // The text goes last: a listed poem always has its text.
+        if (const auto file = poemFile(id))
+            replacement.Remove(*file);
+        const auto failure = replacement.Commit();
+        if (failure && failure->changedMeanwhile)
+            continue;
+        if (failure) {
+            if (failure->removing)
+                throw StorageError("Cannot delete file " + Quoted(failure->path) + ". " +
+                                   DescribeError(failure->error));
+            throw StorageError(unableToWrite());
+        }
+        identity_ = replacement.PlacedIdentity(indexFile());
+        apply(edit, id);
+        return;
     }
+    throw StorageError(unableToWrite());
 }
 
 void PoemStore::DeletePoem(std::int32_t id) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "storage/folder.h"
+#include "storage/profile_text.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -7,10 +10,12 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace stanzel {
 
+class FileReader;
 class IniFile;
 
 struct PoemRecord {
@@ -22,27 +27,18 @@ struct PoemRecord {
 };
 
 // One row of the collection as the index lists it. The texts point into the
-// PoemList they came from, or into whatever the maker keeps alive.
+// index's text, which the PoemList it came from keeps.
 struct PoemListEntry {
     std::string_view id; // the section name as it stands in the index
     std::string_view title;
 };
 
-// The collection as the index lists it, in file order. It keeps the texts
-// that its rows point into (the index's text, or the pieces a reading copied
-// out of it), so a list of 100,000 poems costs no 200,000 strings.
+// The collection's rows at one moment, in file order.
 class PoemList {
 public:
     PoemList() = default;
-    PoemList(std::vector<std::shared_ptr<const std::string>> texts,
-             std::vector<PoemListEntry> rows)
-        : texts_(std::move(texts)), rows_(std::move(rows)) {}
-    PoemList(const PoemList&) = default;
-    PoemList(PoemList&& other) noexcept = default;
-    PoemList& operator=(const PoemList&) = default;
-    // The table of rows a list drops is kept for the next list (KeptVector).
-    PoemList& operator=(PoemList&& other) noexcept;
-    ~PoemList();
+    PoemList(std::shared_ptr<const ProfileText> text, std::vector<PoemListEntry> rows)
+        : text_(std::move(text)), rows_(std::move(rows)) {}
 
     std::size_t size() const { return rows_.size(); }
     bool empty() const { return rows_.empty(); }
@@ -50,12 +46,9 @@ public:
     auto begin() const { return rows_.begin(); }
     auto end() const { return rows_.end(); }
     operator std::span<const PoemListEntry>() const { return rows_; }
-    void erase(std::size_t row) { rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(row)); }
-    // The rows of `more` after these, with the texts they point into.
-    void append(PoemList&& more);
 
 private:
-    std::vector<std::shared_ptr<const std::string>> texts_;
+    std::shared_ptr<const ProfileText> text_;
     std::vector<PoemListEntry> rows_;
 };
 
@@ -68,36 +61,85 @@ struct PoemFields {
     std::string_view date;
 };
 struct PoemFieldsList {
-    std::shared_ptr<const std::string> text;
+    std::shared_ptr<const ProfileText> text;
     std::vector<PoemFields> rows;
 };
 
-// The collection on disk: the index "poems.dmp" holds title, poet and date
-// under each poem's id, and "poems/<id>.poem" holds the poem's text.
+// Told of every change to the rows of the collection, before and after it,
+// so that a list on the screen follows them.
+class PoemListObserver {
+public:
+    enum class Change { Reset, Insert, Remove, Update };
+    virtual ~PoemListObserver() = default;
+    virtual void aboutToChange(Change change, std::size_t first, std::size_t last) = 0;
+    virtual void changed(Change change, std::size_t first, std::size_t last) = 0;
+};
+
+// The collection on disk, and the one model of it for the run: the index
+// "poems.dmp" holds title, poet and date under each poem's id, and
+// "poems/<id>.poem" holds the poem's text.
+//
+// The index is read once and kept with the table of its sections. Before
+// every command one look at the file's identity tells whether another
+// program replaced or changed it; only then is it read again. A save writes
+// the kept text with the poem's section made anew, and makes the same change
+// in the kept text. Every file is reached through the collection folder held
+// open, so a folder moved while the program runs stays the collection.
 class PoemStore {
 public:
-    explicit PoemStore(std::filesystem::path programDir);
+    explicit PoemStore(std::shared_ptr<const Folder> collection);
+    explicit PoemStore(const std::filesystem::path& programDir);
+    ~PoemStore();
+    PoemStore(const PoemStore&) = delete;
+    PoemStore& operator=(const PoemStore&) = delete;
 
-    std::filesystem::path indexPath() const;
-    std::filesystem::path poemsDir() const;
+    const std::shared_ptr<const Folder>& folder() const { return folder_; }
+    FileRef indexFile() const { return {folder_, "poems.dmp"}; }
+    FileRef poemsFolder() const { return {folder_, "poems"}; }
+    std::filesystem::path indexPath() const { return indexFile().path(); }
+    std::filesystem::path poemsDir() const { return poemsFolder().path(); }
     // The text file of a poem; nothing for an id that is not a canonical
     // decimal number, so a hand-edited index can never name another file.
+    std::optional<FileRef> poemFile(std::string_view id) const;
     std::optional<std::filesystem::path> poemPath(std::string_view id) const;
 
     // The id the next new poem receives.
     std::int32_t autoid() const { return autoid_; }
     void setAutoid(std::int32_t next) { autoid_ = next; }
 
+    void setObserver(PoemListObserver* observer) { observer_ = observer; }
+
+    // Reads at most `bytes` more of the index; false once it is read whole.
+    // A large index is read this way between the window's other work; every
+    // command that needs the whole index finishes the reading first.
+    bool ReadSome(std::size_t bytes);
+    // Reads the index again when the file is no longer the version read.
+    // True when it did.
+    bool Refresh();
+    // Whether the index is not yet read whole.
+    bool reading() const { return !started_ || reader_ != nullptr; }
+
+    // The rows read so far, each section name once, in file order.
+    std::size_t size() const { return rows_.size(); }
+    std::string_view id(std::size_t row) const;
+    // "def" for a poem without one.
+    std::string_view title(std::size_t row) const;
+    std::optional<std::size_t> rowOf(std::string_view id) const;
+    // Title, poet and date of a row as LoadPoem gives them.
+    PoemRecord fields(std::size_t row) const;
+
     // Every poem of the index in file order; a title that is missing reads "def".
-    PoemList ListPoems() const;
-    // The same with each poem's poet and date, from one read of the index.
-    PoemFieldsList ListPoemFields() const;
+    PoemList ListPoems();
+    // The same with each poem's poet and date.
+    PoemFieldsList ListPoemFields();
+    // The whole index as it stands, for a command that walks it.
+    std::shared_ptr<const ProfileText> Index();
     // The poem stored under `id`. Missing entries read empty ("def" for the
     // title) and a missing text file reads as empty text; line breaks come
     // back as CR LF whatever the file holds.
-    PoemRecord LoadPoem(std::string_view id) const;
+    PoemRecord LoadPoem(std::string_view id);
     // The text of the poem stored under `id` as LoadPoem gives it, without
-    // reading the index.
+    // looking at the index.
     std::string LoadText(std::string_view id) const;
     // Stores the poem and returns its id: a new one from the counter when
     // `currentPoemId` is 0, otherwise `currentPoemId`. Saving and deleting
@@ -105,13 +147,12 @@ public:
     // and every text file as they were, and a new poem leaves no text file.
     // `settings`, when given, is the settings file with its writes held
     // (IniFile::HoldWrites): the store adds the counter ("Save" "autoid") and
-    // the file is replaced together with the poem's.
-    // `writtenIndex`, when given, receives the index's text as this save
-    // wrote it, so the list refresh that follows a save reads nothing again.
+    // the file is replaced together with the poem's. When another program
+    // replaces the index while the save is under way, the save starts over
+    // on the new index, so what the other program wrote stays.
     std::int32_t SavePoem(std::int32_t currentPoemId, std::string_view title, std::string_view poet,
                           std::string_view date, std::string_view text,
-                          IniFile* settings = nullptr,
-                          std::shared_ptr<const std::string>* writtenIndex = nullptr);
+                          IniFile* settings = nullptr);
     void DeletePoem(std::string_view id);
     void DeletePoem(std::int32_t id);
 
@@ -120,8 +161,28 @@ public:
     void RemoveStaleTemporaryFiles() const;
 
 private:
-    std::filesystem::path programDir_;
+    void startReading();
+    void finishReading();
+    void addRows(std::size_t fromSection);
+    void makeRows();
+    void notify(bool before, PoemListObserver::Change change, std::size_t first,
+                std::size_t last);
+    void apply(const ProfileText::Edit& edit, std::string_view id);
+    std::string unableToWrite() const;
+    std::int32_t newId() const;
+
+    std::shared_ptr<const Folder> folder_;
     std::int32_t autoid_ = 1;
+    PoemListObserver* observer_ = nullptr;
+
+    std::shared_ptr<ProfileText> index_;
+    FileIdentity identity_;     // of the version `index_` holds
+    std::error_code readError_; // why an existing index could not be read
+    std::unique_ptr<FileReader> reader_; // while the index is read in pieces
+    bool started_ = false;
+    bool notifying_ = false;
+    std::vector<std::uint32_t> rows_; // the section of each row
+    std::int32_t largestId_ = 0;      // of the poems in the index
 };
 
 // "1", "42": digits only, no sign, no leading zero, within a signed 32-bit

@@ -8,6 +8,10 @@ std::filesystem::path SettingsPath(const std::filesystem::path& programDir) {
     return programDir / kSettingsFileName;
 }
 
+FileRef SettingsFile(std::shared_ptr<const Folder> collection) {
+    return {std::move(collection), std::string(kSettingsFileName)};
+}
+
 std::int32_t ReadSetting(const IniFile& file, const IntegerSetting& entry) {
     return file.ReadNumber(entry.section, entry.key, entry.fallback);
 }

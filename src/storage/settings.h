@@ -1,10 +1,12 @@
 #pragma once
 
 #include "storage/colour.h"
+#include "storage/folder.h"
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -58,6 +60,7 @@ inline constexpr std::array<ColourSetting, 8> colours{titleColour,  poetColour, 
 } // namespace setting
 
 std::filesystem::path SettingsPath(const std::filesystem::path& programDir);
+FileRef SettingsFile(std::shared_ptr<const Folder> collection);
 
 std::int32_t ReadSetting(const IniFile& file, const IntegerSetting& entry);
 std::string ReadSetting(const IniFile& file, const TextSetting& entry);

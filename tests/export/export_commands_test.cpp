@@ -74,7 +74,8 @@ protected:
         return ExportPoem(poem, context, dir.path(), rememberedAtStart, prompts);
     }
     ExportResult exportAll(std::int32_t rememberedAtStart = 0) {
-        return ExportCollection(dir.path(), context, rememberedAtStart, prompts);
+        PoemStore store(dir.path());
+        return ExportCollection(store, dir.path(), context, rememberedAtStart, prompts);
     }
 
     TestDir dir;
@@ -246,7 +247,8 @@ TEST_F(ExportCommandTest, ExportAllWrittenAsMadeIsTheWholeDocument) {
         onlyTheOldFile(name);
         std::filesystem::rename(dir / "poems" / "200.away", dir / "poems" / "200.poem");
 
-        const auto document = BuildCollectionDocument(PoemStore(dir.path()), format, context);
+        PoemStore store(dir.path());
+        const auto document = BuildCollectionDocument(store, format, context);
         ASSERT_GT(document.bytes.size(), 200'000u);
         EXPECT_EQ(exportAll().outcome, ExportOutcome::Written);
         EXPECT_TRUE(ReadBytes(out(name)) == document.bytes.view()) << name;

@@ -4,6 +4,7 @@
 #include "export/export_commands.h"
 #include "export_test_support.h"
 #include "file_faults.h"
+#include "storage/poem_store.h"
 #include "storage/storage_error.h"
 
 #include <iterator>
@@ -64,7 +65,10 @@ WritingCommand ExportAll(bool replacing) {
                 const ExportPrompts prompts = Prepare(dir, replacing);
                 return [dir, prompts] {
                     return ErrorOf<StorageError>(
-                        [&] { ExportCollection(dir, testing::EnglishContext(), 3, prompts); });
+                        [&] {
+                            PoemStore store(dir);
+                            ExportCollection(store, dir, testing::EnglishContext(), 3, prompts);
+                        });
                 };
             },
             [](const fs::path& dir) {

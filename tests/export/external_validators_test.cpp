@@ -73,7 +73,8 @@ protected:
     }
 
     std::filesystem::path exportAll(ExportFormat format, std::string_view name) {
-        const auto document = BuildCollectionDocument(PoemStore(dir.path()), format, context);
+        PoemStore reread(dir.path());
+        const auto document = BuildCollectionDocument(reread, format, context);
         EXPECT_EQ(document.outcome, CollectionDocument::Outcome::Built);
         const auto path = dir / name;
         WriteExportFile(path, document.bytes.view());

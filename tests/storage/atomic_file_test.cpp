@@ -1,5 +1,4 @@
 #include "storage/atomic_file.h"
-#include "storage/late_close.h"
 #include "test_dir.h"
 
 #include <algorithm>
@@ -61,47 +60,20 @@ TEST(ReplaceFileAtomically, FailedRenameLeavesNothingBehind) {
     EXPECT_EQ(entries, 1);
 }
 
-// The replaced files are held after the rename and let go of when the next
-// replacement begins: every one of them must be closed all the same, also
-// after a failed rename, or a long session runs out of descriptors and keeps
-// deleted files on the disk.
-TEST(ReplaceFileAtomically, LetsGoOfEveryReplacedFile) {
+// A long session replaces files thousands of times, failed renames among
+// them: no descriptor may be left open, or the program runs out of them and
+// keeps deleted files on the disk.
+TEST(ReplaceFileAtomically, LeavesNoDescriptorOpen) {
     TestDir dir;
     WriteBytes(dir / "f", "first");
     std::filesystem::create_directories(dir / "busy" / "inside");
-    // Whatever an earlier test in this process replaced is closed first.
-    LetGoOfReplacedFiles();
-    WaitUntilReplacedFilesClosed();
     const int before = OpenDescriptors();
     for (int round = 0; round < 300; ++round) {
         ASSERT_FALSE(ReplaceFileAtomically(dir / "f", "round " + std::to_string(round)));
         ASSERT_TRUE(ReplaceFileAtomically(dir / "busy", "refused"));
     }
     EXPECT_EQ(ReadBytes(dir / "f"), "round 299");
-    // Only what the last round replaced is still held, until the next
-    // replacement has begun writing.
-    EXPECT_EQ(OpenDescriptors(), before + 1);
-    FileReplacement next;
-    ASSERT_FALSE(next.Begin(dir / "new"));
-    EXPECT_EQ(OpenDescriptors(), before + 1); // the new file's own
-    ASSERT_FALSE(next.End());
     EXPECT_EQ(OpenDescriptors(), before);
-}
-
-// A replaced file too large to be worth holding (an exported collection) is
-// let go of without waiting for the next replacement, whose wait it would be.
-TEST(ReplaceFileAtomically, LetsGoOfALargeReplacedFileAtOnce) {
-    TestDir dir;
-    const std::string large((32 << 20) + 1, 'x');
-    WriteBytes(dir / "large", large);
-    const int before = OpenDescriptors();
-    ASSERT_FALSE(ReplaceFileAtomically(dir / "large", "small now"));
-    int after = OpenDescriptors();
-    for (int wait = 0; wait < 200 && after > before; ++wait) {
-        ::usleep(10000);
-        after = OpenDescriptors();
-    }
-    EXPECT_EQ(after, before);
 }
 
 struct PiecesCase {
@@ -112,9 +84,8 @@ struct PiecesCase {
 
 class DocumentInPiecesTest : public ::testing::TestWithParam<PiecesCase> {};
 
-// A document written piece by piece goes to the disk in whole blocks past the
-// system's cache and the rest through it: every byte must arrive, in order,
-// however the sizes fall about the blocks.
+// A document written piece by piece: every byte must arrive, in order,
+// however the pieces fall.
 TEST_P(DocumentInPiecesTest, ComesOutByteForByte) {
     const PiecesCase& c = GetParam();
     std::string document(c.size, '\0');
@@ -146,8 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<PiecesCase>& info) { return std::string(info.param.name); });
 
 // A document the disk will not take whole (here a file size limit, as a full
-// disk would) fails, even when the refusal falls on a block written in the
-// background; the old file stays and nothing is left beside it.
+// disk would) fails; the old file stays and nothing is left beside it.
 TEST(DocumentInPieces, ARefusedBlockFailsTheDocument) {
     TestDir dir;
     WriteBytes(dir / "doc", "the old document");
@@ -172,160 +142,6 @@ TEST(DocumentInPieces, ARefusedBlockFailsTheDocument) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(ReadBytes(dir / "doc"), "the old document");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-}
-
-// A text of `size` bytes in lines, unlike itself at every offset, so that a
-// piece written at the wrong place shows.
-std::string Lines(std::size_t size, char seed) {
-    std::string text(size, '\n');
-    for (std::size_t i = 0; i < size; ++i)
-        if (i % 61 != 60)
-            text[i] = static_cast<char>(seed + (i * 7 + i / 4093) % 26);
-    return text;
-}
-
-// The temporary file beside `target` while one is being written; empty when
-// there is none.
-std::filesystem::path TemporaryBeside(const std::filesystem::path& target) {
-    for (const auto& entry : std::filesystem::directory_iterator(target.parent_path()))
-        if (entry.path() != target)
-            return entry.path();
-    return {};
-}
-
-struct CopyAheadCase {
-    const char* name;
-    std::string old;
-    std::string now;
-};
-
-void PrintTo(const CopyAheadCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-std::string With(std::string text, std::size_t at, std::size_t length, std::string_view put) {
-    return text.replace(at, length, put);
-}
-
-const std::string kOld = Lines((3 << 20) + 1234, 'a');
-
-// When the new text comes: while the old one is being copied, once all of
-// it is copied, or once the copy has stopped where the caller said the
-// change begins.
-enum class Moment { DuringTheCopy, AfterTheCopy, UpToTheChange };
-
-constexpr const char* kMomentNames[] = {"DuringTheCopy", "AfterTheCopy", "UpToTheChange"};
-
-class CopyAheadTest : public ::testing::TestWithParam<std::tuple<CopyAheadCase, Moment>> {};
-
-// The new text is written from the old one before it is known, then mended
-// from its first changed byte: whether the change falls before or after what
-// was copied, the file must come out as the new text, byte for byte, never
-// with the old text's tail beyond it.
-TEST_P(CopyAheadTest, ComesOutAsTheNewText) {
-    const auto& [c, moment] = GetParam();
-    TestDir dir;
-    WriteBytes(dir / "index", c.old);
-    const auto old = std::make_shared<const std::string>(c.old);
-    FileReplacement replacement;
-    replacement.CopyAhead(dir / "index", old);
-    std::size_t copyEnd = c.old.size();
-    if (moment == Moment::UpToTheChange) {
-        copyEnd = static_cast<std::size_t>(
-            std::mismatch(c.old.begin(), c.old.end(), c.now.begin(), c.now.end()).first -
-            c.old.begin());
-        replacement.CopyAheadUpTo(dir / "index", copyEnd);
-    }
-    if (moment != Moment::DuringTheCopy) {
-        for (int wait = 0; wait < 500; ++wait) {
-            const auto temporary = TemporaryBeside(dir / "index");
-            std::error_code error;
-            if (!temporary.empty() && std::filesystem::file_size(temporary, error) >= copyEnd)
-                break;
-            ::usleep(2000);
-        }
-    }
-    ASSERT_FALSE(replacement.Prepare(dir / "index", c.now, old.get()));
-    EXPECT_TRUE(ReadBytes(dir / "index") == c.old);
-    ASSERT_FALSE(replacement.Commit());
-    const std::string written = ReadBytes(dir / "index");
-    EXPECT_EQ(written.size(), c.now.size());
-    EXPECT_TRUE(written == c.now);
-    EXPECT_TRUE(TemporaryBeside(dir / "index").empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Changes, CopyAheadTest,
-    ::testing::Combine(
-        ::testing::Values(
-            CopyAheadCase{"LongerInTheMiddle", kOld, With(kOld, 1500000, 40, Lines(300, 'A'))},
-            CopyAheadCase{"ShorterInTheMiddle", kOld, With(kOld, 1500000, 5000, "[7]\r\n")},
-            CopyAheadCase{"AddedAtTheEnd", kOld, kOld + "[100001]\r\ntitle=New\r\n"},
-            CopyAheadCase{"CutShort", kOld, kOld.substr(0, 1 << 20)},
-            CopyAheadCase{"FirstByte", kOld, With(kOld, 0, 1, "#")},
-            CopyAheadCase{"LastByte", kOld, With(kOld, kOld.size() - 1, 1, "#")},
-            CopyAheadCase{"Emptied", kOld, ""},
-            CopyAheadCase{"SmallFile", "[1]\r\ntitle=Old\r\n", "[1]\r\ntitle=New one\r\n"}),
-        ::testing::Values(Moment::DuringTheCopy, Moment::AfterTheCopy, Moment::UpToTheChange)),
-    [](const ::testing::TestParamInfo<std::tuple<CopyAheadCase, Moment>>& info) {
-        return std::string(std::get<0>(info.param).name) +
-               kMomentNames[static_cast<int>(std::get<1>(info.param))];
-    });
-
-// A copy the command never uses (nothing changed, or the command failed
-// first) leaves no file behind and the old file as it was, untouched.
-TEST(CopyAhead, AnUnusedCopyLeavesNothingBehind) {
-    TestDir dir;
-    WriteBytes(dir / "index", kOld);
-    const auto old = std::make_shared<const std::string>(kOld);
-    struct stat before {};
-    ::stat((dir / "index").c_str(), &before);
-    {
-        FileReplacement unchanged;
-        unchanged.CopyAhead(dir / "index", old);
-        ASSERT_FALSE(unchanged.Prepare(dir / "index", kOld, old.get()));
-        ASSERT_FALSE(unchanged.Commit());
-    }
-    {
-        FileReplacement dropped;
-        dropped.CopyAhead(dir / "index", old);
-    }
-    struct stat after {};
-    ::stat((dir / "index").c_str(), &after);
-    EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_TRUE(ReadBytes(dir / "index") == kOld);
-    EXPECT_TRUE(TemporaryBeside(dir / "index").empty());
-}
-
-// Copying ahead needs room for the old text; a disk too full for it (here a
-// file size limit) must still take a shorter new text, and must refuse a
-// longer one with the old file kept and nothing left beside it.
-TEST(CopyAhead, AFullDiskTakesWhatFitsAndRefusesTheRest) {
-    for (const bool fits : {true, false}) {
-        SCOPED_TRACE(fits ? "a shorter text" : "a longer text");
-        TestDir dir;
-        WriteBytes(dir / "index", kOld);
-        const std::string now = fits ? kOld.substr(0, 1 << 20) : kOld + kOld;
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{2 << 20, 2 << 20};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-            const auto old = std::make_shared<const std::string>(kOld);
-            FileReplacement replacement;
-            replacement.CopyAhead(dir / "index", old);
-            ::usleep(50000); // the copy reaches the limit
-            const bool written =
-                !replacement.Prepare(dir / "index", now, old.get()) && !replacement.Commit();
-            ::_exit(written == fits ? 0 : 1);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 0);
-        EXPECT_TRUE(ReadBytes(dir / "index") == (fits ? now : kOld));
-        EXPECT_TRUE(TemporaryBeside(dir / "index").empty());
-    }
 }
 
 TEST(RemoveStaleTemporaryFiles, OnlyTheProgramsOwnOfProcessesThatAreGone) {
@@ -387,21 +203,6 @@ TEST(ReplaceFileAtomically, TemporaryFilesAreHiddenAndRemovableByTheCleanUp) {
                             std::filesystem::directory_iterator()),
               1);
     EXPECT_EQ(ReadBytes(dir / "f"), "old");
-}
-
-// A buffer kept from command to command is read into as it stands, without
-// clearing: whatever it held before never shows through.
-TEST(ReadFileInto, AReusedBufferHoldsExactlyTheFile) {
-    TestDir dir;
-    std::string buffer(2'000'000, '#');
-    WriteBytes(dir / "small", "[1]\r\ntitle=x\r\n");
-    ASSERT_FALSE(ReadFileInto(dir / "small", buffer));
-    EXPECT_EQ(buffer, "[1]\r\ntitle=x\r\n");
-    WriteBytes(dir / "empty", "");
-    ASSERT_FALSE(ReadFileInto(dir / "empty", buffer));
-    EXPECT_EQ(buffer, "");
-    EXPECT_TRUE(ReadFileInto(dir / "none", buffer));
-    EXPECT_EQ(buffer, "");
 }
 
 TEST(ReadWholeFile, ReportsWhyAFileCannotBeRead) {

@@ -1,5 +1,6 @@
 #include "storage/ini_file.h"
 #include "storage/storage_error.h"
+#include "storage/odd_indexes.h"
 #include "test_dir.h"
 
 #include <csignal>
@@ -12,6 +13,8 @@
 namespace stanzel {
 namespace {
 
+using testing::kOddIndexes;
+using testing::LargeIndex;
 using testing::ReadBytes;
 using testing::TestDir;
 using testing::WriteBytes;
@@ -272,166 +275,35 @@ TEST(IniSections, NoLimitOnHowManyAreListed) {
     EXPECT_EQ(ini.ReadText("19999", "title", ""), "t19999");
 }
 
-// Indexes with what a hand edit can leave: twins, names that are no numbers or
-// do not ascend, every kind of line break, brackets inside values.
-const char* const kOddIndexes[] = {
-    "[1]\r\ntitle=a\r\npoet=p\r\n[2]\r\npoet=q\r\n[3]\r\n title = \" c \" \r\n",
-    "\xEF\xBB\xBF[1]\rtitle=a\r[2]\rTITLE=b\r",
-    "x=[0]\n[1]\n;title=no\n[x\ntitle=[1]\n[2]\ndate=[3]\ntitle=two\n",
-    "[1]\r\ntitle=a\r\n  [2]  \r\n\r\ntitle=b",
-    "[2]\r\ntitle=b\r\n[1]\r\ntitle=a\r\n[2]\r\ntitle=again\r\n",
-    "[1]\r\ntitle=a\r\n[abc]\r\ntitle=b\r\n[ABC]\r\ntitle=twin\r\n[3]\r\n[1]\r\n",
-    "[01]\r\ntitle=a\r\n[]\r\n",
-    "[1]\r\n[2]\r\ntitle=late\r\n",
-    "",
-};
-
-// An index of more than a megabyte with a mix of line breaks; optionally
-// two names swapped at the middle so that they stop ascending there.
-std::string LargeIndex(bool swapAtMiddle) {
-    std::string file;
-    const int count = 30000;
-    for (int i = 1; i <= count; ++i) {
-        int id = i;
-        if (swapAtMiddle && (i == count / 2 || i == count / 2 + 1))
-            id = i == count / 2 ? count / 2 + 1 : count / 2;
-        const std::string name = std::to_string(id);
-        const char* breaks[] = {"\r\n", "\n", "\r"};
-        const char* br = breaks[i % 3];
-        file += "[" + name + "]" + br;
-        if (i % 7 != 0)
-            file += (i % 5 == 0 ? " TITLE = \"  t" : "title=t") + name +
-                    (i % 5 == 0 ? " \"" : "") + br;
-        file += "poet=p [x] " + name + br + "date=" + br;
-    }
-    return file;
-}
-
-// The one-pass reading of a poem index must agree with the general one.
-TEST(IniSections, SectionValuesAgreeWithTheFullParse) {
-    struct Row {
-        std::string_view name;
-        std::string_view value;
-        bool operator==(const Row&) const = default;
-    };
-    for (const char* bytes : kOddIndexes) {
-        TestDir dir;
-        WriteBytes(dir / "f.ini", bytes);
-        const IniFile ini(dir / "f.ini");
-        std::vector<Row> visited;
-        ini.ForEachSectionValue("title", "def", [&](std::string_view name, std::string_view value) {
-            visited.push_back({name, value});
-        });
-        EXPECT_EQ(IniFile(dir / "f.ini").SectionValues<Row>("title", "def"), visited) << bytes;
-    }
-}
-
-// A large index listed in one pass must give what the full parse gives, also
-// when the names stop ascending in the middle.
-TEST(IniSections, LargeIndexInOnePassAgreesWithTheFullParse) {
-    struct Row {
-        std::string_view name;
-        std::string_view value;
-        bool operator==(const Row&) const = default;
-    };
-    for (bool swapAtMiddle : {false, true}) {
-        TestDir dir;
-        const std::string bytes = LargeIndex(swapAtMiddle);
-        ASSERT_GT(bytes.size(), 1u << 20) << "large enough to be split";
-        WriteBytes(dir / "f.ini", bytes);
-        const IniFile ini(dir / "f.ini");
-        std::vector<Row> visited;
-        ini.ForEachSectionValue("title", "def", [&](std::string_view name, std::string_view value) {
-            visited.push_back({name, value});
-        });
-        const IniFile lister(dir / "f.ini");
-        EXPECT_EQ(lister.SectionValues<Row>("title", "def"), visited) << swapAtMiddle;
-    }
-}
-
-// Walking a file in pieces must give what reading it whole gives, wherever
-// the pieces end: also for a section larger than a piece, a twin after the
-// names stopped ascending, and a CR LF split between two pieces.
-TEST(IniSectionStream, AgreesWithReadingTheFileWhole) {
-    std::vector<std::string> files(std::begin(kOddIndexes), std::end(kOddIndexes));
-    files.push_back(LargeIndex(false));
-    files.push_back(LargeIndex(true) + "[15000]\r\ntitle=twin\r\n");
-    files.push_back("[1]\r\ntitle=" + std::string(3 << 20, 'x') + "\r\npoet=p\r\n[2]\r\n");
-    std::string split = "[1]\r\ntitle=";
-    split += std::string((1 << 20) - split.size() - 1, 'y') + "\r\npoet=after the seam\r\n";
-    files.push_back(split);
+// A text that comes in pieces is read as the whole of it is, wherever the
+// pieces end: within a line, between the CR and LF of a break, within the
+// byte-order mark, or within a section larger than a piece.
+TEST(ProfileText, ReadInPiecesAsWhole) {
+    std::vector<std::string> texts(std::begin(kOddIndexes), std::end(kOddIndexes));
+    texts.push_back(LargeIndex(false));
+    texts.push_back(LargeIndex(true) + "[15000]\r\ntitle=twin\r\n");
+    texts.push_back("[1]\r\ntitle=" + std::string(300000, 'x') + "\r\npoet=p\r\n[2]\r\n");
     constexpr std::string_view keys[] = {"title", "poet", "date"};
-    for (const std::string& bytes : files) {
-        TestDir dir;
-        WriteBytes(dir / "f.ini", bytes);
-        const IniFile whole(dir / "f.ini");
-        std::vector<std::string> expected;
-        std::vector<std::string> names;
-        whole.ListSections(names);
-        for (const std::string& name : names) {
-            expected.push_back(name);
+    const auto describe = [&](const ProfileText& text) {
+        std::vector<std::string> seen;
+        for (std::size_t i = 0; i < text.sectionCount(); ++i) {
+            seen.emplace_back(text.name(i));
+            seen.push_back(text.section(i).firstOfName ? "first" : "twin");
             for (std::string_view key : keys)
-                expected.push_back(whole.ReadText(name, key, "-"));
+                seen.emplace_back(text.valueOr(i, key, "-"));
         }
-        const IniSectionStream stream(dir / "f.ini");
-        // The same text walked in memory, as the list of a save is made.
-        const IniSectionStream inMemory(std::make_shared<const std::string>(bytes));
-        for (int walk = 0; walk < 3; ++walk) { // a second walk starts afresh
-            std::vector<std::string> walked;
-            EXPECT_TRUE((walk < 2 ? stream : inMemory)
-                            .ForEachSection(keys, "-",
-                                            [&](std::string_view name,
-                                                std::span<const std::string_view> values) {
-                                                walked.emplace_back(name);
-                                                walked.insert(walked.end(), values.begin(),
-                                                              values.end());
-                                                return true;
-                                            }));
-            EXPECT_TRUE(walked == expected) << bytes.substr(0, 80) << " walk " << walk;
-        }
-        // Looking one section up finds what ReadText finds, also for names
-        // in another case and names that stand twice.
-        // A large file's first, middle and last names are enough.
-        std::vector<std::string> lookups = names;
-        if (names.size() > 100)
-            lookups = {names.front(), names[names.size() / 2], names.back()};
-        lookups.insert(lookups.end(), {"ABC", "missing", "15000", "30000"});
-        for (const std::string& name : lookups) {
-            std::vector<std::string> found;
-            constexpr std::string_view defaults[] = {"-", "-", "-"};
-            const bool exists = stream.FindSection(
-                name, keys, defaults, [&](std::span<const std::string_view> values) {
-                    found.assign(values.begin(), values.end());
-                });
-            EXPECT_EQ(exists, whole.SectionExists(name)) << name;
-            if (exists) {
-                const std::vector<std::string> read{whole.ReadText(name, "title", "-"),
-                                                    whole.ReadText(name, "poet", "-"),
-                                                    whole.ReadText(name, "date", "-")};
-                EXPECT_EQ(found, read) << name;
-            }
-        }
-    }
-}
-
-// A walk stops when asked; a FIFO or a folder in the file's place reads as
-// empty at once rather than blocking.
-TEST(IniSectionStream, StopsWhenAskedAndReadsOddFilesAsEmpty) {
-    TestDir dir;
-    WriteBytes(dir / "f.ini", "[1]\r\n[2]\r\n[3]\r\n");
-    int visits = 0;
-    const auto count = [&](std::string_view, std::span<const std::string_view>) {
-        return ++visits < 2;
+        return seen;
     };
-    EXPECT_FALSE(IniSectionStream(dir / "f.ini").ForEachSection({}, "", count));
-    EXPECT_EQ(visits, 2);
-
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    std::filesystem::create_directory(dir / "folder");
-    for (const char* name : {"fifo", "folder", "missing"}) {
-        visits = 0;
-        EXPECT_TRUE(IniSectionStream(dir / name).ForEachSection({}, "", count));
-        EXPECT_EQ(visits, 0) << name;
+    for (const std::string& bytes : texts) {
+        const auto whole = describe(ProfileText(bytes));
+        for (std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{4096},
+                                  std::size_t{65537}}) {
+            ProfileText pieces;
+            for (std::size_t at = 0; at < bytes.size(); at += piece)
+                pieces.Append(std::string_view(bytes).substr(at, piece));
+            pieces.Finish();
+            EXPECT_TRUE(describe(pieces) == whole) << bytes.substr(0, 60) << " in " << piece;
+        }
     }
 }
 

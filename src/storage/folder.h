@@ -1,0 +1,84 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+struct stat;
+
+namespace stanzel {
+
+// A folder held open for the run. Every file of the collection is opened,
+// replaced and removed relative to it, so that a collection folder moved or
+// renamed while the program runs goes on being the collection, and nothing
+// is ever made at the place it was opened from.
+class Folder {
+public:
+    // A folder that cannot be opened still makes a Folder: each file
+    // operation on it then fails with the reason.
+    static std::shared_ptr<const Folder> Open(const std::filesystem::path& path);
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    ~Folder();
+
+    int fd() const { return fd_; }
+    std::error_code openError() const { return openError_; }
+    // Where the folder is now, for messages; where it was opened when the
+    // system cannot tell.
+    std::filesystem::path path() const;
+
+private:
+    Folder(int fd, std::filesystem::path opened, std::error_code error);
+
+    int fd_;
+    std::filesystem::path opened_;
+    std::error_code openError_;
+};
+
+// A file named relative to a folder held open: "poems.dmp", "poems/12.poem".
+struct FileRef {
+    std::shared_ptr<const Folder> folder;
+    std::string name;
+
+    FileRef(std::shared_ptr<const Folder> in, std::string relative)
+        : folder(std::move(in)), name(std::move(relative)) {}
+    // A file named by its path: its folder is opened for the operation.
+    FileRef(const std::filesystem::path& path); // NOLINT: a path names a file as well
+    FileRef(const char* path) : FileRef(std::filesystem::path(path)) {}
+
+    int dirFd() const { return folder->fd(); }
+    // The full path, for messages.
+    std::filesystem::path path() const { return folder->path() / name; }
+    // The folder part of the name ("poems" for "poems/12.poem", "." for none)
+    // and the file's own name.
+    std::string parentName() const;
+    std::string fileName() const;
+};
+
+// Whether the two name the same file of the same folder, however each was
+// opened.
+bool SameFile(const FileRef& a, const FileRef& b);
+
+// What tells one version of a file from another without reading it: a file
+// replaced by a rename is another inode, one written in place has another
+// size or change time.
+struct FileIdentity {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    long long size = -1;
+    long long modifiedSeconds = 0;
+    long modifiedNanoseconds = 0;
+    long long changedSeconds = 0;
+    long changedNanoseconds = 0;
+    bool exists = false;
+
+    static FileIdentity Of(const struct stat& info);
+    // The file's identity now; a file that is missing (or cannot be looked
+    // at) has the identity of no file.
+    static FileIdentity Now(const FileRef& file);
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+} // namespace stanzel

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace stanzel {
+
+// The text of a profile file and the table of its sections: where each
+// section stands in the bytes, its name, and whether an earlier section has
+// the same name. This is the one reading of the format, for the poem index,
+// the settings and the language files alike.
+//
+// Reading is lenient, because language files are written by hand: names match
+// without regard to ASCII letter case; blanks and tabs around names and values
+// are ignored; CR LF, LF and CR all end a line; a UTF-8 byte-order mark is
+// skipped; one pair of matching quotes around a value is removed; a line whose
+// first character is ";" is a comment. Where a section or key stands twice,
+// the first one counts. Lines before the first section belong to none.
+//
+// Entries are not tabled: a section's few lines are read when one is asked
+// for, so the table of a million poems costs a few dozen bytes a poem.
+class ProfileText {
+public:
+    struct Section {
+        std::size_t begin;        // start of the section line
+        std::uint32_t header;     // length of the section line with its break
+        std::uint32_t nameOffset; // from `begin` to the name
+        std::uint32_t nameSize;
+        bool firstOfName;
+    };
+    using Entry = std::pair<std::string_view, std::string_view>;
+    // One stretch of the text [begin, end) replaced by `text`. An edit's
+    // splices are in order and never overlap; every other byte stays.
+    struct Splice {
+        std::size_t begin;
+        std::size_t end;
+        std::string text;
+    };
+    using Edit = std::vector<Splice>;
+
+    ProfileText();
+    explicit ProfileText(std::string bytes); // read and parsed whole
+    ProfileText(const ProfileText& other);
+    ProfileText& operator=(const ProfileText&) = delete;
+
+    // A text that comes in pieces: each is added, and its whole lines parsed.
+    void Append(std::string_view more);
+    // The same for a piece that `read` appends to the text itself; false
+    // when it had nothing more to give.
+    template <typename Read> bool AppendFrom(Read&& read) {
+        const bool more = read(bytes_);
+        parseLines(bytes_.size(), false);
+        return more;
+    }
+    void Reserve(std::size_t size) { bytes_.reserve(size); }
+    // The end of the text has come: its last line counts without a break.
+    void Finish();
+    bool finished() const { return finished_; }
+
+    const std::string& bytes() const { return bytes_; }
+    // Every section line, duplicates included, first to last.
+    std::size_t sectionCount() const { return sections_.size(); }
+    const Section& section(std::size_t i) const { return sections_[i]; }
+    std::string_view name(std::size_t i) const;
+    // Where the section's lines end: the next section line, or the text's end.
+    std::size_t end(std::size_t i) const;
+    // The first section of that name.
+    std::optional<std::size_t> find(std::string_view name) const;
+    // The value of `key` in section i as stored, without its quotes.
+    std::optional<std::string_view> value(std::size_t i, std::string_view key) const;
+    std::string_view valueOr(std::size_t i, std::string_view key, std::string_view fallback) const {
+        return value(i, key).value_or(fallback);
+    }
+
+    // The edit that writes `entries` into the first section of that name:
+    // an entry that exists is rewritten where it stands, a new key follows
+    // the section's last entry, a new section goes at the end of the text.
+    // Throws std::invalid_argument for a name or key the format cannot hold.
+    Edit WriteEdit(std::string_view section, std::span<const Entry> entries) const;
+    // The edit that removes every section of that name with all its lines.
+    Edit RemoveEdit(std::string_view section) const;
+    // The text as the edit makes it, in the pieces it is written from: the
+    // kept stretches of this text and the splices' texts, in order.
+    std::vector<std::string_view> EditedPieces(const Edit& edit) const;
+    std::string Edited(const Edit& edit) const;
+    // Makes the edit in this text and its table. The text must be finished.
+    void Apply(const Edit& edit);
+
+private:
+    struct NameHash {
+        using is_transparent = void;
+        const ProfileText* text;
+        std::size_t operator()(std::uint32_t i) const { return (*this)(text->name(i)); }
+        std::size_t operator()(std::string_view name) const;
+    };
+    struct NameEqual {
+        using is_transparent = void;
+        const ProfileText* text;
+        bool operator()(std::uint32_t a, std::uint32_t b) const;
+        bool operator()(std::string_view a, std::uint32_t b) const;
+        bool operator()(std::uint32_t a, std::string_view b) const { return (*this)(b, a); }
+    };
+
+    void parseLines(std::size_t to, bool toTheEnd);
+    void addSection(Section section);
+    void indexNames();
+
+    std::string bytes_;
+    std::vector<Section> sections_;
+    std::unordered_set<std::uint32_t, NameHash, NameEqual> names_;
+    std::size_t parsed_ = 0; // always the start of a line
+    bool finished_ = false;
+};
+
+// The line `key=value` as it is written, with the value quoted where reading it
+// back would otherwise change it, and line breaks and NULs made blanks.
+std::string FormatIniEntry(std::string_view key, std::string_view value);
+
+} // namespace stanzel
