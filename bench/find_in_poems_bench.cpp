@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
                     static_cast<double>(stats.textBytes) / 1e6,
                     static_cast<double>(stats.textBytes) / stats.poems);
     }
-    const stanzel::PoemStore store(options->dir);
+    stanzel::PoemStore store(options->dir);
     const stanzel::PoemList list = store.ListPoems();
 
     // Baseline: every poem file read once; taken before and after the first

@@ -312,3 +312,49 @@ TEST_F(MainWindowTest, StartRemovesOnlyTheProgramsOwnLeftovers) {
 
 } // namespace
 } // namespace stanzel
+
+namespace stanzel {
+namespace {
+
+// Another computer's sync renames a new index in while the window runs: the
+// row selected next shows the title as it stands now, and a save of that
+// poem keeps the other computer's poems.
+TEST_F(MainWindowTest, ARowShowsTheIndexAsItStandsNow) {
+    WriteCollection(dir.path());
+    start();
+    WriteBytes(dir / ".sync-tmp", "[1]\r\ntitle=One, retitled\r\npoet=A\r\ndate=1901\r\n"
+                                  "[2]\r\ntitle=Two\r\npoet=B\r\ndate=1902\r\n"
+                                  "[5]\r\ntitle=Five\r\npoet=\r\ndate=\r\n");
+    fs::rename(dir / ".sync-tmp", dir / "poems.dmp");
+    select(0);
+    EXPECT_EQ(titleEdit()->text(), "One, retitled");
+    EXPECT_EQ(rows(), 3);
+    QTest::keyClick(poemEdit(), Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(poemEdit(), " and more");
+    actions().savePoem->trigger();
+    const std::string index = ReadBytes(dir / "poems.dmp");
+    EXPECT_NE(index.find("title=One, retitled"), std::string::npos) << index;
+    EXPECT_NE(index.find("[5]\r\ntitle=Five"), std::string::npos) << index;
+    EXPECT_EQ(ReadBytes(dir / "poems" / "1.poem"), "first and more");
+}
+
+// The collection folder moved while the window runs: Save goes to the
+// folder where it is now, and nothing is made where it was.
+TEST_F(MainWindowTest, SaveAfterTheFolderMovedLandsInTheMovedFolder) {
+    const fs::path notebook = dir / "notebook";
+    WriteCollection(notebook);
+    window = std::make_unique<MainWindow>(notebook, dialogs);
+    window->show();
+    fs::rename(notebook, dir / "moved");
+    QTest::keyClicks(titleEdit(), "Three");
+    QTest::keyClicks(poemEdit(), "third");
+    actions().savePoem->trigger();
+    EXPECT_TRUE(dialogs.errors().empty());
+    EXPECT_FALSE(fs::exists(notebook));
+    EXPECT_EQ(ReadBytes(dir / "moved" / "poems" / "3.poem"), "third");
+    EXPECT_NE(ReadBytes(dir / "moved" / "poems.dmp").find("title=Three"), std::string::npos);
+    EXPECT_NE(ReadBytes(dir / "moved" / "settings.ini").find("autoid=4"), std::string::npos);
+}
+
+} // namespace
+} // namespace stanzel
