@@ -50,6 +50,23 @@ LargestFitting(const std::function<std::optional<bool>(std::size_t)>& fits) {
     return low;
 }
 
+// The furthest of the ends that `next` gives, nearest first, up to which a
+// row still `fits`; nothing when not even the first does.
+std::optional<std::size_t> FurthestFittingEnd(const std::function<std::optional<std::size_t>()>& next,
+                                              const std::function<bool(std::size_t)>& fits) {
+    std::vector<std::size_t> ends;
+    const auto found = LargestFitting([&](std::size_t k) -> std::optional<bool> {
+        while (ends.size() <= k) {
+            const auto end = next();
+            if (!end)
+                return std::nullopt;
+            ends.push_back(*end);
+        }
+        return fits(ends[k]);
+    });
+    return found ? std::optional(ends[*found]) : std::nullopt;
+}
+
 // The end of the longest row that starts at `start` and is at most `width`
 // wide: after its last whole word that fits, or, when not even the first
 // word does, after as many of its characters as fit, at least one.
@@ -58,53 +75,43 @@ std::size_t RowEnd(const PrintSurface& surface, std::string_view line, std::size
     const auto fitsUpTo = [&](std::size_t end) {
         return surface.textWidth(line.substr(start, end - start)) <= width;
     };
-
-    std::vector<std::size_t> wordEnds;
-    std::size_t scanned = start;
-    const auto wordEnd = [&](std::size_t k) -> std::optional<std::size_t> {
-        while (wordEnds.size() <= k) {
-            std::size_t i = scanned;
-            while (i < line.size() && IsSpace(line[i]))
-                ++i;
-            if (i == line.size())
-                return std::nullopt;
-            while (i < line.size() && !IsSpace(line[i]))
-                ++i;
-            wordEnds.push_back(scanned = i);
-        }
-        return wordEnds[k];
+    const auto wordEndAfter = [&line](std::size_t i) {
+        while (i < line.size() && IsSpace(line[i]))
+            ++i;
+        while (i < line.size() && !IsSpace(line[i]))
+            ++i;
+        return i;
     };
-    const auto words = LargestFitting([&](std::size_t k) -> std::optional<bool> {
-        const auto end = wordEnd(k);
-        if (!end)
+    const auto characterEndAfter = [&line](std::size_t i) {
+        ++i;
+        while (i < line.size() && !StartsCharacter(line[i]))
+            ++i;
+        return i;
+    };
+
+    std::size_t scanned = start;
+    const auto nextWordEnd = [&]() -> std::optional<std::size_t> {
+        const std::size_t end = wordEndAfter(scanned);
+        // Spaces alone to the end make no word.
+        if (end == scanned || IsSpace(line[end - 1]))
             return std::nullopt;
-        return fitsUpTo(*end);
-    });
-    if (words)
-        return wordEnds[*words];
+        return scanned = end;
+    };
+    if (const auto end = FurthestFittingEnd(nextWordEnd, fitsUpTo))
+        return *end;
 
     // A word wider than the row: as much of it as fits, whole characters.
-    const std::size_t firstWordEnd = wordEnd(0).value_or(line.size());
-    std::vector<std::size_t> characterEnds;
+    const std::size_t firstWordEnd = wordEndAfter(start);
     std::size_t next = start;
-    const auto characterEnd = [&](std::size_t k) -> std::optional<std::size_t> {
-        while (characterEnds.size() <= k) {
-            if (next >= firstWordEnd)
-                return std::nullopt;
-            ++next;
-            while (next < firstWordEnd && !StartsCharacter(line[next]))
-                ++next;
-            characterEnds.push_back(next);
-        }
-        return characterEnds[k];
-    };
-    const auto characters = LargestFitting([&](std::size_t k) -> std::optional<bool> {
-        const auto end = characterEnd(k);
-        if (!end)
+    const auto nextCharacterEnd = [&]() -> std::optional<std::size_t> {
+        if (next >= firstWordEnd)
             return std::nullopt;
-        return fitsUpTo(*end);
-    });
-    return characters ? characterEnds[*characters] : characterEnd(0).value_or(line.size());
+        next = characterEndAfter(next);
+        return next;
+    };
+    if (const auto end = FurthestFittingEnd(nextCharacterEnd, fitsUpTo))
+        return *end;
+    return characterEndAfter(start);
 }
 
 // The widths the layout works with on one surface, for one job.

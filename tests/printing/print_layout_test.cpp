@@ -336,7 +336,10 @@ INSTANTIATE_TEST_SUITE_P(
         WrapCase{"NeverInsideACharacter", "\xC3\xA9\xC3\xA9\xC3\xA9", 50, 50,
                  {"\xC3\xA9\xC3\xA9", "\xC3\xA9"}},
         WrapCase{"NarrowerThanACharacterStillOneEach", "abc", 5, 5, {"a", "b", "c"}},
-        WrapCase{"TrailingSpacesOfAWrappedLineGo", "aaaa bbbb   ", 50, 50, {"aaaa", "bbbb"}}),
+        WrapCase{"TrailingSpacesOfAWrappedLineGo", "aaaa bbbb   ", 50, 50, {"aaaa", "bbbb"}},
+        WrapCase{"TrailingSpacesGoEvenWhereTheyWouldFit", "aaaa bbbb   ", 60, 100,
+                 {"aaaa", "bbbb"}},
+        WrapCase{"SpacesAtTheBreakBelongToNoRow", "      ", 30, 30, {"   "}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Every word of every line reaches the page: a line three times the page's
