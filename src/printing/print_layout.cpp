@@ -125,8 +125,7 @@ struct PageFrame {
     int bodyHeight = 0;
     int bodyStep = 0; // from one row of the body's font to the next
     // Only a poem of several pages has a running title and page numbers,
-    // and the room they take.
-    bool numbered = false;
+    // and gives them room: it goes on lower and ends higher.
     int continuedTop = 0; // where the poem goes on, on pages after the first
     int bottom = 0;       // the poem ends above this
 
@@ -283,7 +282,6 @@ std::vector<LaidOutPage> LayOutPoem(PrintSurface& surface, const PrintedPoem& po
     surface.setFontSize(frame.bodySize);
     surface.setFontStyle({.italic = true});
     const auto head = WrapLine(surface, poem.title, frame.area, frame.area);
-    frame.numbered = true;
     frame.continuedTop =
         static_cast<int>(head.size()) * frame.bodyStep - kLineGap + kRunningHeadGap;
     frame.bottom = frame.height - frame.bodyHeight - kRunningHeadGap;
