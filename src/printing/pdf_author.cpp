@@ -103,8 +103,8 @@ std::string_view Token(std::string_view s, std::size_t at) {
 }
 
 struct Dictionary {
-    std::size_t begin = 0; // of "<<"
-    std::size_t end = 0;   // after ">>"
+    std::size_t begin = 0;                                              // of "<<"
+    std::size_t end = 0;                                                // after ">>"
     std::vector<std::pair<std::string_view, std::string_view>> entries; // key without "/"
     std::optional<std::string_view> find(std::string_view key) const {
         for (const auto& [name, value] : entries)
@@ -205,10 +205,15 @@ std::string PdfTextString(std::string_view utf8) {
     std::size_t i = 0;
     while (i < utf8.size()) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
-        const int length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3
-                                           : (lead >> 3) == 30 ? 4 : 0;
-        unsigned code = length == 1 ? lead : length == 2 ? lead & 0x1F
-                                         : length == 3 ? lead & 0x0F : lead & 0x07;
+        const int length = lead < 0x80         ? 1
+                           : (lead >> 5) == 6  ? 2
+                           : (lead >> 4) == 14 ? 3
+                           : (lead >> 3) == 30 ? 4
+                                               : 0;
+        unsigned code = length == 1   ? lead
+                        : length == 2 ? lead & 0x1F
+                        : length == 3 ? lead & 0x0F
+                                      : lead & 0x07;
         bool valid = length > 0 && i + length <= utf8.size();
         for (int k = 1; valid && k < length; ++k) {
             const auto next = static_cast<unsigned char>(utf8[i + k]);

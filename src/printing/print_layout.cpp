@@ -52,8 +52,9 @@ LargestFitting(const std::function<std::optional<bool>(std::size_t)>& fits) {
 
 // The furthest of the ends that `next` gives, nearest first, up to which a
 // row still `fits`; nothing when not even the first does.
-std::optional<std::size_t> FurthestFittingEnd(const std::function<std::optional<std::size_t>()>& next,
-                                              const std::function<bool(std::size_t)>& fits) {
+std::optional<std::size_t>
+FurthestFittingEnd(const std::function<std::optional<std::size_t>()>& next,
+                   const std::function<bool(std::size_t)>& fits) {
     std::vector<std::size_t> ends;
     const auto found = LargestFitting([&](std::size_t k) -> std::optional<bool> {
         while (ends.size() <= k) {
@@ -172,8 +173,7 @@ public:
     // from y on, a row's step apart.
     void putRows(int x, int y, const std::vector<std::string>& rows) {
         for (std::size_t i = 0; i < rows.size(); ++i)
-            put(i == 0 ? x : x + frame_.indent, y + static_cast<int>(i) * frame_.bodyStep,
-                rows[i]);
+            put(i == 0 ? x : x + frame_.indent, y + static_cast<int>(i) * frame_.bodyStep, rows[i]);
     }
 
     std::vector<LaidOutPage> take() { return std::move(pages_); }
@@ -295,14 +295,17 @@ std::vector<LaidOutPage> LayOutPoem(PrintSurface& surface, const PrintedPoem& po
             LaidOutPage headed;
             for (std::size_t i = 0; i < head.size(); ++i)
                 headed.push_back({Centred(surface, frame.width, head[i]),
-                                  static_cast<int>(i) * frame.bodyStep, head[i],
-                                  frame.bodySize, surface.fontStyle()});
+                                  static_cast<int>(i) * frame.bodyStep, head[i], frame.bodySize,
+                                  surface.fontStyle()});
             page.insert(page.begin(), headed.begin(), headed.end());
         }
         surface.setFontStyle({});
         const std::string number = std::to_string(p + 1) + " / " + count;
-        page.push_back({Centred(surface, frame.width, number), frame.height - frame.bodyHeight,
-                        number, frame.bodySize, {}});
+        page.push_back({Centred(surface, frame.width, number),
+                        frame.height - frame.bodyHeight,
+                        number,
+                        frame.bodySize,
+                        {}});
     }
     surface.setFontStyle({.italic = true, .underline = true});
     return pages;

@@ -24,7 +24,8 @@ struct FontStyle {
 // What the page layout needs from a printer. Coordinates and sizes are in
 // dots of a 300-dots-per-inch page, whatever the printer's resolution, with
 // (0, 0) at the top left of the printable area; text is UTF-8. The current
-// font persists between calls, as on a printer's canvas: the layout only ever changes its size and its style.
+// font persists between calls, as on a printer's canvas: the layout only ever changes its size and
+// its style.
 class PrintSurface {
 public:
     virtual ~PrintSurface() = default;

@@ -34,8 +34,8 @@ QPageSize PaperOfSize(int widthMillimetres, int heightMillimetres) {
     if (widthMillimetres <= 0 || heightMillimetres <= 0 || widthMillimetres > 1500 ||
         heightMillimetres > 2000)
         return QPageSize(QPageSize::A4);
-    return QPageSize(QSizeF(widthMillimetres, heightMillimetres), QPageSize::Millimeter,
-                     QString(), QPageSize::FuzzyMatch);
+    return QPageSize(QSizeF(widthMillimetres, heightMillimetres), QPageSize::Millimeter, QString(),
+                     QPageSize::FuzzyMatch);
 }
 
 void ExportPoemAsPdf(const PrintedPoem& poem, const std::filesystem::path& target,

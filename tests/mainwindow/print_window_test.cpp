@@ -40,8 +40,8 @@ protected:
     static QStringList LongPoemWords() {
         QStringList words{"Autumn", "Rain", "The", "rain", "falls"};
         words << LongLineWords();
-        words << QStringList{"on", "the", "town", "Poet:", "Endre", "Ady", "Date", "of",
-                             "writing:", "1906"};
+        words << QStringList{"on",  "the",  "town", "Poet:",    "Endre",
+                             "Ady", "Date", "of",   "writing:", "1906"};
         return words;
     }
     // What Print sends to the default printer, printed the way the default

@@ -80,10 +80,10 @@ TEST(PdfAuthor, WhatItDoesNotRecogniseComesBackUnchanged) {
     const std::string cases[] = {
         "",
         "not a pdf at all",
-        good.substr(0, good.size() / 2),                                   // cut short
-        MakePdf("<<\n/Title (Rain)\n/Author (Ady)\n>>"),                   // has an author
-        MakePdf("<<\n/Title (unclosed\n>>"),                               // damaged string
-        MakePdf("[1 2 3]"),                                                // no dictionary
+        good.substr(0, good.size() / 2),                 // cut short
+        MakePdf("<<\n/Title (Rain)\n/Author (Ady)\n>>"), // has an author
+        MakePdf("<<\n/Title (unclosed\n>>"),             // damaged string
+        MakePdf("[1 2 3]"),                              // no dictionary
         [&] {
             std::string s = good;
             s.replace(s.find("/Info 1 0 R"), 11, "/Info 9 0 R"); // names no listed object
@@ -111,13 +111,15 @@ TEST(PdfAuthor, TextStringIsUtf16WithItsByteOrderMark) {
     const Case cases[] = {
         {"", "<FEFF>"},
         {"Ady", "<FEFF004100640079>"},
-        {"\xC5\x91sz", "<FEFF01510073007A>"},                // ősz
-        {"\xE2\x80\x9E", "<FEFF201E>"},                      // „
-        {"\xF0\x9D\x84\x9E", "<FEFFD834DD1E>"},              // 𝄞, beyond 16 bits
-        {"a\xFF" "b", "<FEFF0061FFFD0062>"},                 // not UTF-8
-        {"\xC0\xAF", "<FEFFFFFDFFFD>"},                      // overlong
-        {"\xED\xA0\x80", "<FEFFFFFDFFFDFFFD>"},              // a surrogate
-        {"\xE2\x80", "<FEFFFFFDFFFD>"},                      // cut short
+        {"\xC5\x91sz", "<FEFF01510073007A>"},   // ősz
+        {"\xE2\x80\x9E", "<FEFF201E>"},         // „
+        {"\xF0\x9D\x84\x9E", "<FEFFD834DD1E>"}, // 𝄞, beyond 16 bits
+        {"a\xFF"
+         "b",
+         "<FEFF0061FFFD0062>"},                 // not UTF-8
+        {"\xC0\xAF", "<FEFFFFFDFFFD>"},         // overlong
+        {"\xED\xA0\x80", "<FEFFFFFDFFFDFFFD>"}, // a surrogate
+        {"\xE2\x80", "<FEFFFFFDFFFD>"},         // cut short
     };
     for (const auto& c : cases)
         EXPECT_EQ(PdfTextString(c.utf8), c.hex) << c.utf8;

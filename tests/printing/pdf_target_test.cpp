@@ -7,8 +7,8 @@ namespace {
 
 TEST(PdfTarget, AppendsTheExtensionUnlessTheNameHasIt) {
     const std::pair<const char*, const char*> cases[] = {
-        {"/home/a/rain", "/home/a/rain.pdf"},     {"/home/a/rain.pdf", "/home/a/rain.pdf"},
-        {"/home/a/rain.PDF", "/home/a/rain.PDF"}, {"/home/a/rain.Pdf", "/home/a/rain.Pdf"},
+        {"/home/a/rain", "/home/a/rain.pdf"},         {"/home/a/rain.pdf", "/home/a/rain.pdf"},
+        {"/home/a/rain.PDF", "/home/a/rain.PDF"},     {"/home/a/rain.Pdf", "/home/a/rain.Pdf"},
         {"/home/a/rain.txt", "/home/a/rain.txt.pdf"}, {"/home/a/.pdf", "/home/a/.pdf.pdf"},
         {"/home/a.pdf/rain", "/home/a.pdf/rain.pdf"},
     };
