@@ -39,7 +39,12 @@ public:
     bool exec(QDialog&) override { return false; }
     std::optional<QColor> chooseColour(QWidget*, const QColor&) override { return std::nullopt; }
     void print(const stanzel::PrintedPoem&) override {}
+    void showPrintPreview(QPrintPreviewDialog&) override {}
     std::optional<SaveChoice> saveFile(QWidget*, const QStringList&, int) override {
+        return std::nullopt;
+    }
+    std::optional<QString> saveFileIn(QWidget*, const QString&, const QString&,
+                                      const QString&) override {
         return std::nullopt;
     }
     std::unique_ptr<Progress> progress(QWidget*, const QString&) override { return nullptr; }

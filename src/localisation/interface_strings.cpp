@@ -11,7 +11,7 @@ namespace {
 constexpr auto C = StringUse::Caption;
 constexpr auto M = StringUse::Message;
 
-constexpr std::array<InterfaceString, 70> kTable{{
+constexpr std::array<InterfaceString, 73> kTable{{
     {"file", "File", C},
     {"new", "New", C},
     {"save", "Save", C},
@@ -82,6 +82,9 @@ constexpr std::array<InterfaceString, 70> kTable{{
     {"findwords", "Words in a title, poet, date or poem", C},
     {"findreading", "Reading the poems… %s", M},
     {"findcount", "Poems found: %s", M},
+    {"printpreview", "Print Preview…", C},
+    {"exportpdf", "Export as PDF…", C},
+    {"pdf", "PDF documents", M},
 }};
 
 const std::string kNoText;

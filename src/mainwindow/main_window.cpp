@@ -1,6 +1,7 @@
 #include "mainwindow/main_window.h"
 
 #include "mainwindow/find_in_poems_panel.h"
+#include "mainwindow/hanging_indent.h"
 #include "mainwindow/poem_list_model.h"
 #include "mainwindow/product.h"
 #include "mainwindow/qt_text.h"
@@ -84,6 +85,7 @@ MainWindow::MainWindow(std::shared_ptr<const Folder> collection, UserDialogs& di
     createToolBar();
     createCentralWidget();
     createFindInPoems();
+    createPrintCommands();
     statusLabel_ = new QLabel(this);
     statusBar()->addWidget(statusLabel_, 1);
     applyColours();
@@ -357,9 +359,7 @@ void MainWindow::createCentralWidget() {
     poemEdit_->setFont(boxFont);
     poemEdit_->setLineWrapMode(QTextEdit::WidgetWidth);
     poemEdit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    QTextOption centred = poemEdit_->document()->defaultTextOption();
-    centred.setAlignment(Qt::AlignHCenter);
-    poemEdit_->document()->setDefaultTextOption(centred);
+    new HangingIndent(*poemEdit_);
 
     labels_.title->setBuddy(titleEdit_);
     labels_.poet->setBuddy(poetEdit_);
@@ -552,6 +552,8 @@ void MainWindow::applyCaptions() {
         {&MainWindowActions::savePoem, "save"},
         {&MainWindowActions::exportPoem, "export"},
         {&MainWindowActions::exportAll, "exportall"},
+        {&MainWindowActions::exportPdf, "exportpdf"},
+        {&MainWindowActions::printPreview, "printpreview"},
         {&MainWindowActions::exit, "exit"},
         {&MainWindowActions::toggleToolbar, "toolbar"},
         {&MainWindowActions::toggleStatusBar, "statusbar"},

@@ -35,6 +35,7 @@ class FindQuery;
 class PoemListModel;
 class StaleFileTidy;
 class UserDialogs;
+struct PrintedPoem;
 
 // The colours the user can give the window, as stored in the settings file.
 struct WindowColours {
@@ -55,6 +56,8 @@ struct MainWindowActions {
     QAction* savePoem = nullptr;
     QAction* exportPoem = nullptr;
     QAction* exportAll = nullptr;
+    QAction* exportPdf = nullptr;
+    QAction* printPreview = nullptr;
     QAction* print = nullptr;
     QAction* exit = nullptr;
     QAction* toggleToolbar = nullptr;
@@ -130,6 +133,8 @@ public:
     void savePoem();
     void exportPoem();
     void exportAll();
+    void exportPdf();
+    void previewPrint();
     void printPoem();
     void exitProgram();
     // View
@@ -217,6 +222,10 @@ private:
     void createFindInPoems();
     void openFoundPoem(int row);
     void showFirstMatch(const FindQuery& query);
+    // Print Preview and Export as PDF, in the File menu beside Print.
+    void createPrintCommands();
+    // The poem in the editor as the page lays it out, saved or not.
+    PrintedPoem printedPoem() const;
     void runStartupSteps();
     // What the window does not wait for: the rest of the list, the tidying
     // of the collection's folders. Begun once the window is on the screen.

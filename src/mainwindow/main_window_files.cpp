@@ -1,5 +1,5 @@
 // The main window's commands that take poems in and out: importing a
-// dropped file, exporting one poem or all of them, and printing.
+// dropped file, exporting one poem or all of them.
 #include "export/export_commands.h"
 #include "mainwindow/find_in_poems_panel.h"
 #include "mainwindow/main_window.h"
@@ -156,18 +156,6 @@ void MainWindow::exportAll() {
         return goOn ? ProgressAnswer::Continue : ProgressAnswer::Cancel;
     };
     ExportCollection(store_, programDir(), setup->context, exportAllType_, setup->prompts);
-}
-
-void MainWindow::printPoem() {
-    const QString title = titleEdit_->text();
-    if (title.isEmpty() || poemEdit_->toPlainText().isEmpty())
-        return;
-    if (!dialogs_.question(this, text("quest"),
-                           ToQ(FormatTemplate(strings_["printmsg"], FromQ(title)))))
-        return;
-    dialogs_.print({FromQ(title), DisplayedLines(*poemEdit_->document()),
-                    strings_["poet"], FromQ(poetEdit_->text()), strings_["date"],
-                    FromQ(dateEdit_->text())});
 }
 
 } // namespace stanzel

@@ -6,10 +6,12 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPrintPreviewDialog>
 #include <QProgressDialog>
 #include <climits>
 
@@ -93,6 +95,21 @@ QtUserDialogs::saveFile(QWidget* parent, const QStringList& filters, int presele
                       static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1};
 }
 
+std::optional<QString> QtUserDialogs::saveFileIn(QWidget* parent, const QString& filter,
+                                                const QString& folder, const QString& name) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setNameFilter(filter);
+    if (!folder.isEmpty() && QDir(folder).exists())
+        dialog.setDirectory(folder);
+    dialog.selectFile(name);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().front();
+}
+
 namespace {
 
 class ProgressWindow : public UserDialogs::Progress {
@@ -130,6 +147,10 @@ std::optional<QColor> QtUserDialogs::chooseColour(QWidget* parent, const QColor&
 
 void QtUserDialogs::print(const PrintedPoem& poem) {
     PrintOnDefaultPrinter(poem);
+}
+
+void QtUserDialogs::showPrintPreview(QPrintPreviewDialog& preview) {
+    preview.exec();
 }
 
 std::optional<std::uint64_t>

@@ -13,6 +13,7 @@
 #include <vector>
 
 class QDialog;
+class QPrintPreviewDialog;
 class QWidget;
 
 namespace stanzel {
@@ -45,6 +46,12 @@ public:
     };
     virtual std::optional<SaveChoice> saveFile(QWidget* parent, const QStringList& filters,
                                                int preselected) = 0;
+    // The save dialog for one kind of file, with its one file-type entry,
+    // opened in `folder` (its own choice when that is empty or gone) with
+    // `name` filled in. It does not ask about existing files itself.
+    // Nothing when cancelled.
+    virtual std::optional<QString> saveFileIn(QWidget* parent, const QString& filter,
+                                              const QString& folder, const QString& name) = 0;
     // Progress of a long command that the user may cancel; it goes away with
     // the object.
     class Progress {
@@ -58,6 +65,9 @@ public:
     virtual std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) = 0;
     // Prints on the default printer, without a print dialog.
     virtual void print(const PrintedPoem& poem) = 0;
+    // Shows Qt's print preview, already set to draw its pages, until the
+    // user closes it or prints from it.
+    virtual void showPrintPreview(QPrintPreviewDialog& preview) = 0;
     // The list of kept drafts, newest first, with the first one chosen so
     // that Enter recovers it. `remove` deletes a draft from the list's Delete
     // button and says whether it went. The draft to recover, or nothing when

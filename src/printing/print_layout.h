@@ -23,8 +23,9 @@ struct FontStyle {
 
 // What the page layout needs from a printer. Coordinates and sizes are in
 // dots of a 300-dots-per-inch page, whatever the printer's resolution, with
-// (0, 0) at the top left of the printable area; text is UTF-8. The current font persists between calls, as on a printer's
-// canvas: the layout only ever changes its size and its style.
+// (0, 0) at the top left of the printable area; text is UTF-8. The current
+// font persists between calls, as on a printer's canvas: the layout only ever changes its size and
+// its style.
 class PrintSurface {
 public:
     virtual ~PrintSurface() = default;
@@ -51,8 +52,8 @@ public:
 // A poem as the window shows it at the moment of printing, saved or not.
 struct PrintedPoem {
     std::string title;
-    // The lines of the poem text box as the box lays them out: a line the box
-    // wraps counts as several.
+    // The poem's own lines, as its text holds them. How the screen happens to
+    // wrap them has no say: the page wraps a line wider than itself.
     std::vector<std::string> lines;
     std::string poetLabel; // the caption of the poet box's label, "Poet:"
     std::string poet;
@@ -70,13 +71,50 @@ inline constexpr int kFooterLeft = 200;
 inline constexpr int kPoetOffset = 150;
 inline constexpr int kDateOffset = 200;
 inline constexpr int kTitleSizeStep = 2;
-inline constexpr std::size_t kLongestPrintedLine = 4096; // characters
+// Text keeps this far from either side of the printable area; the footer has
+// always started there.
+inline constexpr int kSideMargin = kFooterLeft;
+// A wrapped line's later rows start this many character heights (ems) in
+// from its first, so that a reader tells a wrap from a line break.
+inline constexpr int kHangingIndentEms = 2;
+// Between the running title (pages after the first) or the page number and
+// the poem.
+inline constexpr int kRunningHeadGap = 50;
 
-// Prints one poem as one document: the title centred and bold at the top,
-// every line centred under it, a new page whenever the lines reach the page's
-// end, then the poet and date lines in italic and underlined. Nothing is cut
-// off by the page's end: a line that would be starts the next page, and the
-// poet and date lines go there together.
+// One text of a laid-out page, in the font it is drawn in.
+struct PlacedText {
+    int x = 0;
+    int y = 0;
+    std::string text;
+    int size = 0; // points
+    FontStyle style;
+    friend bool operator==(const PlacedText&, const PlacedText&) = default;
+};
+using LaidOutPage = std::vector<PlacedText>;
+
+// The rows of `line` in the surface's current font: the first no wider than
+// `firstWidth`, every later one no wider than `restWidth`. A line that fits
+// is its own single row, spaces and all. Otherwise rows break at spaces (the
+// spaces at a break belong to no row) and a word wider than a row breaks
+// between two characters, never inside one. Every other byte of the line is
+// in exactly one row, in order; a row holds at least one character however
+// narrow the width, and an empty line is one empty row.
+std::vector<std::string> WrapLine(const PrintSurface& surface, std::string_view line,
+                                  int firstWidth, int restWidth);
+
+// Lays one poem out on the surface's pages without drawing anything: the
+// title centred and bold at the top, every line centred under it, then the
+// poet and date lines in italic and underlined. A line wider than the page
+// between its side margins wraps: its rows stand together, centred as one,
+// the later ones indented. A row that the page's end would cut starts the
+// next page, and the poet and date lines go there together; no page is left
+// empty. A poem of several pages has its page number ("2 / 4") at the foot
+// of every page and its title in italic at the top of every page but the
+// first.
+std::vector<LaidOutPage> LayOutPoem(PrintSurface& surface, const PrintedPoem& poem);
+
+// Prints one poem as one document, laid out as above. The surface's font is
+// left at the body's size, italic and underlined.
 void PrintPoem(PrintSurface& surface, const PrintedPoem& poem);
 
 } // namespace stanzel

@@ -120,6 +120,13 @@ void PrintOnPrinter(const PrintedPoem& poem, QPrinter& printer) {
     PrintPoem(surface, poem);
 }
 
+std::unique_ptr<QPrinter> DefaultPrinterOrAny() {
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull())
+        return std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+}
+
 void PrintOnDefaultPrinter(const PrintedPoem& poem) {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull())
@@ -128,11 +135,12 @@ void PrintOnDefaultPrinter(const PrintedPoem& poem) {
     PrintOnPrinter(poem, printer);
 }
 
-void PrintToPdf(const PrintedPoem& poem, const QString& pdfPath, std::optional<int> dotsPerInch) {
+void PrintToPdf(const PrintedPoem& poem, const QString& pdfPath, const QPageSize& paper,
+                std::optional<int> dotsPerInch) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdfPath);
-    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageSize(paper);
     if (dotsPerInch)
         printer.setResolution(*dotsPerInch);
     PrintOnPrinter(poem, printer);

@@ -3,8 +3,10 @@
 #include "printing/print_layout.h"
 
 #include <QFont>
+#include <QPageSize>
 #include <QPainter>
 #include <QString>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,23 +55,29 @@ private:
 // Prints on `printer` at whatever resolution it was set up with.
 void PrintOnPrinter(const PrintedPoem& poem, QPrinter& printer);
 
+// The system's default printer at the resolution Qt picks for it, or, when
+// there is none, Qt's own choice of printer (a PDF file).
+std::unique_ptr<QPrinter> DefaultPrinterOrAny();
+
 // Prints on the system's default printer without a dialog, at the resolution
 // Qt picks for it. Throws PrintError
 // "There is no default printer currently selected" when there is none, and
 // PrintError when the printer fails.
 void PrintOnDefaultPrinter(const PrintedPoem& poem);
 
-// Prints to a PDF file on A4 paper, for checking the printed page without a
-// printer: at the resolution Qt picks for a printer (as for the default
-// printer), or at `dotsPerInch` when given.
+// Prints to a PDF file on `paper`: at the resolution Qt picks for a printer
+// (as for the default printer), or at `dotsPerInch` when given. Text stays
+// text, which a reader can select and search.
 void PrintToPdf(const PrintedPoem& poem, const QString& pdfPath,
+                const QPageSize& paper = QPageSize(QPageSize::A4),
                 std::optional<int> dotsPerInch = std::nullopt);
 
 // The lines of a text box's document as the box lays them out: each line the
 // box wraps becomes several, and a line break at the very end of the text adds
 // no empty line. A line separator inside a paragraph (Shift+Enter) ends a line
 // like a paragraph break, and no line holds one. The box must have been given
-// its width (shown once).
+// its width (shown once). The AbiWord export keeps the box's rows; the
+// printed page lays out the poem's own lines.
 std::vector<std::string> DisplayedLines(const QTextDocument& document);
 
 } // namespace stanzel

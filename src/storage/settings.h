@@ -41,6 +41,8 @@ inline constexpr IntegerSetting autoid{"Save", "autoid", 1};
 inline constexpr TextSetting lastSave{"Save", "last", "-"};
 inline constexpr IntegerSetting exportOne{"Export", "one", 0};
 inline constexpr IntegerSetting exportAll{"Export", "all", 0};
+// The folder of the last PDF written; empty until one is.
+inline constexpr TextSetting pdfFolder{"Export", "pdffolder", ""};
 inline constexpr TextSetting language{"Language", "current", "English"};
 inline constexpr IntegerSetting languageIndex{"Language", "id", 0};
 inline constexpr IntegerSetting searchEngine{"Search", "selected", 0};

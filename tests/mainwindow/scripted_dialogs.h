@@ -2,7 +2,9 @@
 
 #include "mainwindow/user_dialogs.h"
 
+#include <QCoreApplication>
 #include <QDialog>
+#include <QPrintPreviewDialog>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -58,6 +60,31 @@ public:
     }
 
     void print(const PrintedPoem& poem) override { printed.push_back(poem); }
+    // The preview is the real one: shown, acted on by the next script (which
+    // may read its pages or print from it), then closed.
+    void showPrintPreview(QPrintPreviewDialog& preview) override {
+        preview.show();
+        QCoreApplication::processEvents();
+        ++previewsShown;
+        if (!previewScripts.empty()) {
+            auto script = std::move(previewScripts.front());
+            previewScripts.pop_front();
+            script(preview);
+        }
+        if (preview.isVisible())
+            preview.close();
+    }
+    std::optional<QString> saveFileIn(QWidget*, const QString& filter, const QString& folder,
+                                      const QString& name) override {
+        saveFilters = {filter};
+        saveFolders.push_back(folder);
+        saveNames.push_back(name);
+        if (savePaths.empty())
+            return std::nullopt;
+        auto answer = savePaths.front();
+        savePaths.pop_front();
+        return answer;
+    }
     std::optional<SaveChoice> saveFile(QWidget*, const QStringList& filters,
                                        int preselected) override {
         saveFilters = filters;
@@ -138,6 +165,11 @@ public:
     std::vector<PrintedPoem> printed;
     std::deque<std::optional<QColor>> colours;
     std::deque<std::optional<SaveChoice>> saveChoices;
+    std::deque<std::optional<QString>> savePaths; // for the save dialog of one file type
+    std::vector<QString> saveFolders;             // where each of those opened
+    std::vector<QString> saveNames;               // and the name it suggested
+    std::deque<std::function<void(QPrintPreviewDialog&)>> previewScripts;
+    int previewsShown = 0;
     QStringList saveFilters;
     std::vector<int> savePreselected;
     std::vector<std::pair<std::size_t, std::size_t>> progressSteps;

@@ -1,19 +1,23 @@
+#include "printing/qt_pdf_export.h"
 #include "printing/qt_print_surface.h"
+#include "storage/storage_error.h"
+#include "pdf_text.h"
 #include "test_dir.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
+#include <QPageLayout>
 #include <QTextEdit>
 #include <gtest/gtest.h>
 
 namespace stanzel {
 namespace {
 
+using testing::HavePdfTools;
+using testing::PdfRows;
+using testing::PdfWords;
 using testing::TestDir;
 
 void EnsureApplication() {
@@ -42,17 +46,9 @@ std::unique_ptr<QPrinter> PdfPrinter(const std::filesystem::path& file, int dots
     return printer;
 }
 
-QString PdfToText() {
-    return QStandardPaths::findExecutable("pdftotext");
-}
-
-// What pdftotext reads back from a PDF: its standard output, or a failure.
-QString ReadBack(const std::filesystem::path& pdf, const QStringList& options) {
-    QProcess process;
-    process.start(PdfToText(), options + QStringList{QString::fromStdString(pdf.string()), "-"});
-    EXPECT_TRUE(process.waitForFinished(30000));
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    return QString::fromUtf8(process.readAllStandardOutput());
+// What pdftotext reads back from a PDF laid out as on the page.
+QString ReadBack(const std::filesystem::path& pdf) {
+    return testing::PdfText(pdf, {"-layout"});
 }
 
 // The real surface, remembering on which page each text went.
@@ -106,7 +102,7 @@ TEST_F(QtPrintTest, SurfaceMeasuresInDotsOfA300DpiPage) {
 }
 
 TEST_F(QtPrintTest, PdfReadsBackInPageOrder) {
-    if (PdfToText().isEmpty())
+    if (!HavePdfTools())
         GTEST_SKIP() << "pdftotext (Debian package poppler-utils) is not installed";
 
     PrintedPoem poem;
@@ -129,7 +125,7 @@ TEST_F(QtPrintTest, PdfReadsBackInPageOrder) {
     PrintPoem(surface, poem);
     ASSERT_EQ(surface.pages.size(), 3u) << "200 lines of 43 dots take three pages";
 
-    const QStringList printedPages = ReadBack(file, {"-layout"}).split('\f', Qt::SkipEmptyParts);
+    const QStringList printedPages = ReadBack(file).split('\f', Qt::SkipEmptyParts);
     ASSERT_EQ(printedPages.size(), 3);
 
     // Every text the layout put on a page is on that page of the PDF, one
@@ -142,14 +138,22 @@ TEST_F(QtPrintTest, PdfReadsBackInPageOrder) {
                 printedLines << line.trimmed();
         const auto& drawn = surface.pages[page];
         ASSERT_EQ(printedLines.size(), static_cast<qsizetype>(drawn.size()));
-        for (std::size_t i = 0; i < drawn.size(); ++i)
+        // pdftotext hears no word gap around the page number's slash.
+        for (std::size_t i = 0; i + 1 < drawn.size(); ++i)
             EXPECT_EQ(printedLines[i].toStdString(), drawn[i]);
+        EXPECT_EQ(printedLines.back(), QString::fromStdString(drawn.back()).remove(' '));
     }
     EXPECT_EQ(surface.pages[0].front(), "Autumn Rain");
     EXPECT_EQ(surface.pages[0][1], "Line 001 falls softly on the roof");
-    EXPECT_EQ(surface.pages[2].back(), "Date of writing: 1906");
-    EXPECT_EQ(surface.pages[2].end()[-2], "Poet: Endre Ady");
-    EXPECT_EQ(surface.pages[2].end()[-3], "Line 200 falls softly on the roof");
+    // Every page ends with its number; those after the first begin with the
+    // title.
+    for (std::size_t page = 0; page < 3; ++page) {
+        EXPECT_EQ(surface.pages[page].back(), std::to_string(page + 1) + " / 3");
+        EXPECT_EQ(surface.pages[page].front(), "Autumn Rain");
+    }
+    EXPECT_EQ(surface.pages[2].end()[-2], "Date of writing: 1906");
+    EXPECT_EQ(surface.pages[2].end()[-3], "Poet: Endre Ady");
+    EXPECT_EQ(surface.pages[2].end()[-4], "Line 200 falls softly on the roof");
 
     // Centred like the lines, the shorter title starts further right.
     const QString title = printedPages[0].split('\n').filter("Autumn Rain").front();
@@ -157,72 +161,82 @@ TEST_F(QtPrintTest, PdfReadsBackInPageOrder) {
     EXPECT_GT(title.indexOf("Autumn"), line.indexOf("Line"));
 }
 
-// One printed row as pdftotext's word boxes give it, in points from the top.
-struct PrintedRow {
-    QString text;
-    double top = 0;
-    double bottom = 0;
-};
+// The printer path the default printer takes, on papers of several widths, at
+// 300, 600 and 1200 dpi and at the resolution Qt picks for a printer itself
+// (1200 dpi for PDF): a line three times as wide as the page keeps every
+// word, inside the side margins, its later rows indented from its first, and
+// no row runs into the next.
+class PrintResolutionTest
+    : public QtPrintTest,
+      public ::testing::WithParamInterface<std::tuple<QPageSize::PageSizeId, int>> {};
 
-// The rows of the PDF's first page, top to bottom: words that share their top
-// edge make one row.
-std::vector<PrintedRow> FirstPageRows(const QString& bboxHtml) {
-    static const QRegularExpression word(
-        R"re(<word xMin="[-0-9.]+" yMin="([-0-9.]+)" xMax="[-0-9.]+" yMax="([-0-9.]+)">([^<]*)</word>)re");
-    const QString firstPage = bboxHtml.section("</page>", 0, 0);
-    std::vector<PrintedRow> rows;
-    for (auto match = word.globalMatch(firstPage); match.hasNext();) {
-        const auto found = match.next();
-        const double top = found.captured(1).toDouble();
-        const double bottom = found.captured(2).toDouble();
-        if (!rows.empty() && std::abs(rows.back().top - top) < 0.01) {
-            rows.back().text += " " + found.captured(3);
-            rows.back().bottom = std::max(rows.back().bottom, bottom);
-        } else {
-            rows.push_back({found.captured(3), top, bottom});
-        }
-    }
-    return rows;
-}
-
-// The printer path the default printer takes, at 300 and 600 dpi and at the
-// resolution Qt picks for a printer itself (1200 dpi for PDF), where fixed
-// pixel distances used to put the title on the first line and the poet line on
-// the date line.
-class PrintResolutionTest : public QtPrintTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(PrintResolutionTest, RowsStandApartInTheirOrder) {
-    if (PdfToText().isEmpty())
+TEST_P(PrintResolutionTest, LongLineKeepsEveryWordInsideTheMarginsAndRowsStandApart) {
+    if (!HavePdfTools())
         GTEST_SKIP() << "pdftotext (Debian package poppler-utils) is not installed";
+    const auto [paperId, resolution] = GetParam();
+    const QPageSize paper(paperId);
     const std::optional<int> dotsPerInch =
-        GetParam() == 0 ? std::nullopt : std::optional<int>(GetParam());
+        resolution == 0 ? std::nullopt : std::optional<int>(resolution);
+
+    QPrinter probe(QPrinter::HighResolution);
+    probe.setOutputFormat(QPrinter::PdfFormat);
+    probe.setPageSize(paper);
+    const QRectF printable = probe.pageLayout().paintRect(QPageLayout::Point);
+    constexpr double kPointsPerDot = 72.0 / 300.0;
+    const double left = printable.left() + kSideMargin * kPointsPerDot;
+    const double right = printable.right() - kSideMargin * kPointsPerDot;
+    const double indent = kHangingIndentEms * 33 * kPointsPerDot; // 8 points are 33 dots
+
+    // "word001" is about 30 points wide at 8 points.
+    QStringList longWords;
+    while (longWords.size() * 30 < 3 * printable.width())
+        longWords << QString("word%1").arg(longWords.size() + 1, 3, 10, QChar('0'));
     const PrintedPoem poem{"Autumn Rain",
-                           {"The rain falls", "on the roofs", "of the town"},
+                           {"The rain falls", longWords.join(' ').toStdString(), "of the town"},
                            "Poet:",
                            "Endre Ady",
                            "Date of writing:",
                            "1906"};
     TestDir dir;
     const auto file = dir / "poem.pdf";
-    PrintToPdf(poem, QString::fromStdString(file.string()), dotsPerInch);
+    PrintToPdf(poem, QString::fromStdString(file.string()), paper, dotsPerInch);
 
-    const auto rows = FirstPageRows(ReadBack(file, {"-bbox"}));
-    std::vector<std::string> texts;
+    const auto words = PdfWords(file);
+    QStringList expected{"Autumn", "Rain", "The", "rain", "falls"};
+    expected << longWords;
+    expected << QStringList{"of", "the", "town", "Poet:", "Endre", "Ady", "Date", "of", "writing:",
+                            "1906"};
+    ASSERT_EQ(testing::Texts(words), expected); // every word once, in order
+    for (const auto& word : words) {
+        SCOPED_TRACE(word.text.toStdString());
+        EXPECT_EQ(word.page, 0);
+        EXPECT_GE(word.left, left - 0.5);
+        EXPECT_LE(word.right, right + 1.0);
+    }
+
+    const auto rows = PdfRows(words);
+    std::vector<const testing::PdfRow*> lineRows;
     for (const auto& row : rows)
-        texts.push_back(row.text.toStdString());
-    ASSERT_EQ(texts, (std::vector<std::string>{"Autumn Rain", "The rain falls", "on the roofs",
-                                               "of the town", "Poet: Endre Ady",
-                                               "Date of writing: 1906"}));
+        if (row.words.front().startsWith("word"))
+            lineRows.push_back(&row);
+    ASSERT_GE(lineRows.size(), 3u);
+    for (std::size_t i = 1; i < lineRows.size(); ++i)
+        EXPECT_NEAR(lineRows[i]->left - lineRows[0]->left, indent, 0.5) << i;
     for (std::size_t i = 1; i < rows.size(); ++i)
-        EXPECT_LE(rows[i - 1].bottom, rows[i].top)
-            << texts[i - 1] << " overlaps " << texts[i];
+        EXPECT_LE(rows[i - 1].bottom, rows[i].top + 0.01)
+            << rows[i - 1].text().toStdString() << " overlaps " << rows[i].text().toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Dpi, PrintResolutionTest, ::testing::Values(300, 600, 1200, 0),
-                         [](const auto& info) {
-                             return info.param == 0 ? std::string("PickedByQt")
-                                                    : "At" + std::to_string(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    PaperAndDpi, PrintResolutionTest,
+    ::testing::Combine(::testing::Values(QPageSize::A5, QPageSize::A4, QPageSize::Letter,
+                                         QPageSize::A3),
+                       ::testing::Values(300, 600, 1200, 0)),
+    [](const auto& info) {
+        const int dpi = std::get<1>(info.param);
+        return QPageSize(std::get<0>(info.param)).key().toStdString() +
+               (dpi == 0 ? std::string("PickedByQt") : "At" + std::to_string(dpi));
+    });
 
 TEST_F(QtPrintTest, QtPicksTheFinestResolutionForAPrinter) {
     // What the default printer gets too: the row above that Qt picks its
@@ -241,6 +255,67 @@ TEST_F(QtPrintTest, PrintToPdfWritesTheFileOrFailsWithPrintError) {
 
     const auto unwritable = dir / "missing-folder" / "poem.pdf";
     EXPECT_THROW(PrintToPdf(poem, QString::fromStdString(unwritable.string())), PrintError);
+}
+
+TEST_F(QtPrintTest, ExportedPdfNamesTitleAndPoetAndKeepsItsTextAsText) {
+    if (!HavePdfTools())
+        GTEST_SKIP() << "pdftotext (Debian package poppler-utils) is not installed";
+    const PrintedPoem poem{"\xC5\x90szi es\xC5\x91", // Őszi eső
+                           {"Hull a lev\xC3\xA9l", "", "a f\xC3\xA1kr\xC3\xB3l"},
+                           "K\xC3\xB6lt\xC5\x91:",
+                           "Ady Endre",
+                           "D\xC3\xA1tum:",
+                           "1906"};
+    TestDir dir;
+    const auto target = dir / "\xC5\x91sz.pdf";
+    ExportPoemAsPdf(poem, target, QPageSize(QPageSize::Letter));
+
+    const auto info = testing::PdfInfo(target);
+    EXPECT_EQ(info["Title"], QString::fromUtf8(poem.title));
+    EXPECT_EQ(info["Author"], "Ady Endre");
+    EXPECT_EQ(info["Pages"], "1");
+    EXPECT_TRUE(info["Page size"].startsWith("612 x 792")) << info["Page size"].toStdString();
+    QStringList lines;
+    for (const QString& line : testing::PdfText(target).split('\n'))
+        if (!line.trimmed().isEmpty() && line.trimmed() != "\f")
+            lines << line.trimmed();
+    EXPECT_EQ(lines, (QStringList{QString::fromUtf8(poem.title), "Hull a lev\u00E9l",
+                                  "a f\u00E1kr\u00F3l", "K\u00F6lt\u0151: Ady Endre",
+                                  "D\u00E1tum: 1906"}));
+
+    // Written again, the file is replaced whole, and nothing is left beside it.
+    const PrintedPoem other{"Other", {"one line"}, "Poet:", "", "Date of writing:", ""};
+    ExportPoemAsPdf(other, target, QPageSize(QPageSize::A4));
+    EXPECT_EQ(testing::PdfInfo(target)["Title"], "Other");
+    EXPECT_EQ(testing::PdfInfo(target)["Author"], ""); // no poet, no author
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+
+    EXPECT_THROW(ExportPoemAsPdf(poem, dir / "missing" / "x.pdf", QPageSize(QPageSize::A4)),
+                 StorageError);
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+}
+
+TEST_F(QtPrintTest, PaperIsTheNearestStandardOneOrA4) {
+    struct Case {
+        int width;
+        int height;
+        QPageSize::PageSizeId paper;
+    };
+    const Case cases[] = {
+        {210, 297, QPageSize::A4},     {216, 279, QPageSize::Letter}, {216, 356, QPageSize::Legal},
+        {148, 210, QPageSize::A5},     {0, 0, QPageSize::A4},         {-1, 297, QPageSize::A4},
+        {99999, 297, QPageSize::A4},   {120, 170, QPageSize::Custom},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        const QPageSize paper = PaperOfSize(c.width, c.height);
+        EXPECT_TRUE(paper.isValid());
+        EXPECT_EQ(paper.id(), c.paper);
+    }
+    EXPECT_NEAR(PaperOfSize(120, 170).size(QPageSize::Millimeter).width(), 120, 0.5);
+    EXPECT_TRUE(LocalePaperSize().isValid());
 }
 
 TEST_F(QtPrintTest, NoDefaultPrinterIsAPrintErrorWithItsOwnWords) {
