@@ -59,7 +59,7 @@ void MainWindow::exportPdf() {
     if (titleEdit_->text().isEmpty() || poemEdit_->toPlainText().isEmpty())
         return;
     const PrintedPoem poem = printedPoem();
-    IniFile settings(SettingsPath(programDir_));
+    IniFile settings(SettingsFile(collection_));
     const std::string folder = ReadSetting(settings, setting::pdfFolder);
     const auto chosen = dialogs_.saveFileIn(this, text("pdf") + QStringLiteral(" (*.pdf)"),
                                             ToQ(folder), ToQ(SuggestedPdfName(poem.title)));

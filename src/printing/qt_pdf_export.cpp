@@ -47,7 +47,7 @@ void ExportPoemAsPdf(const PrintedPoem& poem, const std::filesystem::path& targe
         throw PrintError("The PDF could not be made: " + scratch.errorString().toStdString());
     const QString made = scratch.filePath(QStringLiteral("poem.pdf"));
     PrintToPdf(poem, made, paper);
-    FileContents pdf = ReadWholeFile(QFile::encodeName(made).toStdString());
+    FileContents pdf = ReadWholeFile(std::filesystem::path(QFile::encodeName(made).toStdString()));
     if (pdf.error)
         throw PrintError("The PDF could not be made: " + DescribeError(pdf.error));
     WriteExportFile(target, WithPdfAuthor(std::move(pdf.bytes), poem.poet));
