@@ -11,7 +11,7 @@ namespace {
 constexpr auto C = StringUse::Caption;
 constexpr auto M = StringUse::Message;
 
-constexpr std::array<InterfaceString, 70> kTable{{
+constexpr std::array<InterfaceString, 78> kTable{{
     {"file", "File", C},
     {"new", "New", C},
     {"save", "Save", C},
@@ -82,6 +82,14 @@ constexpr std::array<InterfaceString, 70> kTable{{
     {"findwords", "Words in a title, poet, date or poem", C},
     {"findreading", "Reading the poems… %s", M},
     {"findcount", "Poems found: %s", M},
+    {"spelling", "Spelling", C},
+    {"spellingoff", "Off", C},
+    {"addtodictionary", "Add to Dictionary", M},
+    {"ignoreword", "Ignore", M},
+    {"suggesting", "Looking for suggestions…", M},
+    {"nosuggestions", "No suggestions", M},
+    {"spellingfailed", "Spelling is off: the dictionary %s cannot be read.", M},
+    {"wordlistfailed", "Unable to write to %s", M},
 }};
 
 const std::string kNoText;

@@ -18,7 +18,7 @@ struct InterfaceString {
     StringUse use;
 };
 
-// The table in the order it is applied: 70 rows over 69 keys, since "save"
+// The table in the order it is applied: 78 rows over 77 keys, since "save"
 // is both the File > Save caption and the title of the save confirmation.
 std::span<const InterfaceString> InterfaceStringTable();
 

@@ -6,6 +6,8 @@
 #include "mainwindow/qt_text.h"
 #include "mainwindow/user_dialogs.h"
 #include "search/engine_editor.h"
+#include "spelling/spelling_highlighter.h"
+#include "spelling/spelling_session.h"
 #include "storage/atomic_file.h"
 #include "storage/background_thread.h"
 #include "storage/ini_file.h"
@@ -54,7 +56,8 @@ QFont WithPointSize(QFont font, int points, bool bold = false, bool italic = fal
 MainWindow::MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), programDir_(std::move(programDir)), dialogs_(dialogs),
       store_(programDir_), drafts_(programDir_),
-      clock_([] { return QDateTime::currentDateTime(); }) {
+      clock_([] { return QDateTime::currentDateTime(); }),
+      dictionaryFolders_(SystemDictionaryFolders()) {
     InitResources();
     setWindowTitle(QString::fromLatin1(product::kTitle));
     resize(643, 556);
@@ -86,7 +89,11 @@ MainWindow::MainWindow(std::filesystem::path programDir, UserDialogs& dialogs, Q
     setAcceptDrops(true);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The marks go before the session they ask.
+    titleEdit_->setSpelling(nullptr);
+    delete poemSpelling_;
+}
 
 QAction* MainWindow::addCommand(const char* iconName, const char* iconFile,
                                 void (MainWindow::*handler)()) {
@@ -151,6 +158,8 @@ void MainWindow::createActions() {
     a.restoreDefaultColours = addCommand(nullptr, nullptr, &MainWindow::restoreDefaultColours);
     a.editSearchEngines =
         addCommand("preferences-other", "search-engines.svg", &MainWindow::editSearchEngines);
+    a.spellingOff = addCommand(nullptr, nullptr, &MainWindow::turnSpellingOff);
+    a.spellingOff->setCheckable(true);
     a.chooseEnglish = addCommand(nullptr, nullptr, &MainWindow::chooseEnglish);
     a.chooseEnglish->setText(QStringLiteral("English"));
     a.chooseEnglish->setCheckable(true);
@@ -189,6 +198,8 @@ void MainWindow::createMenus() {
                          a.choosePoemColour});
     colours->addSeparator();
     colours->addAction(a.restoreDefaultColours);
+    menus_.spelling = edit->addMenu(QString());
+    menus_.spelling->setIcon(QIcon::fromTheme(QStringLiteral("tools-check-spelling")));
     edit->addSeparator();
     edit->addAction(a.editSearchEngines);
 
@@ -313,7 +324,8 @@ void MainWindow::createCentralWidget() {
     };
 
     labels_ = {label(), label(), label(), label()};
-    titleEdit_ = lineEdit();
+    titleEdit_ = new SpellCheckedLineEdit(panel);
+    titleEdit_->setFont(boxFont);
     poetEdit_ = lineEdit();
     poetEdit_->setFixedWidth(233);
     dateEdit_ = lineEdit();
@@ -369,6 +381,13 @@ void MainWindow::createCentralWidget() {
         box->installEventFilter(this);
     // The poem box takes drops on its viewport.
     poemEdit_->viewport()->installEventFilter(this);
+    // A right click on a misspelt word offers its suggestions first.
+    for (QWidget* box : std::initializer_list<QWidget*>{titleEdit_, poemEdit_}) {
+        box->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(box, &QWidget::customContextMenuRequested, this, [this, box](const QPoint& at) {
+            guarded([this, box, at] { showWordMenu(box, at); });
+        });
+    }
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -436,6 +455,7 @@ void MainWindow::startBackgroundWork() {
     // Nothing waits for it: the files it removes are those of processes
     // gone, never this one's.
     staleFileCleanup_ = BackgroundThread([store = store_] { store.RemoveStaleTemporaryFiles(); });
+    guarded([this] { startSpelling(); });
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -508,6 +528,7 @@ void MainWindow::applyCaptions() {
         {&MainWindowActions::editSearchEngines, "engine"},
         {&MainWindowActions::print, "print"},
         {&MainWindowActions::recoverDraft, "recoverdraft"},
+        {&MainWindowActions::spellingOff, "spellingoff"},
     };
     for (const auto& [command, key] : kActionCaptions)
         (actions_.*command)->setText(text(key));
@@ -515,6 +536,7 @@ void MainWindow::applyCaptions() {
         {&MainWindowMenus::file, "file"},         {&MainWindowMenus::view, "view"},
         {&MainWindowMenus::edit, "edit"},         {&MainWindowMenus::colours, "colors"},
         {&MainWindowMenus::language, "language"}, {&MainWindowMenus::help, "help"},
+        {&MainWindowMenus::spelling, "spelling"},
     };
     for (const auto& [menu, key] : kMenuCaptions)
         (menus_.*menu)->setTitle(text(key));
@@ -677,6 +699,9 @@ void MainWindow::writeClosingSettings() {
     WriteSetting(settings, setting::language, currentLanguage_);
     WriteSetting(settings, setting::languageIndex, languageIndex_);
     WriteSetting(settings, setting::searchEngine, search_.selectedEngine());
+    // Until the user has chosen, the poem's language follows the interface's.
+    if (!spellingSetting_.empty())
+        WriteSetting(settings, setting::spellingDictionary, spellingSetting_);
     for (auto [entry, colour] : colourEntries())
         WriteSetting(settings, *entry, *colour);
     settings.WriteHeld();

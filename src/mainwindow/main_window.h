@@ -3,6 +3,8 @@
 #include "localisation/interface_strings.h"
 #include "localisation/qt_locale.h"
 #include "search/online_search.h"
+#include "spelling/spell_checked_line_edit.h"
+#include "spelling/poem_language.h"
 #include "storage/colour.h"
 #include "storage/draft_store.h"
 #include "storage/poem_store.h"
@@ -10,6 +12,7 @@
 
 #include <QDateTime>
 #include <QMainWindow>
+#include <QPointer>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -33,6 +36,9 @@ class FindInPoemsPanel;
 class FindQuery;
 class PoemListModel;
 class PoemListReader;
+class SpellCheckedLineEdit;
+class SpellingHighlighter;
+class SpellingSession;
 class UserDialogs;
 
 // The colours the user can give the window, as stored in the settings file.
@@ -74,6 +80,7 @@ struct MainWindowActions {
     QAction* choosePoemColour = nullptr;
     QAction* restoreDefaultColours = nullptr;
     QAction* editSearchEngines = nullptr;
+    QAction* spellingOff = nullptr; // Edit > Spelling > Off
     QAction* chooseEnglish = nullptr;
     QAction* about = nullptr;
     QAction* openHomePage = nullptr;
@@ -85,6 +92,7 @@ struct MainWindowMenus {
     QMenu* view = nullptr;
     QMenu* edit = nullptr;
     QMenu* colours = nullptr;
+    QMenu* spelling = nullptr;  // Edit > Spelling: the dictionaries and Off
     QMenu* language = nullptr;
     QMenu* help = nullptr;
     QMenu* listPopup = nullptr; // the poem list's right-click menu
@@ -149,6 +157,9 @@ public:
     void chooseDateColour();
     void choosePoemColour();
     void restoreDefaultColours();
+    // Edit > Spelling: the dictionary at the menu's position, or none.
+    void chooseDictionary(int position);
+    void turnSpellingOff();
     // Language
     void chooseEnglish();
     void chooseLanguage(int position);
@@ -189,6 +200,18 @@ public:
     QLabel* statusLabel() const { return statusLabel_; }
     EngineEditor& engineEditor() const { return *engineEditor_; }
     FindInPoemsPanel& findPanel() const { return *findPanel_; }
+    // The language of the poems (Edit > Spelling); off until the start has
+    // chosen it, after the first paint.
+    const PoemLanguage& poemLanguage() const;
+    // Nothing until the window has painted itself once.
+    SpellingSession* spelling() const { return spelling_.get(); }
+    // Edit > Spelling's dictionaries, in menu order (Off is not among them).
+    const std::vector<QAction*>& dictionaryActions() const { return dictionaryActions_; }
+    // Where dictionaries are looked for; Debian's folders unless set before
+    // the window is shown.
+    void setDictionaryFolders(std::vector<std::filesystem::path> folders) {
+        dictionaryFolders_ = std::move(folders);
+    }
     // The time of day for the last-save stamp; tests fix it.
     void setClock(Clock clock) { clock_ = std::move(clock); }
 
@@ -218,6 +241,22 @@ private:
     void startBackgroundWork();
     void applyCaptions();
     void applyColours();
+    // Spelling: its menu and dictionary, the marks, the words' pop-up menu.
+    void startSpelling();
+    void buildSpellingMenu();
+    void applyPoemLanguage(const PoemLanguage& language);
+    void takeSpellingResults();
+    void recheckSpelling();
+    void showWordMenu(QWidget* box, const QPoint& at);
+    // The misspelt word a pop-up menu was opened on.
+    struct WordMenuRequest {
+        QPointer<QMenu> menu;
+        QPointer<QAction> placeholder; // "Looking for suggestions…", before which they go
+        std::uint64_t ticket = 0;      // the worker's answer awaited
+        // Puts a suggestion in the word's place.
+        std::function<void(const QString&)> replace;
+    };
+    void fillSuggestions(WordMenuRequest& request, const std::vector<std::string>& found);
     void fillPoemList();
     void fillPoemList(std::unique_ptr<PoemListReader> reading);
     void poemListFilled();
@@ -281,7 +320,7 @@ private:
     EditorLabels labels_;
     PoemListModel* listModel_ = nullptr;
     QTableView* listView_ = nullptr;
-    QLineEdit* titleEdit_ = nullptr;
+    SpellCheckedLineEdit* titleEdit_ = nullptr;
     QLineEdit* poetEdit_ = nullptr;
     QLineEdit* dateEdit_ = nullptr;
     QLineEdit* searchEdit_ = nullptr;
@@ -295,7 +334,15 @@ private:
     std::vector<QAction*> engineActions_;   // by menu position, separators too
     std::vector<QAction*> languageActions_; // English first, then the language files
     QColor lastChosenColour_ = Qt::black;
+    std::vector<std::filesystem::path> dictionaryFolders_;
+    std::vector<QAction*> dictionaryActions_; // by installed dictionary
+    std::string spellingSetting_; // as stored, or as last chosen
+    SpellingHighlighter* poemSpelling_ = nullptr;
+    std::unique_ptr<WordMenuRequest> wordMenu_; // the open menu's word, awaiting suggestions
     std::jthread staleFileCleanup_;
+    // Declared last, so it goes first: its worker's thread ends while the
+    // window it wakes is still whole.
+    std::unique_ptr<SpellingSession> spelling_;
 };
 
 } // namespace stanzel

@@ -18,9 +18,9 @@ TEST(InterfaceStrings, TableHoldsSixtyNineKeys) {
         keys.insert(row.key);
         captions += row.use == StringUse::Caption;
     }
-    EXPECT_EQ(InterfaceStringTable().size(), 70u);
-    EXPECT_EQ(keys.size(), 69u);
-    EXPECT_EQ(captions, 42);
+    EXPECT_EQ(InterfaceStringTable().size(), 78u);
+    EXPECT_EQ(keys.size(), 77u);
+    EXPECT_EQ(captions, 44);
     EXPECT_EQ(InterfaceStrings::English()["engineinfo"], "Format:  name|url");
 }
 
