@@ -5,8 +5,8 @@
 //   spelling_bench [benchmark flags]
 
 #include "bench_support.h"
+#include "silent_dialogs.h"
 #include "mainwindow/main_window.h"
-#include "mainwindow/user_dialogs.h"
 #include "spelling/spell_checker.h"
 #include "spelling/spelling_highlighter.h"
 #include "spelling/spelling_session.h"
@@ -135,27 +135,6 @@ void BM_KeystrokeInPoem(benchmark::State& state) {
     }
 }
 
-class SilentDialogs : public UserDialogs {
-public:
-    void message(QWidget*, Icon, const QString&, const QString&) override {}
-    bool question(QWidget*, const QString&, const QString&) override { return true; }
-    void openUrl(const QUrl&) override {}
-    std::optional<QString> inputText(QWidget*, const QString&, const QString&) override {
-        return std::nullopt;
-    }
-    bool exec(QDialog&) override { return false; }
-    std::optional<QColor> chooseColour(QWidget*, const QColor&) override { return std::nullopt; }
-    void print(const PrintedPoem&) override {}
-    std::optional<SaveChoice> saveFile(QWidget*, const QStringList&, int) override {
-        return std::nullopt;
-    }
-    std::unique_ptr<Progress> progress(QWidget*, const QString&) override { return nullptr; }
-    std::optional<std::uint64_t> chooseDraft(QWidget*, const DraftListTexts&,
-                                             const std::vector<DraftRow>&,
-                                             const std::function<bool(std::uint64_t)>&) override {
-        return std::nullopt;
-    }
-};
 
 // The window made, shown and painted once, with the work after the paint
 // begun; with range 1 the system's dictionaries are found and the
@@ -166,7 +145,7 @@ void BM_StartWindow(benchmark::State& state) {
     const auto collection = std::filesystem::temp_directory_path() / "stanzel-bench-spelling";
     std::filesystem::remove_all(collection);
     std::filesystem::create_directories(collection);
-    SilentDialogs dialogs;
+    bench::SilentDialogs dialogs;
     for (auto _ : state) {
         auto window = std::make_unique<MainWindow>(collection, dialogs);
         if (!dictionaries)

@@ -178,7 +178,9 @@ void MainWindow::showWordMenu(QWidget* box, const QPoint& at) {
             spelling_->ignore(FromQ(misspelt));
             recheckSpelling();
         });
-        menu->insertActions(first, {request->placeholder, add, ignore});
+        auto* suggestionsEnd = new QAction(menu);
+        suggestionsEnd->setSeparator(true);
+        menu->insertActions(first, {request->placeholder, suggestionsEnd, add, ignore});
         menu->insertSeparator(first);
         request->ticket = spelling_->askSuggestions(FromQ(misspelt));
         if (auto found = spelling_->suggestions(request->ticket, kSuggestionWait))

@@ -1,5 +1,7 @@
 #include "spelling/letters.h"
 
+#include "search/text_folding.h"
+
 #include <locale.h>
 #include <wctype.h>
 
@@ -25,39 +27,13 @@ bool Ascii(char32_t codePoint) {
 Utf8Character DecodeUtf8At(std::string_view text, std::size_t at) {
     if (at >= text.size())
         return {};
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
+    const auto lead = static_cast<unsigned char>(text[at]);
     if (lead < 0x80)
         return {lead, 1};
-    std::size_t length = 0;
-    char32_t codePoint = 0;
-    char32_t smallest = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        codePoint = lead & 0x1F;
-        smallest = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        codePoint = lead & 0x0F;
-        smallest = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        codePoint = lead & 0x07;
-        smallest = 0x10000;
-    } else {
+    const Utf8Sequence sequence = DecodeUtf8Sequence(text, at);
+    if (sequence.length == 0)
         return {0xFFFD, 1};
-    }
-    if (at + length > text.size())
-        return {0xFFFD, 1};
-    for (std::size_t i = 1; i < length; ++i) {
-        const unsigned char next = byte(at + i);
-        if ((next & 0xC0) != 0x80)
-            return {0xFFFD, 1};
-        codePoint = (codePoint << 6) | (next & 0x3F);
-    }
-    if (codePoint < smallest || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-        return {0xFFFD, 1};
-    return {codePoint, length};
+    return {sequence.cp, sequence.length};
 }
 
 bool IsCombiningMark(char32_t c) {
