@@ -90,6 +90,9 @@ void SpellingWorker::unload() {
     {
         const std::lock_guard lock(mutex_);
         ++newestLoad_;
+        // Nothing was ever loaded: no thread is started to drop nothing.
+        if (!thread_.joinable())
+            return;
     }
     post([this] { suggester_.reset(); });
 }
