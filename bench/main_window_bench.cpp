@@ -8,6 +8,7 @@
 //                     [--collection_dir=DIR] [benchmark flags]
 
 #include "bench_support.h"
+#include "silent_dialogs.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/poem_list_model.h"
 #include "mainwindow/user_dialogs.h"
@@ -26,34 +27,8 @@
 namespace {
 
 using stanzel::MainWindow;
-using stanzel::UserDialogs;
+using stanzel::bench::SilentDialogs;
 
-class SilentDialogs : public UserDialogs {
-public:
-    void message(QWidget*, Icon, const QString&, const QString&) override {}
-    bool question(QWidget*, const QString&, const QString&) override { return true; }
-    void openUrl(const QUrl&) override {}
-    std::optional<QString> inputText(QWidget*, const QString&, const QString&) override {
-        return std::nullopt;
-    }
-    bool exec(QDialog&) override { return false; }
-    std::optional<QColor> chooseColour(QWidget*, const QColor&) override { return std::nullopt; }
-    void print(const stanzel::PrintedPoem&) override {}
-    void showPrintPreview(QPrintPreviewDialog&) override {}
-    std::optional<SaveChoice> saveFile(QWidget*, const QStringList&, int) override {
-        return std::nullopt;
-    }
-    std::optional<QString> saveFileIn(QWidget*, const QString&, const QString&,
-                                      const QString&) override {
-        return std::nullopt;
-    }
-    std::unique_ptr<Progress> progress(QWidget*, const QString&) override { return nullptr; }
-    std::optional<std::uint64_t> chooseDraft(QWidget*, const DraftListTexts&,
-                                             const std::vector<DraftRow>&,
-                                             const std::function<bool(std::uint64_t)>&) override {
-        return std::nullopt;
-    }
-};
 
 std::filesystem::path MakeDir(const char* name) {
     auto dir = std::filesystem::temp_directory_path() / name;

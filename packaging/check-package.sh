@@ -109,8 +109,12 @@ depends=$(field Depends)
 depends_names=$(sed 's/ *([^)]*)//g; s/ *[,|] */\n/g' <<<"$depends")
 # The Qt libraries come from dpkg-shlibdeps; the SVG plugins and Qt's
 # translations nothing links.
-for package in libqt6svg6 qt6-translations-l10n libqt6widgets6 libqt6gui6 libqt6printsupport6 libstdc++6; do
+for package in libqt6svg6 qt6-translations-l10n libqt6widgets6 libqt6gui6 libqt6printsupport6 libstdc++6 libhunspell-1.7-0; do
     grep -Fqx "$package" <<<"$depends_names" || fail "Depends lacks $package: $depends"
+done
+recommends_names=$(field Recommends | sed 's/ *([^)]*)//g; s/ *[,|] */\n/g')
+for package in hunspell-en-us hunspell-de-de hunspell-hu; do
+    grep -Fqx "$package" <<<"$recommends_names" || fail "Recommends lacks $package"
 done
 release=$(grep -o -m1 '<release version="[^"]*"' "$metainfo" | cut -d'"' -f2)
 [[ $release == "$project_version" ]] ||

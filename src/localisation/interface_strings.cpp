@@ -11,7 +11,7 @@ namespace {
 constexpr auto C = StringUse::Caption;
 constexpr auto M = StringUse::Message;
 
-constexpr std::array<InterfaceString, 73> kTable{{
+constexpr std::array<InterfaceString, 81> kTable{{
     {"file", "File", C},
     {"new", "New", C},
     {"save", "Save", C},
@@ -85,6 +85,14 @@ constexpr std::array<InterfaceString, 73> kTable{{
     {"printpreview", "Print Preview…", C},
     {"exportpdf", "Export as PDF…", C},
     {"pdf", "PDF documents", M},
+    {"spelling", "Spelling", C},
+    {"spellingoff", "Off", C},
+    {"addtodictionary", "Add to Dictionary", M},
+    {"ignoreword", "Ignore", M},
+    {"suggesting", "Looking for suggestions…", M},
+    {"nosuggestions", "No suggestions", M},
+    {"spellingfailed", "Spelling is off: the dictionary %s cannot be read.", M},
+    {"wordlistfailed", "Unable to write to %s", M},
 }};
 
 const std::string kNoText;

@@ -7,6 +7,8 @@
 #include "mainwindow/qt_text.h"
 #include "mainwindow/user_dialogs.h"
 #include "search/engine_editor.h"
+#include "spelling/spelling_highlighter.h"
+#include "spelling/spelling_session.h"
 #include "storage/atomic_file.h"
 #include "storage/ini_file.h"
 #include "storage/number_text.h"
@@ -73,7 +75,8 @@ MainWindow::MainWindow(std::shared_ptr<const Folder> collection, UserDialogs& di
                        QWidget* parent)
     : QMainWindow(parent), collection_(std::move(collection)), dialogs_(dialogs),
       store_(collection_), drafts_(collection_->path()),
-      clock_([] { return QDateTime::currentDateTime(); }) {
+      clock_([] { return QDateTime::currentDateTime(); }),
+      dictionaryFolders_(SystemDictionaryFolders()) {
     InitResources();
     setWindowTitle(QString::fromLatin1(product::kTitle));
     resize(643, 556);
@@ -110,6 +113,9 @@ MainWindow::~MainWindow() {
     // What the event loop had no time for is done before the program ends.
     while (!tidying_.empty())
         tidyMoreStaleFiles();
+    // The marks go before the session they ask.
+    titleEdit_->setSpelling(nullptr);
+    delete poemSpelling_;
 }
 
 QAction* MainWindow::addCommand(const char* iconName, const char* iconFile,
@@ -179,6 +185,8 @@ void MainWindow::createActions() {
     a.restoreDefaultColours = addCommand(nullptr, nullptr, &MainWindow::restoreDefaultColours);
     a.editSearchEngines =
         addCommand("preferences-other", "search-engines.svg", &MainWindow::editSearchEngines);
+    a.spellingOff = addCommand(nullptr, nullptr, &MainWindow::turnSpellingOff);
+    a.spellingOff->setCheckable(true);
     a.chooseEnglish = addCommand(nullptr, nullptr, &MainWindow::chooseEnglish);
     a.chooseEnglish->setText(QStringLiteral("English"));
     a.chooseEnglish->setCheckable(true);
@@ -217,6 +225,8 @@ void MainWindow::createMenus() {
                          a.choosePoemColour});
     colours->addSeparator();
     colours->addAction(a.restoreDefaultColours);
+    menus_.spelling = edit->addMenu(QString());
+    menus_.spelling->setIcon(QIcon::fromTheme(QStringLiteral("tools-check-spelling")));
     edit->addSeparator();
     edit->addAction(a.editSearchEngines);
 
@@ -341,7 +351,8 @@ void MainWindow::createCentralWidget() {
     };
 
     labels_ = {label(), label(), label(), label()};
-    titleEdit_ = lineEdit();
+    titleEdit_ = new SpellCheckedLineEdit(panel);
+    titleEdit_->setFont(boxFont);
     poetEdit_ = lineEdit();
     poetEdit_->setFixedWidth(233);
     dateEdit_ = lineEdit();
@@ -395,6 +406,13 @@ void MainWindow::createCentralWidget() {
         box->installEventFilter(this);
     // The poem box takes drops on its viewport.
     poemEdit_->viewport()->installEventFilter(this);
+    // A right click on a misspelt word offers its suggestions first.
+    for (QWidget* box : std::initializer_list<QWidget*>{titleEdit_, poemEdit_}) {
+        box->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(box, &QWidget::customContextMenuRequested, this, [this, box](const QPoint& at) {
+            guarded([this, box, at] { showWordMenu(box, at); });
+        });
+    }
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -460,6 +478,7 @@ bool MainWindow::event(QEvent* event) {
 void MainWindow::startBackgroundWork() {
     connect(readTimer_, &QTimer::timeout, this, &MainWindow::readMoreOfTheIndex);
     readTimer_->start();
+    guarded([this] { startSpelling(); });
 }
 
 void MainWindow::readMoreOfTheIndex() {
@@ -575,6 +594,7 @@ void MainWindow::applyCaptions() {
         {&MainWindowActions::editSearchEngines, "engine"},
         {&MainWindowActions::print, "print"},
         {&MainWindowActions::recoverDraft, "recoverdraft"},
+        {&MainWindowActions::spellingOff, "spellingoff"},
     };
     for (const auto& [command, key] : kActionCaptions)
         (actions_.*command)->setText(text(key));
@@ -582,6 +602,7 @@ void MainWindow::applyCaptions() {
         {&MainWindowMenus::file, "file"},         {&MainWindowMenus::view, "view"},
         {&MainWindowMenus::edit, "edit"},         {&MainWindowMenus::colours, "colors"},
         {&MainWindowMenus::language, "language"}, {&MainWindowMenus::help, "help"},
+        {&MainWindowMenus::spelling, "spelling"},
     };
     for (const auto& [menu, key] : kMenuCaptions)
         (menus_.*menu)->setTitle(text(key));
@@ -729,6 +750,9 @@ void MainWindow::writeClosingSettings() {
     WriteSetting(settings, setting::language, currentLanguage_);
     WriteSetting(settings, setting::languageIndex, languageIndex_);
     WriteSetting(settings, setting::searchEngine, search_.selectedEngine());
+    // Until the user has chosen, the poem's language follows the interface's.
+    if (!spellingSetting_.empty())
+        WriteSetting(settings, setting::spellingDictionary, spellingSetting_);
     for (auto [entry, colour] : colourEntries())
         WriteSetting(settings, *entry, *colour);
     settings.WriteHeld();

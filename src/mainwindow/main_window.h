@@ -3,6 +3,8 @@
 #include "localisation/interface_strings.h"
 #include "localisation/qt_locale.h"
 #include "search/online_search.h"
+#include "spelling/spell_checked_line_edit.h"
+#include "spelling/poem_language.h"
 #include "storage/colour.h"
 #include "storage/draft_store.h"
 #include "storage/poem_store.h"
@@ -10,6 +12,7 @@
 
 #include <QDateTime>
 #include <QMainWindow>
+#include <QPointer>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -34,6 +37,9 @@ class FindInPoemsPanel;
 class FindQuery;
 class PoemListModel;
 class StaleFileTidy;
+class SpellCheckedLineEdit;
+class SpellingHighlighter;
+class SpellingSession;
 class UserDialogs;
 struct PrintedPoem;
 
@@ -78,6 +84,7 @@ struct MainWindowActions {
     QAction* choosePoemColour = nullptr;
     QAction* restoreDefaultColours = nullptr;
     QAction* editSearchEngines = nullptr;
+    QAction* spellingOff = nullptr; // Edit > Spelling > Off
     QAction* chooseEnglish = nullptr;
     QAction* about = nullptr;
     QAction* openHomePage = nullptr;
@@ -89,6 +96,7 @@ struct MainWindowMenus {
     QMenu* view = nullptr;
     QMenu* edit = nullptr;
     QMenu* colours = nullptr;
+    QMenu* spelling = nullptr;  // Edit > Spelling: the dictionaries and Off
     QMenu* language = nullptr;
     QMenu* help = nullptr;
     QMenu* listPopup = nullptr; // the poem list's right-click menu
@@ -159,6 +167,9 @@ public:
     void chooseDateColour();
     void choosePoemColour();
     void restoreDefaultColours();
+    // Edit > Spelling: the dictionary at the menu's position, or none.
+    void chooseDictionary(int position);
+    void turnSpellingOff();
     // Language
     void chooseEnglish();
     void chooseLanguage(int position);
@@ -199,6 +210,18 @@ public:
     QLabel* statusLabel() const { return statusLabel_; }
     EngineEditor& engineEditor() const { return *engineEditor_; }
     FindInPoemsPanel& findPanel() const { return *findPanel_; }
+    // The language of the poems (Edit > Spelling); off until the start has
+    // chosen it, after the first paint.
+    const PoemLanguage& poemLanguage() const;
+    // Nothing until the window has painted itself once.
+    SpellingSession* spelling() const { return spelling_.get(); }
+    // Edit > Spelling's dictionaries, in menu order (Off is not among them).
+    const std::vector<QAction*>& dictionaryActions() const { return dictionaryActions_; }
+    // Where dictionaries are looked for; Debian's folders unless set before
+    // the window is shown.
+    void setDictionaryFolders(std::vector<std::filesystem::path> folders) {
+        dictionaryFolders_ = std::move(folders);
+    }
     // The time of day for the last-save stamp; tests fix it.
     void setClock(Clock clock) { clock_ = std::move(clock); }
 
@@ -239,6 +262,22 @@ private:
     void tidyMoreStaleFiles();
     void selectRowQuietly(std::optional<std::size_t> row);
     std::filesystem::path programDir() const { return collection_->path(); }
+    // Spelling: its menu and dictionary, the marks, the words' pop-up menu.
+    void startSpelling();
+    void buildSpellingMenu();
+    void applyPoemLanguage(const PoemLanguage& language);
+    void takeSpellingResults();
+    void recheckSpelling();
+    void showWordMenu(QWidget* box, const QPoint& at);
+    // The misspelt word a pop-up menu was opened on.
+    struct WordMenuRequest {
+        QPointer<QMenu> menu;
+        QPointer<QAction> placeholder; // "Looking for suggestions…", before which they go
+        std::uint64_t ticket = 0;      // the worker's answer awaited
+        // Puts a suggestion in the word's place.
+        std::function<void(const QString&)> replace;
+    };
+    void fillSuggestions(WordMenuRequest& request, const std::vector<std::string>& found);
     void clearEditor();
     // Drafts: an edit the editor is about to drop is kept first, without a
     // word; a draft that cannot be written changes nothing else.
@@ -299,7 +338,7 @@ private:
     EditorLabels labels_;
     PoemListModel* listModel_ = nullptr;
     QTableView* listView_ = nullptr;
-    QLineEdit* titleEdit_ = nullptr;
+    SpellCheckedLineEdit* titleEdit_ = nullptr;
     QLineEdit* poetEdit_ = nullptr;
     QLineEdit* dateEdit_ = nullptr;
     QLineEdit* searchEdit_ = nullptr;
@@ -315,6 +354,14 @@ private:
     QColor lastChosenColour_ = Qt::black;
     QTimer* readTimer_ = nullptr; // the index, then the tidying, in slices
     std::vector<std::unique_ptr<StaleFileTidy>> tidying_;
+    std::vector<std::filesystem::path> dictionaryFolders_;
+    std::vector<QAction*> dictionaryActions_; // by installed dictionary
+    std::string spellingSetting_; // as stored, or as last chosen
+    SpellingHighlighter* poemSpelling_ = nullptr;
+    std::unique_ptr<WordMenuRequest> wordMenu_; // the open menu's word, awaiting suggestions
+    // Declared last, so it goes first: its worker's thread ends while the
+    // window it wakes is still whole.
+    std::unique_ptr<SpellingSession> spelling_;
 };
 
 } // namespace stanzel

@@ -80,7 +80,7 @@ void MainWindow::showFirstMatch(const FindQuery& query) {
         return;
     }
     // The words are in the title, poet or date only.
-    for (QLineEdit* box : {titleEdit_, poetEdit_, dateEdit_}) {
+    for (QLineEdit* box : std::initializer_list<QLineEdit*>{titleEdit_, poetEdit_, dateEdit_}) {
         const std::string text = FromQ(box->text());
         if (const auto range = FirstMatch(text, query)) {
             const auto [begin, end] = QtPositions(text, *range);

@@ -216,48 +216,6 @@ char* PutUtf8(char* out, char32_t cp) {
     return out;
 }
 
-// The character that starts at `at`, and its length in bytes; a length of 0
-// for a byte that starts no valid character (a stray continuation byte, a
-// sequence cut short, an overlong form, a surrogate, beyond U+10FFFF).
-struct Decoded {
-    char32_t cp = 0;
-    std::size_t length = 0;
-};
-
-Decoded DecodeAt(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length = 0;
-    char32_t cp = 0;
-    char32_t smallest = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        cp = lead & 0x1F;
-        smallest = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        cp = lead & 0x0F;
-        smallest = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        cp = lead & 0x07;
-        smallest = 0x10000;
-    } else {
-        return {};
-    }
-    if (text.size() - at < length)
-        return {};
-    for (std::size_t i = 1; i < length; ++i) {
-        const unsigned char next = byte(at + i);
-        if ((next & 0xC0) != 0x80)
-            return {};
-        cp = (cp << 6) | (next & 0x3F);
-    }
-    if (cp < smallest || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return {};
-    return {cp, length};
-}
-
 // Appends the fold of `text` to `out`, calling emit(folded, begin, end) with
 // the length of `out` after each original character [begin, end). No fold is
 // longer in bytes than its original, so the room is made once, in advance.
@@ -276,7 +234,7 @@ template <class Emit> void FoldEach(std::string& out, std::string_view text, Emi
             ++i;
             continue;
         }
-        const Decoded decoded = DecodeAt(text, i);
+        const Utf8Sequence decoded = DecodeUtf8Sequence(text, i);
         if (decoded.length == 0) {
             *o++ = static_cast<char>(c);
             emit(static_cast<std::size_t>(o - base), i, i + 1);
@@ -320,6 +278,40 @@ TracedFold FoldTraced(std::string_view text) {
         result.sourceEnd.resize(folded, static_cast<std::uint32_t>(end));
     });
     return result;
+}
+
+Utf8Sequence DecodeUtf8Sequence(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length = 0;
+    char32_t cp = 0;
+    char32_t smallest = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        cp = lead & 0x1F;
+        smallest = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        cp = lead & 0x0F;
+        smallest = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        cp = lead & 0x07;
+        smallest = 0x10000;
+    } else {
+        return {};
+    }
+    if (text.size() - at < length)
+        return {};
+    for (std::size_t i = 1; i < length; ++i) {
+        const unsigned char next = byte(at + i);
+        if ((next & 0xC0) != 0x80)
+            return {};
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    if (cp < smallest || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return {};
+    return {cp, length};
 }
 
 } // namespace stanzel

@@ -18,8 +18,8 @@ TEST(InterfaceStrings, TableHoldsSeventyTwoKeys) {
         keys.insert(row.key);
         captions += row.use == StringUse::Caption;
     }
-    EXPECT_EQ(InterfaceStringTable().size(), 73u);
-    EXPECT_EQ(keys.size(), 72u);
+    EXPECT_EQ(InterfaceStringTable().size(), 81u);
+    EXPECT_EQ(keys.size(), 80u);
     EXPECT_EQ(captions, 44);
     EXPECT_EQ(InterfaceStrings::English()["engineinfo"], "Format:  name|url");
 }
