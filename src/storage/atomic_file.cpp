@@ -195,13 +195,20 @@ std::error_code RegularFileOpened(const FileDescriptor& fd, struct stat& info) {
 }
 
 bool SameBytes(std::span<const std::string_view> pieces, const std::string& previous) {
+    std::size_t size = 0;
+    for (const auto piece : pieces)
+        size += piece.size();
+    if (size != previous.size())
+        return false;
     std::size_t at = 0;
     for (const auto piece : pieces) {
-        if (std::string_view(previous).substr(at, piece.size()) != piece)
+        // A piece cut from the previous text where it stood is the same.
+        if (piece.data() != previous.data() + at &&
+            std::string_view(previous).substr(at, piece.size()) != piece)
             return false;
         at += piece.size();
     }
-    return at == previous.size();
+    return true;
 }
 
 } // namespace
