@@ -261,11 +261,14 @@ ProfileText::Edit ProfileText::WriteEdit(std::string_view section,
     };
     std::vector<Rewrite> rewrites;
     std::string added;
-    for (const auto& [key, value] : entries) {
+    for (const auto& entry : entries) {
+        // A name for the lambda below, which cannot take a structured binding.
+        const std::string_view key = entry.first;
+        const std::string_view value = entry.second;
         std::optional<Line> at;
         ForEachLine(text, body, sectionEnd, [&](const Line& line) {
-            const auto entry = ParseEntry(text.substr(line.begin, line.contentEnd - line.begin));
-            if (entry && EqualsIgnoringAsciiCase(entry->key, key))
+            const auto parsed = ParseEntry(text.substr(line.begin, line.contentEnd - line.begin));
+            if (parsed && EqualsIgnoringAsciiCase(parsed->key, key))
                 at = line;
             return !at;
         });
