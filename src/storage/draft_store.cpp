@@ -177,7 +177,9 @@ std::vector<DraftStore::Entry> DraftStore::entries() const {
 
 DraftStore::Kept DraftStore::Keep(const PoemRecord& poem, std::string_view time) {
     Kept kept;
-    fs::create_directories(folder_, kept.error);
+    // Only the drafts folder itself: a collection folder moved away while
+    // the program runs is never made again at its old place.
+    fs::create_directory(folder_, kept.error);
     if (kept.error)
         return kept;
     if (!temporariesCleared_) {
