@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
                     static_cast<double>(stats.textBytes) / stats.poems);
     }
     stanzel::PoemStore store(options->dir);
-    const stanzel::PoemList list = store.ListPoems();
+    const auto list = store.ListPoems();
 
     // Baseline: every poem file read once; taken before and after the first
     // query, the faster counting, so neither side reads colder files.

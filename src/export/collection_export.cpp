@@ -91,7 +91,7 @@ private:
         if (!file) {
             // An id that is not a decimal number names no file, so that a
             // hand-edited index can never make the export read another one.
-            throw StorageError("Cannot open file \"" + store_.poemsDir().string() + "/" +
+            throw StorageError("Cannot open file \"" + store_.poemsFolder().path().string() + "/" +
                                std::string(id) + ".poem\". The poem's id is not a number.");
         }
         FileContents text = ReadWholeFile(*file);

@@ -16,12 +16,12 @@
 namespace stanzel {
 
 void MainWindow::searchTitle() {
-    const PoemList poems = store_.ListPoems();
-    if (poems.empty())
+    if (store_.ListPoems().empty())
         return;
     const QString wanted =
         dialogs_.inputText(this, text("searching"), text("searchmsg")).value_or(QString());
-    if (const auto row = FindTitle(poems, FromQ(wanted))) {
+    // Listed after the prompt: the collection may have changed while it was open.
+    if (const auto row = FindTitle(store_.ListPoems(), FromQ(wanted))) {
         const QModelIndex found = listModel_->index(static_cast<int>(*row), 0);
         listView_->selectionModel()->select(found, QItemSelectionModel::ClearAndSelect |
                                                        QItemSelectionModel::Rows);

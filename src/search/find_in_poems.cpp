@@ -103,36 +103,6 @@ std::optional<ByteRange> FirstMatch(std::string_view text, const FindQuery& quer
     return ranges.front();
 }
 
-// The index as it was when the waiting poems began to be read: their titles,
-// poets and dates, in one read rather than one per poem.
-struct CollectionText::IndexSnapshot {
-    explicit IndexSnapshot(PoemFieldsList fields) : list(std::move(fields)) {}
-
-    PoemFieldsList list;
-    std::size_t next = 0; // where the next look-up is expected
-    std::unordered_map<std::string_view, std::size_t> byId;
-
-    const PoemFields* find(std::string_view id) {
-        if (next < list.rows.size() && list.rows[next].id == id)
-            return &list.rows[next++];
-        if (byId.empty()) {
-            byId.reserve(list.rows.size());
-            for (std::size_t i = 0; i < list.rows.size(); ++i)
-                byId.emplace(list.rows[i].id, i);
-        }
-        const auto it = byId.find(id);
-        if (it == byId.end())
-            return nullptr;
-        next = it->second + 1;
-        return &list.rows[it->second];
-    }
-};
-
-CollectionText::CollectionText() = default;
-CollectionText::~CollectionText() = default;
-CollectionText::CollectionText(CollectionText&&) noexcept = default;
-CollectionText& CollectionText::operator=(CollectionText&&) noexcept = default;
-
 void CollectionText::Follow(std::span<const PoemListEntry> rows) {
     if (rows.size() == poems_.size() &&
         std::equal(rows.begin(), rows.end(), poems_.begin(),
@@ -181,8 +151,6 @@ void CollectionText::Follow(std::span<const PoemListEntry> rows) {
     }
     poems_ = std::move(next);
     readFrom_ = 0;
-    if (waiting_ == 0)
-        snapshot_.reset();
 }
 
 void CollectionText::Fill(Poem& poem, std::string_view title, std::string_view poet,
@@ -209,31 +177,27 @@ void CollectionText::Fill(Poem& poem, std::string_view title, std::string_view p
 }
 
 bool CollectionText::ReadWaiting(PoemStore& store, std::size_t count) {
-    if (waiting_ > 0 && !snapshot_)
-        snapshot_ = std::make_unique<IndexSnapshot>(store.ListPoemFields());
     for (; readFrom_ < poems_.size() && waiting_ > 0 && count > 0; ++readFrom_) {
         Poem& poem = poems_[readFrom_];
         if (!poem.waiting)
             continue;
-        const PoemFields* fields = snapshot_->find(poem.id);
         std::string text;
         try {
             text = store.LoadText(poem.id);
         } catch (const StorageError&) {
             // One unreadable poem must not keep the others from being found.
         }
-        if (fields != nullptr)
-            Fill(poem, fields->title, fields->poet, fields->date, text);
-        else
+        if (const auto row = store.rowOf(poem.id)) {
+            const PoemRecord fields = store.fields(*row);
+            Fill(poem, fields.title, fields.poet, fields.date, text);
+        } else {
             Fill(poem, "def", "", "", text);
+        }
         poem.waiting = false;
         --waiting_;
         --count;
     }
-    if (waiting_ > 0)
-        return false;
-    snapshot_.reset();
-    return true;
+    return waiting_ == 0;
 }
 
 void CollectionText::PoemSaved(const PoemRecord& poem) {

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -60,17 +59,12 @@ struct PoemMatch {
 // responsive while 100,000 files are read.
 class CollectionText {
 public:
-    CollectionText();
-    ~CollectionText();
-    CollectionText(CollectionText&&) noexcept;
-    CollectionText& operator=(CollectionText&&) noexcept;
-
     // Makes the rows those of the list: the same poems in the same order.
     // Poems already known keep their text; new ones wait to be read.
     void Follow(std::span<const PoemListEntry> rows);
-    // Reads up to `count` waiting poems from the store (the index once for all
-    // of them, then one text file each). True when none waits any more. A
-    // text file that cannot be read counts as empty text.
+    // Reads up to `count` waiting poems from the store: the fields from its
+    // table, the text from each file. True when none waits any more. A text
+    // file that cannot be read counts as empty text.
     bool ReadWaiting(PoemStore& store, std::size_t count);
     std::size_t size() const { return poems_.size(); }
     std::size_t waiting() const { return waiting_; }
@@ -112,15 +106,12 @@ private:
             return std::string_view(held).substr(std::min<std::size_t>(foldedSize + 1, held.size()));
         }
     };
-    struct IndexSnapshot;
-
     static void Fill(Poem& poem, std::string_view title, std::string_view poet,
                      std::string_view date, std::string_view text);
 
     std::vector<Poem> poems_;
     std::size_t waiting_ = 0;
     std::size_t readFrom_ = 0; // no poem before it waits
-    std::unique_ptr<IndexSnapshot> snapshot_;
 };
 
 } // namespace stanzel

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <optional>
 #include <span>
-#include <string>
 #include <string_view>
 
 namespace stanzel {
@@ -16,6 +15,5 @@ namespace stanzel {
 // title holds it; the empty text, which cancelling the prompt also gives,
 // occurs in no title.
 std::optional<std::size_t> FindTitle(std::span<const PoemListEntry> rows, std::string_view text);
-std::optional<std::size_t> FindTitle(std::span<const std::string> titles, std::string_view text);
 
 } // namespace stanzel

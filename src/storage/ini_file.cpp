@@ -36,34 +36,10 @@ std::int32_t IniFile::ReadNumber(std::string_view section, std::string_view key,
 
 void IniFile::ListSections(std::vector<std::string>& names) const {
     names.clear();
-    ForEachSection([&](std::string_view name) { names.emplace_back(name); });
-}
-
-bool IniFile::SectionExists(std::string_view section) const {
-    return text().find(section).has_value();
-}
-
-std::size_t IniFile::SectionCount() const {
-    std::size_t count = 0;
-    ForEachSection([&](std::string_view) { ++count; });
-    return count;
-}
-
-void IniFile::ForEachSection(const std::function<void(std::string_view)>& visit) const {
     const ProfileText& read = text();
     for (std::size_t i = 0; i < read.sectionCount(); ++i) {
         if (read.section(i).firstOfName)
-            visit(read.name(i));
-    }
-}
-
-void IniFile::ForEachSectionValue(
-    std::string_view key, std::string_view defaultText,
-    const std::function<void(std::string_view, std::string_view)>& visit) const {
-    const ProfileText& read = text();
-    for (std::size_t i = 0; i < read.sectionCount(); ++i) {
-        if (read.section(i).firstOfName)
-            visit(read.name(i), read.valueOr(i, key, defaultText));
+            names.emplace_back(read.name(i));
     }
 }
 

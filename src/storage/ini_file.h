@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -36,14 +35,6 @@ public:
                             std::int32_t defaultNumber) const;
     // Fills `names` with every section, first to last, each name once.
     void ListSections(std::vector<std::string>& names) const;
-    bool SectionExists(std::string_view section) const;
-    std::size_t SectionCount() const;
-    // Visits every section name, as ListSections gives them, without copying.
-    void ForEachSection(const std::function<void(std::string_view)>& visit) const;
-    // The same, with the value of `key` in each section as ReadText gives it.
-    void ForEachSectionValue(
-        std::string_view key, std::string_view defaultText,
-        const std::function<void(std::string_view name, std::string_view value)>& visit) const;
     // The file's text as read (or as the held writes made it).
     const std::string& Contents() const;
 

@@ -69,13 +69,6 @@ std::optional<FileRef> PoemStore::poemFile(std::string_view id) const {
     return FileRef(folder_, "poems/" + std::string(id) + ".poem");
 }
 
-std::optional<std::filesystem::path> PoemStore::poemPath(std::string_view id) const {
-    const auto file = poemFile(id);
-    if (!file)
-        return std::nullopt;
-    return file->path();
-}
-
 void PoemStore::notify(bool before, PoemListObserver::Change change, std::size_t first,
                        std::size_t last) {
     if (!observer_)
@@ -201,25 +194,13 @@ PoemRecord PoemStore::fields(std::size_t row) const {
     return poem;
 }
 
-PoemList PoemStore::ListPoems() {
+std::vector<PoemListEntry> PoemStore::ListPoems() {
     Refresh();
     std::vector<PoemListEntry> rows;
     rows.reserve(rows_.size());
     for (std::size_t row = 0; row < rows_.size(); ++row)
         rows.push_back({id(row), title(row)});
-    return PoemList(index_, std::move(rows));
-}
-
-PoemFieldsList PoemStore::ListPoemFields() {
-    Refresh();
-    PoemFieldsList list{index_, {}};
-    list.rows.reserve(rows_.size());
-    for (const std::uint32_t section : rows_)
-        list.rows.push_back({index_->name(section),
-                             index_->valueOr(section, kTitleKey, kMissingTitle),
-                             index_->valueOr(section, kPoetKey, ""),
-                             index_->valueOr(section, kDateKey, "")});
-    return list;
+    return rows;
 }
 
 std::shared_ptr<const ProfileText> PoemStore::Index() {
@@ -275,7 +256,7 @@ void PoemStore::RemoveStaleTemporaryFiles() const {
 }
 
 std::string PoemStore::unableToWrite() const {
-    return "Unable to write to " + indexPath().string();
+    return "Unable to write to " + indexFile().path().string();
 }
 
 std::int32_t PoemStore::newId() const {
@@ -292,7 +273,7 @@ std::int32_t PoemStore::newId() const {
         ++next;
     if (next == kLargestId && (index_->find(FormatInt32(kLargestId)) ||
                                FileIdentity::Now(*poemFile(FormatInt32(next))).exists))
-        throw StorageError("No id is left for a new poem in " + Quoted(indexPath()) + ".");
+        throw StorageError("No id is left for a new poem in " + Quoted(indexFile().path()) + ".");
     return next;
 }
 
@@ -373,7 +354,7 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
         if (failure) {
             if (failure->path == file.path())
                 throw StorageError(CannotCreate(file.path(), failure->error));
-            throw StorageError(failure->path == indexPath() ? unableToWrite()
+            throw StorageError(failure->path == indexFile().path() ? unableToWrite()
                                                             : settings->UnableToWrite());
         }
         identity_ = replacement.PlacedIdentity(indexFile());

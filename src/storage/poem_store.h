@@ -27,42 +27,10 @@ struct PoemRecord {
 };
 
 // One row of the collection as the index lists it. The texts point into the
-// index's text, which the PoemList it came from keeps.
+// store's index: they hold until the store's next change.
 struct PoemListEntry {
     std::string_view id; // the section name as it stands in the index
     std::string_view title;
-};
-
-// The collection's rows at one moment, in file order.
-class PoemList {
-public:
-    PoemList() = default;
-    PoemList(std::shared_ptr<const ProfileText> text, std::vector<PoemListEntry> rows)
-        : text_(std::move(text)), rows_(std::move(rows)) {}
-
-    std::size_t size() const { return rows_.size(); }
-    bool empty() const { return rows_.empty(); }
-    const PoemListEntry& operator[](std::size_t row) const { return rows_[row]; }
-    auto begin() const { return rows_.begin(); }
-    auto end() const { return rows_.end(); }
-    operator std::span<const PoemListEntry>() const { return rows_; }
-
-private:
-    std::shared_ptr<const ProfileText> text_;
-    std::vector<PoemListEntry> rows_;
-};
-
-// Title, poet and date of every poem of the index, as LoadPoem reads them, in
-// file order. The views point into the index's text, which the list keeps.
-struct PoemFields {
-    std::string_view id;
-    std::string_view title;
-    std::string_view poet;
-    std::string_view date;
-};
-struct PoemFieldsList {
-    std::shared_ptr<const ProfileText> text;
-    std::vector<PoemFields> rows;
 };
 
 // Told of every change to the rows of the collection, before and after it,
@@ -96,12 +64,9 @@ public:
     const std::shared_ptr<const Folder>& folder() const { return folder_; }
     FileRef indexFile() const { return {folder_, "poems.dmp"}; }
     FileRef poemsFolder() const { return {folder_, "poems"}; }
-    std::filesystem::path indexPath() const { return indexFile().path(); }
-    std::filesystem::path poemsDir() const { return poemsFolder().path(); }
     // The text file of a poem; nothing for an id that is not a canonical
     // decimal number, so a hand-edited index can never name another file.
     std::optional<FileRef> poemFile(std::string_view id) const;
-    std::optional<std::filesystem::path> poemPath(std::string_view id) const;
 
     // The id the next new poem receives.
     std::int32_t autoid() const { return autoid_; }
@@ -129,9 +94,7 @@ public:
     PoemRecord fields(std::size_t row) const;
 
     // Every poem of the index in file order; a title that is missing reads "def".
-    PoemList ListPoems();
-    // The same with each poem's poet and date.
-    PoemFieldsList ListPoemFields();
+    std::vector<PoemListEntry> ListPoems();
     // The whole index as it stands, for a command that walks it.
     std::shared_ptr<const ProfileText> Index();
     // The poem stored under `id`. Missing entries read empty ("def" for the

@@ -3,6 +3,7 @@
 #include "storage/ascii.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 #include <stdexcept>
 
@@ -12,6 +13,9 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kLineBreak = "\r\n";
+constexpr std::uint32_t kNoSection = std::numeric_limits<std::uint32_t>::max();
+// What a section's table entry can hold; a longer name is no section.
+constexpr std::size_t kLongestName = (std::size_t{1} << 31) - 1;
 
 // Where the line from `from` ends, before its line break.
 std::size_t LineEnd(std::string_view text, std::size_t from, std::size_t to) {
@@ -116,35 +120,10 @@ std::string FormatIniEntry(std::string_view key, std::string_view value) {
     return line;
 }
 
-std::size_t ProfileText::NameHash::operator()(std::string_view name) const {
-    std::size_t hash = 1469598103934665603ull;
-    for (char c : name) {
-        hash ^= static_cast<unsigned char>(AsciiLower(c));
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
+ProfileText::ProfileText() = default;
 
-bool ProfileText::NameEqual::operator()(std::uint32_t a, std::uint32_t b) const {
-    return EqualsIgnoringAsciiCase(text->name(a), text->name(b));
-}
-
-bool ProfileText::NameEqual::operator()(std::string_view a, std::uint32_t b) const {
-    return EqualsIgnoringAsciiCase(a, text->name(b));
-}
-
-ProfileText::ProfileText() : names_(0, NameHash{this}, NameEqual{this}) {}
-
-ProfileText::ProfileText(std::string bytes) : ProfileText() {
-    bytes_ = std::move(bytes);
+ProfileText::ProfileText(std::string bytes) : bytes_(std::move(bytes)) {
     Finish();
-}
-
-ProfileText::ProfileText(const ProfileText& other)
-    : bytes_(other.bytes_), sections_(other.sections_),
-      names_(0, NameHash{this}, NameEqual{this}), parsed_(other.parsed_),
-      finished_(other.finished_) {
-    indexNames();
 }
 
 void ProfileText::Append(std::string_view more) {
@@ -154,6 +133,8 @@ void ProfileText::Append(std::string_view more) {
 
 void ProfileText::Finish() {
     parseLines(bytes_.size(), true);
+    // The table grew by doubling while the text came in pieces.
+    sections_.shrink_to_fit();
     finished_ = true;
 }
 
@@ -174,9 +155,9 @@ void ProfileText::parseLines(std::size_t to, bool toTheEnd) {
         const std::size_t next = BreakEnd(text, contentEnd, to);
         const std::string_view line = text.substr(parsed_, contentEnd - parsed_);
         if (const auto name = SectionName(line);
-            name && next - parsed_ <= std::numeric_limits<std::uint32_t>::max()) {
-            addSection({parsed_, static_cast<std::uint32_t>(next - parsed_),
-                        static_cast<std::uint32_t>(name->data() - line.data()),
+            name && name->size() <= kLongestName &&
+            next - parsed_ <= std::numeric_limits<std::uint32_t>::max()) {
+            addSection({parsed_, static_cast<std::uint32_t>(name->data() - line.data()),
                         static_cast<std::uint32_t>(name->size()), true});
         }
         parsed_ = next;
@@ -185,15 +166,49 @@ void ProfileText::parseLines(std::size_t to, bool toTheEnd) {
 
 void ProfileText::addSection(Section section) {
     sections_.push_back(section);
+    if (!naming_)
+        return;
+    if (2 * (named_ + 1) > names_.size()) {
+        indexNames();
+        return;
+    }
     const auto index = static_cast<std::uint32_t>(sections_.size() - 1);
-    sections_.back().firstOfName = names_.insert(index).second;
+    std::uint32_t& slot = names_[slotOf(name(index))];
+    sections_.back().firstOfName = slot == kNoSection;
+    if (slot == kNoSection) {
+        slot = index;
+        ++named_;
+    }
 }
 
 void ProfileText::indexNames() {
-    names_.clear();
-    names_.reserve(sections_.size());
-    for (std::size_t i = 0; i < sections_.size(); ++i)
-        sections_[i].firstOfName = names_.insert(static_cast<std::uint32_t>(i)).second;
+    names_.assign(std::bit_ceil(2 * (sections_.size() + 1)), kNoSection);
+    named_ = 0;
+    for (std::size_t i = 0; i < sections_.size(); ++i) {
+        std::uint32_t& slot = names_[slotOf(name(i))];
+        sections_[i].firstOfName = slot == kNoSection;
+        if (slot == kNoSection) {
+            slot = static_cast<std::uint32_t>(i);
+            ++named_;
+        }
+    }
+}
+
+std::size_t ProfileText::slotOf(std::string_view name) const {
+    std::uint64_t hash = 1469598103934665603ull;
+    for (char c : name) {
+        hash ^= static_cast<unsigned char>(AsciiLower(c));
+        hash *= 1099511628211ull;
+    }
+    // The high bits of a multiplied hash spread ids that differ in one digit.
+    const int bits = std::countr_zero(names_.size());
+    const std::size_t mask = names_.size() - 1;
+    for (std::size_t slot = (hash * 0x9E3779B97F4A7C15ull) >> (64 - bits);;
+         slot = (slot + 1) & mask) {
+        const std::uint32_t held = names_[slot];
+        if (held == kNoSection || EqualsIgnoringAsciiCase(this->name(held), name))
+            return slot;
+    }
 }
 
 std::string_view ProfileText::name(std::size_t i) const {
@@ -205,16 +220,22 @@ std::size_t ProfileText::end(std::size_t i) const {
     return i + 1 < sections_.size() ? sections_[i + 1].begin : bytes_.size();
 }
 
+std::size_t ProfileText::body(std::size_t i) const {
+    return BreakEnd(bytes_, LineEnd(bytes_, sections_[i].begin, end(i)), end(i));
+}
+
 std::optional<std::size_t> ProfileText::find(std::string_view name) const {
-    const auto found = names_.find(name);
-    if (found == names_.end())
+    if (names_.empty())
         return std::nullopt;
-    return *found;
+    const std::uint32_t held = names_[slotOf(name)];
+    if (held == kNoSection)
+        return std::nullopt;
+    return held;
 }
 
 std::optional<std::string_view> ProfileText::value(std::size_t i, std::string_view key) const {
     std::optional<std::string_view> found;
-    ForEachLine(bytes_, sections_[i].begin + sections_[i].header, end(i), [&](const Line& line) {
+    ForEachLine(bytes_, body(i), end(i), [&](const Line& line) {
         const auto entry = ParseEntry(std::string_view(bytes_).substr(
             line.begin, line.contentEnd - line.begin));
         if (entry && EqualsIgnoringAsciiCase(entry->key, key))
@@ -250,7 +271,7 @@ ProfileText::Edit ProfileText::WriteEdit(std::string_view section,
     }
 
     const Section& s = sections_[*found];
-    const std::size_t body = s.begin + s.header;
+    const std::size_t body = this->body(*found);
     const std::size_t sectionEnd = end(*found);
     // Rewrites go where their keys stand; new keys follow the section's last
     // entry, on a line of their own even when the file ends without a break.
@@ -378,11 +399,9 @@ void ProfileText::Apply(const Edit& edit) {
             parseLines(splice->begin + splice->text.size(), true);
         } else {
             // Parsed without the table of names, which is made again below.
-            std::unordered_set<std::uint32_t, NameHash, NameEqual> kept(
-                0, NameHash{this}, NameEqual{this});
-            names_.swap(kept);
+            naming_ = false;
             parseLines(splice->begin + splice->text.size(), true);
-            names_.swap(kept);
+            naming_ = true;
             const std::size_t added = sections_.size() - first;
             namesMoved = namesMoved || added != replaced.size() ||
                          !std::equal(replaced.begin(), replaced.end(),

@@ -6,7 +6,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -29,11 +28,10 @@ namespace stanzel {
 class ProfileText {
 public:
     struct Section {
-        std::size_t begin;        // start of the section line
-        std::uint32_t header;     // length of the section line with its break
+        std::size_t begin; // start of the section line
         std::uint32_t nameOffset; // from `begin` to the name
-        std::uint32_t nameSize;
-        bool firstOfName;
+        std::uint32_t nameSize : 31;
+        std::uint32_t firstOfName : 1;
     };
     using Entry = std::pair<std::string_view, std::string_view>;
     // One stretch of the text [begin, end) replaced by `text`. An edit's
@@ -47,7 +45,7 @@ public:
 
     ProfileText();
     explicit ProfileText(std::string bytes); // read and parsed whole
-    ProfileText(const ProfileText& other);
+    ProfileText(const ProfileText&) = default;
     ProfileText& operator=(const ProfileText&) = delete;
 
     // A text that comes in pieces: each is added, and its whole lines parsed.
@@ -94,27 +92,23 @@ public:
     void Apply(const Edit& edit);
 
 private:
-    struct NameHash {
-        using is_transparent = void;
-        const ProfileText* text;
-        std::size_t operator()(std::uint32_t i) const { return (*this)(text->name(i)); }
-        std::size_t operator()(std::string_view name) const;
-    };
-    struct NameEqual {
-        using is_transparent = void;
-        const ProfileText* text;
-        bool operator()(std::uint32_t a, std::uint32_t b) const;
-        bool operator()(std::string_view a, std::uint32_t b) const;
-        bool operator()(std::uint32_t a, std::string_view b) const { return (*this)(b, a); }
-    };
-
     void parseLines(std::size_t to, bool toTheEnd);
     void addSection(Section section);
     void indexNames();
+    // Where the section's entries begin, after its section line.
+    std::size_t body(std::size_t i) const;
+    // The slot of `name` in names_: the one holding its first section, or
+    // the free one where it would go.
+    std::size_t slotOf(std::string_view name) const;
 
     std::string bytes_;
     std::vector<Section> sections_;
-    std::unordered_set<std::uint32_t, NameHash, NameEqual> names_;
+    // The first section of each name, found by a hash of the name in any
+    // letter case: open addressing in one array, at most half full, so a
+    // million names take a few MiB and no allocation each.
+    std::vector<std::uint32_t> names_;
+    std::size_t named_ = 0;
+    bool naming_ = true;
     std::size_t parsed_ = 0; // always the start of a line
     bool finished_ = false;
 };

@@ -42,7 +42,7 @@ protected:
 
     TestDir dir;
     PoemStore store{dir.path()};
-    PoemList list;
+    std::vector<PoemListEntry> list;
     CollectionText text;
 };
 

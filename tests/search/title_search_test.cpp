@@ -13,13 +13,15 @@ struct TitleCase {
 
 class TitleSearchTest : public ::testing::TestWithParam<TitleCase> {
 protected:
-    const std::vector<std::string> titles_{"Rose", "Red Rose", "rose",
-                                           "R\xc3\xb3\xc5\xbc"
-                                           "a"};
+    const std::vector<PoemListEntry> rows_{{"1", "Rose"},
+                                           {"2", "Red Rose"},
+                                           {"3", "rose"},
+                                           {"4", "R\xc3\xb3\xc5\xbc"
+                                                 "a"}};
 };
 
 TEST_P(TitleSearchTest, SelectsTheFirstTitleHoldingTheText) {
-    EXPECT_EQ(FindTitle(titles_, GetParam().text), GetParam().row);
+    EXPECT_EQ(FindTitle(rows_, GetParam().text), GetParam().row);
 }
 
 INSTANTIATE_TEST_SUITE_P(Matches, TitleSearchTest,

@@ -24,9 +24,12 @@ using testing::WriteBytes;
 // Every row as a fresh store reads it from the file, to hold the kept table to.
 std::vector<std::string> Rows(PoemStore& store) {
     std::vector<std::string> rows;
-    for (const PoemFields& row : store.ListPoemFields().rows)
-        rows.push_back(std::string(row.id) + "|" + std::string(row.title) + "|" +
-                       std::string(row.poet) + "|" + std::string(row.date));
+    store.Refresh();
+    for (std::size_t row = 0; row < store.size(); ++row) {
+        const PoemRecord fields = store.fields(row);
+        rows.push_back(std::string(store.id(row)) + "|" + fields.title + "|" + fields.poet + "|" +
+                       fields.date);
+    }
     return rows;
 }
 
@@ -133,7 +136,7 @@ TEST(CollectionModel, AMovedFolderStaysTheCollection) {
     EXPECT_FALSE(fs::exists(root / "notebook"));
     EXPECT_EQ(ReadBytes(root / "moved" / "poems" / "2.poem"), "second");
     EXPECT_NE(ReadBytes(root / "moved" / "poems.dmp").find("title=Two"), std::string::npos);
-    EXPECT_EQ(store.indexPath(), fs::canonical(root / "moved" / "poems.dmp"));
+    EXPECT_EQ(store.indexFile().path(), fs::canonical(root / "moved" / "poems.dmp"));
 }
 
 // A text file no index lists (a save killed between its renames, a poem a

@@ -107,7 +107,7 @@ void RunChild(const fs::path& dir, std::uint32_t seed, int fd) {
         std::vector<std::int32_t> ids;
         std::int32_t highest = 0;
         std::vector<std::string> names;
-        IniFile(store.indexPath()).ListSections(names);
+        IniFile(store.indexFile()).ListSections(names);
         for (const auto& name : names) {
             if (const auto id = CanonicalPoemId(name)) {
                 ids.push_back(*id);
@@ -252,17 +252,17 @@ bool IsOneOf(std::uint64_t value, std::uint64_t a, std::optional<std::uint64_t> 
 // Checks the directory after a kill and brings the model up to what it holds.
 void CheckAfterKill(const fs::path& dir, Model& model, RoundStats& stats) {
     PoemStore store(dir);
-    const RawIndex raw = ReadRawIndex(store.indexPath());
+    const RawIndex raw = ReadRawIndex(store.indexFile().path());
     for (const auto& fault : raw.faults)
         ADD_FAILURE() << "index: " << fault;
 
     std::vector<std::string> names;
-    IniFile(store.indexPath()).ListSections(names);
+    IniFile(store.indexFile()).ListSections(names);
     ASSERT_EQ(names, raw.sections) << "the sections read differ from the sections in the file";
     ASSERT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size())
         << "a poem's section stands twice";
 
-    const PoemList list = store.ListPoems();
+    const auto list = store.ListPoems();
     ASSERT_EQ(list.size(), names.size());
 
     std::map<std::int32_t, Content> found;

@@ -131,7 +131,7 @@ TEST_P(OddSectionNameTest, NeverFormsAPath) {
     WriteBytes(dir / "poems.dmp", "[" + id + "]\r\ntitle=Odd\r\n[1]\r\ntitle=One\r\n");
     WriteBytes(dir / "victim.poem", "outside");
     WriteBytes(dir / "poems" / "007.poem", "leading zeros");
-    EXPECT_FALSE(store.poemPath(id).has_value());
+    EXPECT_FALSE(store.poemFile(id).has_value());
     const auto loaded = store.LoadPoem(id);
     EXPECT_EQ(loaded.id, 0);
     EXPECT_EQ(loaded.title, "Odd");
