@@ -1,7 +1,12 @@
 #include "bench_support.h"
 
+#include "storage/atomic_file.h"
+#include "storage/profile_text.h"
+
 #include <algorithm>
 #include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <cstdio>
 #include <sys/resource.h>
 #include <system_error>
@@ -36,7 +41,47 @@ long CurrentRssKiB() {
     return resident * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
+namespace {
+
+CollectionStats DescribeExisting(const std::filesystem::path& dir) {
+    CollectionStats stats;
+    const auto index = ReadWholeFile(dir / "poems.dmp");
+    stats.indexBytes = index.bytes.size();
+    stats.poems = static_cast<int>(ProfileText(index.bytes).sectionCount());
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(dir / "poems", error), end; !error && it != end;
+         it.increment(error)) {
+        std::error_code sizeError;
+        const auto size = it->file_size(sizeError);
+        stats.textBytes += sizeError ? 0 : size;
+    }
+    return stats;
+}
+
+} // namespace
+
+std::string ReadWholePlain(const std::filesystem::path& path) {
+    std::string bytes;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0)
+        return bytes;
+    bytes.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t done = 0;
+    for (ssize_t got = 1; done < bytes.size() && got > 0; done += static_cast<std::size_t>(got))
+        got = std::max<ssize_t>(0, ::read(fd, bytes.data() + done, bytes.size() - done));
+    ::close(fd);
+    bytes.resize(done);
+    return bytes;
+}
+
 CollectionStats GenerateAndDescribe(const CollectionOptions& options) {
+    if (options.existing) {
+        const auto stats = DescribeExisting(options.dir);
+        std::printf("collection: %d poems as found in %s, index %zu bytes, texts %zu bytes\n",
+                    stats.poems, options.dir.c_str(), stats.indexBytes, stats.textBytes);
+        return stats;
+    }
     const auto started = std::chrono::steady_clock::now();
     const auto stats = GenerateCollection(options.dir, options.poems, 1, options.size);
     const double seconds =

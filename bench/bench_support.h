@@ -22,6 +22,10 @@ long CurrentRssKiB();
 // it took, so that every benchmark's figures say what they were measured on.
 CollectionStats GenerateAndDescribe(const CollectionOptions& options);
 
+// A file read whole by a plain program: open, fstat, read, close. The floor
+// that reading through the program's own layers is held to.
+std::string ReadWholePlain(const std::filesystem::path& path);
+
 // Removes the collection unless the user asked to keep it.
 void RemoveUnlessKept(const CollectionOptions& options);
 

@@ -189,6 +189,10 @@ std::optional<CollectionOptions> TakeCollectionOptions(int& argc, char** argv) {
         } else if (arg.starts_with("--collection_dir=")) {
             options.dir = std::string(arg.substr(17));
             options.keep = true;
+        } else if (arg.starts_with("--use_collection=")) {
+            options.dir = std::string(arg.substr(17));
+            options.keep = true;
+            options.existing = true;
         } else {
             argv[kept++] = argv[i];
         }

@@ -36,12 +36,15 @@ CollectionStats GenerateCollection(const std::filesystem::path& programDir, int 
 // --poems=N, --poem_size=realistic|short and --collection_dir=DIR, which are
 // taken out of argv before the benchmark library sees the rest. Without a
 // directory a fresh temporary one is made, and `keep` is false so the caller
-// removes it afterwards.
+// removes it afterwards. --use_collection=DIR measures a collection made
+// elsewhere (by hand, or by the realistic collection tool) as it stands:
+// nothing is generated, and it is kept.
 struct CollectionOptions {
     int poems = 100000;
     PoemSize size = PoemSize::Realistic;
     std::filesystem::path dir;
     bool keep = false;
+    bool existing = false;
 };
 
 const char* PoemSizeName(PoemSize size);

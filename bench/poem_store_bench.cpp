@@ -48,25 +48,10 @@ std::size_t RandomRow() {
     return std::uniform_int_distribution<std::size_t>(0, g_store->size() - 1)(g_rng);
 }
 
-std::string ReadWhole(const fs::path& path) {
-    std::string bytes;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0)
-        return bytes;
-    bytes.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    for (ssize_t got = 1; done < bytes.size() && got > 0; done += static_cast<std::size_t>(got))
-        got = std::max<ssize_t>(0, ::read(fd, bytes.data() + done, bytes.size() - done));
-    ::close(fd);
-    bytes.resize(done);
-    return bytes;
-}
-
 // The floor of opening the collection: its index read into memory.
 void BM_ReadIndexWhole(benchmark::State& state) {
     for (auto _ : state) {
-        const std::string bytes = ReadWhole(g_dir / "poems.dmp");
+        const std::string bytes = stanzel::bench::ReadWholePlain(g_dir / "poems.dmp");
         benchmark::DoNotOptimize(bytes.data());
     }
 }
@@ -219,7 +204,7 @@ int main(int argc, char** argv) {
     fs::create_directories(g_emptyDir);
     const long before = stanzel::bench::CurrentRssKiB();
     g_store = std::make_unique<PoemStore>(g_dir);
-    g_store->setAutoid(options->poems + 1);
+    g_store->setAutoid(stats.poems + 1);
     g_store->Refresh();
     const long held = stanzel::bench::CurrentRssKiB() - before;
 

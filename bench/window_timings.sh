@@ -61,9 +61,10 @@ for name in first_paint_ms settled_ms VmRSS VmHWM; do
 done
 paint_empty=$(field first_paint_ms <"$starts_empty" | median)
 paint_large=$(field first_paint_ms <"$starts_large" | median)
-awk -v e="$paint_empty" -v l="$paint_large" -v n="$poems" 'BEGIN {
-    target = n >= 500000 ? 2.0 : 1.2
-    printf "start, painted: %.2fx the empty start (target %.1fx) %s\n", l / e, target, l / e <= target ? "met" : "MISSED"
+settled_large=$(field settled_ms <"$starts_large" | median)
+awk -v e="$paint_empty" -v l="$paint_large" -v s="$settled_large" 'BEGIN {
+    printf "start, painted: %.2fx the empty start (target 1.2x) %s\n", l / e, l / e <= 1.2 ? "met" : "MISSED"
+    printf "start, whole list shown: %.0f ms (target 1000 ms) %s\n", s, s <= 1000 ? "met" : "MISSED"
 }'
 rm -f "$starts_empty" "$starts_large"
 

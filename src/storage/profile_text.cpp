@@ -166,48 +166,60 @@ void ProfileText::parseLines(std::size_t to, bool toTheEnd) {
 
 void ProfileText::addSection(Section section) {
     sections_.push_back(section);
-    if (!naming_)
-        return;
+    if (naming_)
+        nameSection(sections_.size() - 1);
+}
+
+void ProfileText::nameSection(std::size_t i) {
     if (2 * (named_ + 1) > names_.size()) {
-        indexNames();
-        return;
+        // Twice the room; the names held move by their kept hashes.
+        std::vector<NameSlot> held(std::max<std::size_t>(16, 2 * names_.size()));
+        held.swap(names_);
+        for (const NameSlot& slot : held)
+            if (slot.section != kNoSection)
+                names_[freeSlot(slot.hash)] = slot;
     }
-    const auto index = static_cast<std::uint32_t>(sections_.size() - 1);
-    std::uint32_t& slot = names_[slotOf(name(index))];
-    sections_.back().firstOfName = slot == kNoSection;
-    if (slot == kNoSection) {
-        slot = index;
+    const std::uint32_t hash = NameHash(name(i));
+    NameSlot& slot = names_[slotOf(name(i), hash)];
+    sections_[i].firstOfName = slot.section == kNoSection;
+    if (slot.section == kNoSection) {
+        slot = {static_cast<std::uint32_t>(i), hash};
         ++named_;
     }
 }
 
 void ProfileText::indexNames() {
-    names_.assign(std::bit_ceil(2 * (sections_.size() + 1)), kNoSection);
+    names_.clear();
     named_ = 0;
-    for (std::size_t i = 0; i < sections_.size(); ++i) {
-        std::uint32_t& slot = names_[slotOf(name(i))];
-        sections_[i].firstOfName = slot == kNoSection;
-        if (slot == kNoSection) {
-            slot = static_cast<std::uint32_t>(i);
-            ++named_;
-        }
-    }
+    for (std::size_t i = 0; i < sections_.size(); ++i)
+        nameSection(i);
 }
 
-std::size_t ProfileText::slotOf(std::string_view name) const {
+std::uint32_t ProfileText::NameHash(std::string_view name) {
     std::uint64_t hash = 1469598103934665603ull;
     for (char c : name) {
         hash ^= static_cast<unsigned char>(AsciiLower(c));
         hash *= 1099511628211ull;
     }
     // The high bits of a multiplied hash spread ids that differ in one digit.
-    const int bits = std::countr_zero(names_.size());
+    return static_cast<std::uint32_t>((hash * 0x9E3779B97F4A7C15ull) >> 32);
+}
+
+std::size_t ProfileText::freeSlot(std::uint32_t hash) const {
     const std::size_t mask = names_.size() - 1;
-    for (std::size_t slot = (hash * 0x9E3779B97F4A7C15ull) >> (64 - bits);;
-         slot = (slot + 1) & mask) {
-        const std::uint32_t held = names_[slot];
-        if (held == kNoSection || EqualsIgnoringAsciiCase(this->name(held), name))
-            return slot;
+    std::size_t at = hash >> (32 - std::countr_zero(names_.size()));
+    while (names_[at].section != kNoSection)
+        at = (at + 1) & mask;
+    return at;
+}
+
+std::size_t ProfileText::slotOf(std::string_view name, std::uint32_t hash) const {
+    const std::size_t mask = names_.size() - 1;
+    for (std::size_t at = hash >> (32 - std::countr_zero(names_.size()));; at = (at + 1) & mask) {
+        const NameSlot& slot = names_[at];
+        if (slot.section == kNoSection ||
+            (slot.hash == hash && EqualsIgnoringAsciiCase(this->name(slot.section), name)))
+            return at;
     }
 }
 
@@ -227,7 +239,7 @@ std::size_t ProfileText::body(std::size_t i) const {
 std::optional<std::size_t> ProfileText::find(std::string_view name) const {
     if (names_.empty())
         return std::nullopt;
-    const std::uint32_t held = names_[slotOf(name)];
+    const std::uint32_t held = names_[slotOf(name, NameHash(name))].section;
     if (held == kNoSection)
         return std::nullopt;
     return held;

@@ -95,18 +95,26 @@ private:
     void parseLines(std::size_t to, bool toTheEnd);
     void addSection(Section section);
     void indexNames();
+    void nameSection(std::size_t i);
     // Where the section's entries begin, after its section line.
     std::size_t body(std::size_t i) const;
-    // The slot of `name` in names_: the one holding its first section, or
-    // the free one where it would go.
-    std::size_t slotOf(std::string_view name) const;
+    static std::uint32_t NameHash(std::string_view name);
+    // The slot of `name`: the one holding its first section, or the free
+    // one where it would go.
+    std::size_t slotOf(std::string_view name, std::uint32_t hash) const;
+    std::size_t freeSlot(std::uint32_t hash) const;
 
     std::string bytes_;
     std::vector<Section> sections_;
     // The first section of each name, found by a hash of the name in any
     // letter case: open addressing in one array, at most half full, so a
-    // million names take a few MiB and no allocation each.
-    std::vector<std::uint32_t> names_;
+    // million names take a few MiB and no allocation each. The hash kept
+    // with each spares most comparisons of names and every rehash.
+    struct NameSlot {
+        std::uint32_t section = std::uint32_t(-1);
+        std::uint32_t hash = 0;
+    };
+    std::vector<NameSlot> names_;
     std::size_t named_ = 0;
     bool naming_ = true;
     std::size_t parsed_ = 0; // always the start of a line
