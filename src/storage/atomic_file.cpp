@@ -234,22 +234,27 @@ bool FileReader::ReadSome(std::string& bytes, std::size_t most) {
     if (fd_ < 0)
         return false;
     const std::size_t filled = bytes.size();
-    // Into the room the caller made for the file, which is its size when
-    // it was opened; a file that grew meanwhile gets more room.
-    most = std::min(most, std::max<std::size_t>(bytes.capacity() - filled, 1 << 16));
-    bytes.resize(filled + most);
+    const std::size_t room = bytes.capacity() - filled;
+    // Into the room the caller made for the file, which is its size when it
+    // was opened. Past it through a small buffer: the read that finds the
+    // end, or a file that grew meanwhile, must not double a large text.
+    char more[1 << 16];
+    const bool intoRoom = room >= sizeof more;
+    most = std::min(most, intoRoom ? room : sizeof more);
+    if (intoRoom)
+        bytes.resize(filled + most);
     ssize_t got = 0;
     do {
-        got = ::read(fd_, bytes.data() + filled, most);
+        got = ::read(fd_, intoRoom ? bytes.data() + filled : more, most);
     } while (got < 0 && errno == EINTR);
-    if (got <= 0) {
-        bytes.resize(filled);
-        if (got < 0)
-            error_ = LastError();
-        return false;
-    }
-    bytes.resize(filled + static_cast<std::size_t>(got));
-    return true;
+    if (got < 0)
+        error_ = LastError();
+    const auto read = static_cast<std::size_t>(std::max<ssize_t>(got, 0));
+    if (intoRoom)
+        bytes.resize(filled + read);
+    else
+        bytes.append(more, read);
+    return read > 0;
 }
 
 bool FileReader::ChangedSinceOpened() const {
