@@ -11,7 +11,7 @@ namespace {
 constexpr auto C = StringUse::Caption;
 constexpr auto M = StringUse::Message;
 
-constexpr std::array<InterfaceString, 81> kTable{{
+constexpr std::array<InterfaceString, 84> kTable{{
     {"file", "File", C},
     {"new", "New", C},
     {"save", "Save", C},
@@ -77,6 +77,10 @@ constexpr std::array<InterfaceString, 81> kTable{{
     {"draftcancel", "Cancel", M},
     {"nodrafts", "No drafts are kept.", M},
     {"draftkept", "A draft of \"%s\" was kept: Edit > Recover Draft", M},
+    {"changedelsewhere", "Poems changed elsewhere: %s", M},
+    {"poemchangedelsewhere",
+     "\"%s\" was changed elsewhere; Save keeps your version and the other as a draft", M},
+    {"otherversionkept", "The version of \"%s\" saved elsewhere was kept as a draft", M},
     {"findinpoems", "Find in Poems…", C},
     {"findpanel", "Find in Poems", C},
     {"findwords", "Words in a title, poet, date or poem", C},

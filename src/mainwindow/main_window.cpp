@@ -104,6 +104,7 @@ MainWindow::MainWindow(std::shared_ptr<const Folder> collection, UserDialogs& di
     guarded([this] { listModel_->readSome(kFirstRows); });
     readTimer_ = new QTimer(this);
     readTimer_->setInterval(0);
+    watchCollection();
     tidying_.push_back(std::make_unique<StaleFileTidy>(FileRef(collection_, ".")));
     tidying_.push_back(std::make_unique<StaleFileTidy>(store_.poemsFolder()));
     setAcceptDrops(true);
@@ -694,6 +695,7 @@ void MainWindow::savePoem() {
     IniFile settings(SettingsFile(collection_));
     settings.HoldWrites();
     WriteSetting(settings, setting::lastSave, savedAt);
+    keepVersionSavedElsewhere();
     PoemRecord saved{currentPoemId_, FromQ(title), FromQ(poetEdit_->text()),
                      FromQ(dateEdit_->text()), EditorToPoem(poem)};
     saved.id = currentPoemId_ = store_.SavePoem(saved.id, saved.title, saved.poet, saved.date,

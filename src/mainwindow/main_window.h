@@ -28,6 +28,7 @@ class QTextEdit;
 class QToolBar;
 class QToolButton;
 class QTableView;
+class QFileSystemWatcher;
 class QTimer;
 
 namespace stanzel {
@@ -119,6 +120,8 @@ struct EditorContents {
     QString text;
     bool operator==(const EditorContents&) const = default;
 };
+// A stored poem as the boxes show it.
+EditorContents AsShown(const PoemRecord& poem);
 
 // The program's one document window: the poem list on the left, the editor
 // for one poem on the right, and every command in its menus and toolbar.
@@ -260,6 +263,15 @@ private:
     void refreshCollection();
     void readMoreOfTheIndex();
     void tidyMoreStaleFiles();
+    // What another program or computer writes into the collection: the
+    // folders watched, changes gathered for a moment and taken in one step.
+    void watchCollection();
+    void armFolderWatch();
+    void takeOutsideChanges();
+    void followOpenPoem();
+    // Before a save: a version of the poem written elsewhere since it was
+    // loaded is kept as a draft, so that both survive.
+    void keepVersionSavedElsewhere();
     void selectRowQuietly(std::optional<std::size_t> row);
     std::filesystem::path programDir() const { return collection_->path(); }
     // Spelling: its menu and dictionary, the marks, the words' pop-up menu.
@@ -353,6 +365,8 @@ private:
     std::vector<QAction*> languageActions_; // English first, then the language files
     QColor lastChosenColour_ = Qt::black;
     QTimer* readTimer_ = nullptr; // the index, then the tidying, in slices
+    QFileSystemWatcher* folderWatch_ = nullptr;
+    QTimer* outsideChanges_ = nullptr; // gathers a burst of changes into one
     std::vector<std::unique_ptr<StaleFileTidy>> tidying_;
     std::vector<std::filesystem::path> dictionaryFolders_;
     std::vector<QAction*> dictionaryActions_; // by installed dictionary

@@ -4,11 +4,14 @@
 #include "mainwindow/poem_list_model.h"
 #include "mainwindow/qt_text.h"
 #include "mainwindow/user_dialogs.h"
+#include "storage/atomic_file.h"
 #include "storage/number_text.h"
+#include "storage/storage_error.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QStatusBar>
 #include <QTextEdit>
 
 namespace stanzel {
@@ -16,6 +19,7 @@ namespace stanzel {
 namespace {
 
 constexpr auto kDraftTimeFormat = "yyyy-MM-dd HH:mm:ss";
+constexpr int kStatusMs = 6000;
 
 // The time a draft was kept as the user's desktop writes times.
 QString ShownDraftTime(const std::string& stored) {
@@ -23,11 +27,11 @@ QString ShownDraftTime(const std::string& stored) {
     return time.isValid() ? QLocale::system().toString(time, QLocale::ShortFormat) : ToQ(stored);
 }
 
+} // namespace
+
 EditorContents AsShown(const PoemRecord& poem) {
     return {ToQ(poem.title), ToQ(poem.poet), ToQ(poem.date), PoemToEditor(poem.text)};
 }
-
-} // namespace
 
 EditorContents MainWindow::editorContents() const {
     return {titleEdit_->text(), poetEdit_->text(), dateEdit_->text(), poemEdit_->toPlainText()};
@@ -55,6 +59,24 @@ void MainWindow::keepDraft(bool atClose) {
             drafts_.Keep(poem, time);
     } catch (const std::exception&) {
     }
+}
+
+void MainWindow::keepVersionSavedElsewhere() {
+    if (currentPoemId_ == 0)
+        return;
+    const std::string id = FormatInt32(currentPoemId_);
+    if (!store_.rowOf(id))
+        return;
+    const PoemRecord stored = store_.LoadPoem(id);
+    if (AsShown(stored) == held_)
+        return;
+    const auto kept =
+        drafts_.Keep(stored, FromQ(clock_().toString(QLatin1String(kDraftTimeFormat))));
+    if (kept.error)
+        throw StorageError("The version of \"" + stored.title +
+                           "\" saved elsewhere could not be kept: " + DescribeError(kept.error));
+    statusBar()->showMessage(
+        ToQ(FormatTemplate(strings_["otherversionkept"], stored.title)), kStatusMs);
 }
 
 void MainWindow::announceKeptDraft() {

@@ -53,6 +53,23 @@ std::optional<std::int32_t> CanonicalPoemId(std::string_view id) {
     return static_cast<std::int32_t>(value);
 }
 
+std::size_t ChangedPoems(const ProfileText& before, const ProfileText& after) {
+    const auto sectionText = [](const ProfileText& index, std::size_t i) {
+        const std::size_t begin = index.section(i).begin;
+        return std::string_view(index.bytes()).substr(begin, index.end(i) - begin);
+    };
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < after.sectionCount(); ++i) {
+        if (!after.section(i).firstOfName)
+            continue;
+        const auto was = before.find(after.name(i));
+        changed += !was || sectionText(before, *was) != sectionText(after, i) ? 1 : 0;
+    }
+    for (std::size_t i = 0; i < before.sectionCount(); ++i)
+        changed += before.section(i).firstOfName && !after.find(before.name(i)) ? 1 : 0;
+    return changed;
+}
+
 PoemStore::PoemStore(std::shared_ptr<const Folder> collection)
     : folder_(std::move(collection)), index_(std::make_shared<ProfileText>()) {
     index_->Finish();

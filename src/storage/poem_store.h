@@ -97,6 +97,9 @@ public:
     std::vector<PoemListEntry> ListPoems();
     // The whole index as it stands, for a command that walks it.
     std::shared_ptr<const ProfileText> Index();
+    // The index as last read or written, without a look at the file: what
+    // a change that Refresh then finds is told against.
+    std::shared_ptr<const ProfileText> indexAsRead() const { return index_; }
     // The poem stored under `id`. Missing entries read empty ("def" for the
     // title) and a missing text file reads as empty text; line breaks come
     // back as CR LF whatever the file holds.
@@ -147,6 +150,10 @@ private:
     std::vector<std::uint32_t> rows_; // the section of each row
     std::int32_t largestId_ = 0;      // of the poems in the index
 };
+
+// How many poems two versions of an index tell apart: those listed in one
+// only, and those whose section holds other bytes.
+std::size_t ChangedPoems(const ProfileText& before, const ProfileText& after);
 
 // "1", "42": digits only, no sign, no leading zero, within a signed 32-bit
 // integer. Only such ids name files.

@@ -1,0 +1,122 @@
+// The main window in a folder that a sync tool or another program writes
+// into: what changes there is seen at once, and nothing either side wrote
+// is lost.
+#include "mainwindow/main_window.h"
+#include "mainwindow/qt_text.h"
+#include "storage/number_text.h"
+
+#include <QDir>
+#include <QFileSystemWatcher>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace stanzel {
+
+namespace {
+
+// Sync tools write a file and rename it into place, often several in a
+// row; changes are taken once the folder has been quiet this long.
+constexpr int kGatherMs = 300;
+constexpr int kStatusMs = 6000;
+
+// Puts the text in the box and the cursor back where it stood, as near as
+// the new text allows.
+void ReplaceKeepingCursor(QLineEdit* box, const QString& text) {
+    if (box->text() == text)
+        return;
+    const int cursor = box->cursorPosition();
+    box->setText(text);
+    box->setCursorPosition(std::min(cursor, static_cast<int>(text.size())));
+}
+
+void ReplaceKeepingCursor(QTextEdit* box, const QString& text) {
+    if (box->toPlainText() == text)
+        return;
+    const int cursor = box->textCursor().position();
+    const int scroll = box->verticalScrollBar()->value();
+    box->setPlainText(text);
+    QTextCursor moved = box->textCursor();
+    moved.setPosition(std::min(cursor, static_cast<int>(text.size())));
+    box->setTextCursor(moved);
+    box->verticalScrollBar()->setValue(scroll);
+}
+
+} // namespace
+
+void MainWindow::watchCollection() {
+    folderWatch_ = new QFileSystemWatcher(this);
+    outsideChanges_ = new QTimer(this);
+    outsideChanges_->setSingleShot(true);
+    outsideChanges_->setInterval(kGatherMs);
+    connect(folderWatch_, &QFileSystemWatcher::directoryChanged, outsideChanges_,
+            qOverload<>(&QTimer::start));
+    connect(outsideChanges_, &QTimer::timeout, this,
+            [this] { guarded([this] { takeOutsideChanges(); }); });
+    armFolderWatch();
+}
+
+void MainWindow::armFolderWatch() {
+    // A folder that was replaced, or made only now, is watched afresh.
+    const QString folder = QString::fromStdString(programDir().string());
+    for (const QString& path : {folder, folder + QStringLiteral("/poems")}) {
+        if (!folderWatch_->directories().contains(path) && QDir(path).exists())
+            folderWatch_->addPath(path);
+    }
+}
+
+void MainWindow::takeOutsideChanges() {
+    armFolderWatch();
+    // The list still being read is read whole first: it may hold a file
+    // that was replaced meanwhile.
+    if (store_.reading()) {
+        outsideChanges_->start();
+        return;
+    }
+    const auto before = store_.indexAsRead();
+    const int scrolled = listView_->verticalScrollBar()->value();
+    // The program's own saves leave the identity the store recorded, so
+    // only another program's writes read the index again.
+    if (store_.Refresh()) {
+        selectRowQuietly(currentPoemId_ != 0 ? store_.rowOf(FormatInt32(currentPoemId_))
+                                             : std::nullopt);
+        listView_->verticalScrollBar()->setValue(scrolled);
+        if (const auto changed = ChangedPoems(*before, *store_.indexAsRead()))
+            statusBar()->showMessage(ToQ(FormatTemplate(strings_["changedelsewhere"],
+                                                        std::to_string(changed))),
+                                     kStatusMs);
+    }
+    followOpenPoem();
+}
+
+void MainWindow::followOpenPoem() {
+    if (currentPoemId_ == 0)
+        return;
+    const std::string id = FormatInt32(currentPoemId_);
+    // A poem deleted elsewhere stays in the editor; Save stores it again.
+    if (!store_.rowOf(id))
+        return;
+    const EditorContents stored = AsShown(store_.LoadPoem(id));
+    if (stored == held_)
+        return;
+    if (editorContents() != held_) {
+        // The user's edit is theirs: the boxes stay, and Save keeps both.
+        statusBar()->showMessage(
+            ToQ(FormatTemplate(strings_["poemchangedelsewhere"], FromQ(stored.title))),
+            kStatusMs);
+        return;
+    }
+    ReplaceKeepingCursor(titleEdit_, stored.title);
+    ReplaceKeepingCursor(searchEdit_, stored.title);
+    ReplaceKeepingCursor(poetEdit_, stored.poet);
+    ReplaceKeepingCursor(dateEdit_, stored.date);
+    ReplaceKeepingCursor(poemEdit_, stored.text);
+    holdEditorContents();
+}
+
+} // namespace stanzel
