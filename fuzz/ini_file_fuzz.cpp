@@ -23,6 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using stanzel::IniFile;
+using stanzel::ProfileText;
 
 // ReadText may cut a value to this length, as the Windows profile service did.
 constexpr std::size_t kMaxValueLength = 2047;
