@@ -17,10 +17,6 @@
 
 namespace stanzel {
 
-QtUserDialogs::~QtUserDialogs() {
-    delete messageBox_; // unless its window took it along
-}
-
 void QtUserDialogs::message(QWidget* parent, Icon icon, const QString& title, const QString& text) {
     QMessageBox::Icon boxIcon = QMessageBox::Information;
     switch (icon) {
@@ -37,20 +33,8 @@ void QtUserDialogs::message(QWidget* parent, Icon icon, const QString& title, co
         boxIcon = QMessageBox::Critical;
         break;
     }
-    // A message shown while the kept box is open gets a box of its own.
-    if (messageBox_ && messageBox_->isVisible()) {
-        QMessageBox box(boxIcon, title, text, QMessageBox::Ok, parent);
-        box.exec();
-        return;
-    }
-    if (messageBox_ && messageBox_->parentWidget() == parent && messageBox_->icon() == boxIcon) {
-        messageBox_->setWindowTitle(title);
-        messageBox_->setText(text);
-    } else {
-        delete messageBox_;
-        messageBox_ = new QMessageBox(boxIcon, title, text, QMessageBox::Ok, parent);
-    }
-    messageBox_->exec();
+    QMessageBox box(boxIcon, title, text, QMessageBox::Ok, parent);
+    box.exec();
 }
 
 bool QtUserDialogs::question(QWidget* parent, const QString& title, const QString& text) {

@@ -2,20 +2,11 @@
 
 #include "mainwindow/user_dialogs.h"
 
-#include <QPointer>
-
-class QMessageBox;
-
 namespace stanzel {
 
 // The real dialogs: Qt's message boxes and the desktop's URL opener.
 class QtUserDialogs : public UserDialogs {
 public:
-    QtUserDialogs() = default;
-    QtUserDialogs(const QtUserDialogs&) = delete;
-    QtUserDialogs& operator=(const QtUserDialogs&) = delete;
-    ~QtUserDialogs() override;
-
     void message(QWidget* parent, Icon icon, const QString& title, const QString& text) override;
     bool question(QWidget* parent, const QString& title, const QString& text) override;
     void openUrl(const QUrl& url) override;
@@ -33,12 +24,6 @@ public:
     std::optional<std::uint64_t>
     chooseDraft(QWidget* parent, const DraftListTexts& texts, const std::vector<DraftRow>& rows,
                 const std::function<bool(std::uint64_t number)>& remove) override;
-
-private:
-    // The last message box, shown again for the next message to the same
-    // window: making one anew (its icon drawn, its button made) took as long
-    // as the save it confirms.
-    QPointer<QMessageBox> messageBox_;
 };
 
 } // namespace stanzel
