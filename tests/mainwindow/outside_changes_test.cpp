@@ -118,5 +118,19 @@ TEST_F(OutsideChangesTest, AnEditHereAndAChangeElsewhereBothSurvive) {
     EXPECT_EQ(drafts.front().poem.text, "first line\r\nsecond line (theirs)");
 }
 
+TEST_F(OutsideChangesTest, APoemDeletedElsewhereWhileEditedIsStoredAgainOnlyBySave) {
+    select(0);
+    QTest::keyClicks(poemEdit(), "kept: ");
+    arrive("poems.dmp", "[2]\r\ntitle=Two\r\npoet=B\r\ndate=1902\r\n");
+    fs::remove(dir / "poems" / "1.poem");
+    ASSERT_TRUE(waitFor([&] { return rows() == 1; }));
+    EXPECT_EQ(titleEdit()->text(), "One");
+    EXPECT_FALSE(fs::exists(dir / "poems" / "1.poem")) << "nothing is stored until Save";
+    actions().savePoem->trigger();
+    EXPECT_EQ(rows(), 2);
+    EXPECT_EQ(ReadBytes(dir / "poems" / "1.poem"), "kept: first line\r\nsecond line");
+    EXPECT_NE(ReadBytes(dir / "poems.dmp").find("[2]\r\ntitle=Two"), std::string::npos);
+}
+
 } // namespace
 } // namespace stanzel
