@@ -64,6 +64,8 @@ constexpr std::size_t kIndexSlice = 2 << 20;
 // What the first paint shows: the first screenful and more.
 constexpr std::size_t kFirstRows = 64 << 10;
 constexpr std::size_t kTidySlice = 20000; // names of a folder
+// A save whose poem another computer keeps changing gives up after this many looks.
+constexpr int kSaveAttempts = 8;
 
 } // namespace
 
@@ -695,11 +697,22 @@ void MainWindow::savePoem() {
     IniFile settings(SettingsFile(collection_));
     settings.HoldWrites();
     WriteSetting(settings, setting::lastSave, savedAt);
-    keepVersionSavedElsewhere();
     PoemRecord saved{currentPoemId_, FromQ(title), FromQ(poetEdit_->text()),
                      FromQ(dateEdit_->text()), EditorToPoem(poem)};
-    saved.id = currentPoemId_ = store_.SavePoem(saved.id, saved.title, saved.poet, saved.date,
-                                                saved.text, &settings);
+    // A version saved elsewhere is kept as a draft before it is saved over,
+    // and looked for again should another arrive during the save.
+    for (int attempt = 1;; ++attempt) {
+        const FileIdentity seen = keepVersionSavedElsewhere();
+        try {
+            saved.id = store_.SavePoem(saved.id, saved.title, saved.poet, saved.date,
+                                       saved.text, &settings, &seen);
+            break;
+        } catch (const PoemChangedElsewhere&) {
+            if (attempt == kSaveAttempts)
+                throw;
+        }
+    }
+    currentPoemId_ = saved.id;
     lastSaveTime_ = savedAt;
     holdEditorContents();
     findPanel_->poemSaved(saved);

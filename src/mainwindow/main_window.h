@@ -271,7 +271,8 @@ private:
     void followOpenPoem();
     // Before a save: a version of the poem written elsewhere since it was
     // loaded is kept as a draft, so that both survive.
-    void keepVersionSavedElsewhere();
+    // The identity of the poem's text as compared, for the save to hold it to.
+    FileIdentity keepVersionSavedElsewhere();
     void selectRowQuietly(std::optional<std::size_t> row);
     std::filesystem::path programDir() const { return collection_->path(); }
     // Spelling: its menu and dictionary, the marks, the words' pop-up menu.

@@ -61,22 +61,28 @@ void MainWindow::keepDraft(bool atClose) {
     }
 }
 
-void MainWindow::keepVersionSavedElsewhere() {
+FileIdentity MainWindow::keepVersionSavedElsewhere() {
     if (currentPoemId_ == 0)
-        return;
+        return {};
     const std::string id = FormatInt32(currentPoemId_);
+    // Taken before the read: a text that arrives meanwhile makes the save
+    // look again rather than pass unseen.
+    const FileIdentity seen = FileIdentity::Now(*store_.poemFile(id));
     if (!store_.rowOf(id))
-        return;
+        return seen;
     const PoemRecord stored = store_.LoadPoem(id);
     if (AsShown(stored) == held_)
-        return;
+        return seen;
     const auto kept =
         drafts_.Keep(stored, FromQ(clock_().toString(QLatin1String(kDraftTimeFormat))));
     if (kept.error)
         throw StorageError("The version of \"" + stored.title +
                            "\" saved elsewhere could not be kept: " + DescribeError(kept.error));
+    // What the save now goes over is the version just kept.
+    held_ = AsShown(stored);
     statusBar()->showMessage(
         ToQ(FormatTemplate(strings_["otherversionkept"], stored.title)), kStatusMs);
+    return seen;
 }
 
 void MainWindow::announceKeptDraft() {

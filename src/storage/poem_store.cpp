@@ -328,7 +328,8 @@ void PoemStore::apply(const ProfileText::Edit& edit, std::string_view id) {
 
 std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view title,
                                  std::string_view poet, std::string_view date,
-                                 std::string_view text, IniFile* settings) {
+                                 std::string_view text, IniFile* settings,
+                                 const FileIdentity* textAsSeen) {
     if (currentPoemId < 0)
         throw std::invalid_argument("A stored poem's id is positive");
     const std::int32_t counter = autoid_;
@@ -365,7 +366,11 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
         const auto file = *poemFile(idText);
         if (const auto error = replacement.Prepare(file, text))
             throw StorageError(CannotCreate(file.path(), error));
+        if (textAsSeen && currentPoemId != 0)
+            replacement.ExpectUnchanged(file, *textAsSeen);
         const auto failure = replacement.Commit();
+        if (failure && failure->changedMeanwhile && failure->file.name == file.name)
+            throw PoemChangedElsewhere("The text of poem " + idText + " changed elsewhere.");
         if (failure && failure->changedMeanwhile)
             continue; // another program's index: the change goes into it
         if (failure) {

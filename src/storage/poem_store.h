@@ -2,6 +2,7 @@
 
 #include "storage/folder.h"
 #include "storage/profile_text.h"
+#include "storage/storage_error.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -116,9 +117,13 @@ public:
     // the file is replaced together with the poem's. When another program
     // replaces the index while the save is under way, the save starts over
     // on the new index, so what the other program wrote stays.
+    // `textAsSeen`, when given, is the identity the poem's text file had when
+    // the caller last read it: should the file differ at the moment of the
+    // rename, nothing is written and PoemChangedElsewhere says so, so that a
+    // text saved elsewhere is never replaced unseen.
     std::int32_t SavePoem(std::int32_t currentPoemId, std::string_view title, std::string_view poet,
                           std::string_view date, std::string_view text,
-                          IniFile* settings = nullptr);
+                          IniFile* settings = nullptr, const FileIdentity* textAsSeen = nullptr);
     void DeletePoem(std::string_view id);
     void DeletePoem(std::int32_t id);
 
@@ -149,6 +154,12 @@ private:
     bool notifying_ = false;
     std::vector<std::uint32_t> rows_; // the section of each row
     std::int32_t largestId_ = 0;      // of the poems in the index
+};
+
+// A save refused because the poem's text changed since the caller read it.
+class PoemChangedElsewhere : public StorageError {
+public:
+    using StorageError::StorageError;
 };
 
 // How many poems two versions of an index tell apart: those listed in one

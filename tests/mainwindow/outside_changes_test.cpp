@@ -1,6 +1,7 @@
 // Another computer writing into the collection while the window runs, the
 // way sync tools do: each file written beside its target and renamed over it.
 #include "mainwindow/window_fixture.h"
+#include "storage/atomic_file.h"
 #include "storage/draft_store.h"
 
 #include <QStatusBar>
@@ -130,6 +131,21 @@ TEST_F(OutsideChangesTest, APoemDeletedElsewhereWhileEditedIsStoredAgainOnlyBySa
     EXPECT_EQ(rows(), 2);
     EXPECT_EQ(ReadBytes(dir / "poems" / "1.poem"), "kept: first line\r\nsecond line");
     EXPECT_NE(ReadBytes(dir / "poems.dmp").find("[2]\r\ntitle=Two"), std::string::npos);
+}
+
+// The other computer's text lands while the save is under way, after the
+// window looked: the save looks again, and both versions survive.
+TEST_F(OutsideChangesTest, ATextArrivingDuringTheSaveIsKeptAsADraft) {
+    select(0);
+    QTest::keyClicks(poemEdit(), "mine: ");
+    file_faults::BeforeRenames([&] { arrive("poems/1.poem", "theirs"); });
+    actions().savePoem->trigger();
+    file_faults::BeforeRenames(nullptr);
+    EXPECT_TRUE(dialogs.errors().empty());
+    EXPECT_EQ(ReadBytes(dir / "poems" / "1.poem"), "mine: first line\r\nsecond line");
+    const auto drafts = DraftStore(dir.path()).List();
+    ASSERT_EQ(drafts.size(), 1u);
+    EXPECT_EQ(drafts.front().poem.text, "theirs");
 }
 
 } // namespace

@@ -122,6 +122,32 @@ TEST(CollectionModel, AnIndexRenamedInDuringASaveKeepsBothChanges) {
     }
 }
 
+// A text saved elsewhere between the last look and the rename is never
+// replaced: the save is refused whole, and the caller looks again.
+TEST(CollectionModel, ASaveNeverReplacesATextThatChangedSinceItWasSeen) {
+    TestDir dir;
+    fs::create_directories(dir / "poems");
+    const std::string index = "[1]\r\ntitle=One\r\npoet=\r\ndate=\r\n";
+    WriteBytes(dir / "poems.dmp", index);
+    WriteBytes(dir / "poems" / "1.poem", "as loaded");
+    PoemStore store(dir.path());
+    const FileIdentity seen = FileIdentity::Now(*store.poemFile("1"));
+    file_faults::BeforeRenames([&] {
+        WriteBytes(dir / "poems" / ".1.poem.sync-tmp", "from the laptop");
+        fs::rename(dir / "poems" / ".1.poem.sync-tmp", dir / "poems" / "1.poem");
+    });
+    EXPECT_THROW(store.SavePoem(1, "One, edited", "", "", "edited here", nullptr, &seen),
+                 PoemChangedElsewhere);
+    file_faults::BeforeRenames(nullptr);
+    EXPECT_EQ(ReadBytes(dir / "poems" / "1.poem"), "from the laptop");
+    EXPECT_EQ(ReadBytes(dir / "poems.dmp"), index);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "poems"), fs::directory_iterator()), 1);
+    // Looked at again, the save goes ahead.
+    const FileIdentity now = FileIdentity::Now(*store.poemFile("1"));
+    EXPECT_EQ(store.SavePoem(1, "One, edited", "", "", "edited here", nullptr, &now), 1);
+    EXPECT_EQ(ReadBytes(dir / "poems" / "1.poem"), "edited here");
+}
+
 // The collection folder moved while the program runs: the save lands in the
 // folder where it is now, and nothing appears where it was.
 TEST(CollectionModel, AMovedFolderStaysTheCollection) {
