@@ -1,7 +1,7 @@
 #pragma once
 
 #include "spelling/dictionary_list.h"
-#include "spelling/text_encoding.h"
+#include "storage/text_encoding.h"
 #include "spelling/word_splitter.h"
 
 #include <memory>

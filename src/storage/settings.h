@@ -48,6 +48,9 @@ inline constexpr IntegerSetting languageIndex{"Language", "id", 0};
 inline constexpr IntegerSetting searchEngine{"Search", "selected", 0};
 // The poem's language: a dictionary's code, "off", or empty until chosen.
 inline constexpr TextSetting spellingDictionary{"Spelling", "dictionary", ""};
+// The code page of the collection's text that is not UTF-8, by a name iconv
+// knows ("Windows-1250", "ISO-8859-2"); empty until detected or set by hand.
+inline constexpr TextSetting codePage{"Text", "codepage", ""};
 inline constexpr ColourSetting titleColour{"Colors", "poemt", kBoxColour};
 inline constexpr ColourSetting poetColour{"Colors", "poet", kBoxColour};
 inline constexpr ColourSetting dateColour{"Colors", "date", kBoxColour};
