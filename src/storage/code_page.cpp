@@ -23,9 +23,8 @@ struct WindowsSibling {
     std::string_view windows;
 };
 constexpr WindowsSibling kWindowsSiblings[] = {
-    {"ISO-8859-1", "WINDOWS-1252"},  {"ISO-8859-15", "WINDOWS-1252"},
-    {"ISO-8859-2", "WINDOWS-1250"},  {"ISO-8859-5", "WINDOWS-1251"},
-    {"ISO-8859-7", "WINDOWS-1253"},  {"ISO-8859-9", "WINDOWS-1254"},
+    {"ISO-8859-15", "WINDOWS-1252"}, {"ISO-8859-2", "WINDOWS-1250"},
+    {"ISO-8859-5", "WINDOWS-1251"},  {"ISO-8859-7", "WINDOWS-1253"},
     {"ISO-8859-8", "WINDOWS-1255"},  {"ISO-8859-6", "WINDOWS-1256"},
     {"ISO-8859-13", "WINDOWS-1257"}, {"ISO-8859-4", "WINDOWS-1257"},
 };
@@ -175,6 +174,13 @@ std::string DetectCodePage(std::string_view sample) {
     if (name.empty() || EqualsIgnoringAsciiCase(name, "ASCII") || IsUnicodeForm(name) ||
         StartsWithIgnoringAsciiCase(name, "ISO-2022") || StartsWithIgnoringAsciiCase(name, "HZ"))
         return std::string(kFallbackCodePage);
+    // Windows-1252 and -1254 hold every letter of ISO 8859-1 and -9 at the
+    // same bytes, and letters where those have only control characters: a
+    // collection judged by text without them may still have them elsewhere.
+    if (EqualsIgnoringAsciiCase(name, "ISO-8859-1"))
+        return "WINDOWS-1252";
+    if (EqualsIgnoringAsciiCase(name, "ISO-8859-9"))
+        return "WINDOWS-1254";
     if (UsesC1Bytes(sample)) {
         for (const auto& sibling : kWindowsSiblings)
             if (EqualsIgnoringAsciiCase(name, sibling.iso))

@@ -49,8 +49,9 @@ void AppendLinesNotUtf8(std::string& sample, std::string_view text);
 // The code page `sample` (text that is not UTF-8) is most likely written in,
 // as uchardet judges it, by a name iconv knows. An ISO 8859 answer for text
 // that uses the bytes 0x80..0x9F, which that family leaves to control
-// characters, is taken as the Windows code page built on it. Windows-1252
-// when nothing better can be told.
+// characters, is taken as the Windows code page built on it; ISO 8859-1 and
+// -9 always are, since Windows-1252 and -1254 read their letters alike.
+// Windows-1252 when nothing better can be told.
 std::string DetectCodePage(std::string_view sample);
 
 inline constexpr std::string_view kFallbackCodePage = "WINDOWS-1252";
