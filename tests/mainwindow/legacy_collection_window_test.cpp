@@ -2,8 +2,10 @@
 // file in the system's code page: the window shows every letter, and a
 // Save writes the edited poem as UTF-8 and nothing else.
 
+#include "search/engine_editor.h"
 #include "window_fixture.h"
 
+#include <QPlainTextEdit>
 #include <QTest>
 
 namespace stanzel {
@@ -91,6 +93,25 @@ TEST_P(LegacyCollectionWindow, ShowsEveryLetterAndSavesTheEditAsUtf8) {
     select(0);
     EXPECT_EQ(titleEdit()->text(), QString::fromUtf8(row.title));
     EXPECT_EQ(poemEdit()->toPlainText(), QString::fromUtf8(row.text) + "!");
+}
+
+// The list of search engines carried over with the collection: its names
+// shown with their letters in the menu and the editor, and the file left as
+// it was until the user saves it from the editor.
+TEST_P(LegacyCollectionWindow, EngineListShowsItsLetters) {
+    const std::string engines = std::string("K\xF6nyvt\xE1r|http://mek.example/?q=\r\n");
+    WriteBytes(dir / "search.egs", engines);
+    start();
+    ASSERT_FALSE(window->menus().engines->actions().isEmpty());
+    EXPECT_EQ(window->menus().engines->actions()[0]->text(), "Könyvtár");
+    QString shown;
+    dialogs.windowScripts.push_back([&shown](QDialog& editor) {
+        shown = dynamic_cast<EngineEditor&>(editor).textEdit()->toPlainText();
+        editor.close();
+    });
+    actions().editSearchEngines->trigger();
+    EXPECT_EQ(shown, "Könyvtár|http://mek.example/?q=\n");
+    EXPECT_EQ(file("search.egs"), engines);
 }
 
 INSTANTIATE_TEST_SUITE_P(
