@@ -24,8 +24,8 @@ using stanzel::CodePage;
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 // The 8-bit code pages, in which every byte reads as one character.
-constexpr const char* kEightBit[] = {"WINDOWS-1250", "WINDOWS-1252", "ISO-8859-2", "ISO-8859-1",
-                                     "WINDOWS-1251", "IBM852"};
+constexpr const char* kEightBit[] = {"WINDOWS-1250", "WINDOWS-1252", "ISO-8859-2",
+                                     "ISO-8859-1",   "WINDOWS-1251", "IBM852"};
 
 [[noreturn]] void Fail(const char* what, std::string_view name) {
     std::fprintf(stderr, "code page %.*s: %s\n", static_cast<int>(name.size()), name.data(), what);
@@ -79,7 +79,8 @@ std::optional<std::string> WrittenBack(std::string_view line, const char* name) 
             failed = true;
             break;
         }
-        *at++ = static_cast<char>(((lead & 0x03) << 6) | (static_cast<unsigned char>(in[1]) & 0x3F));
+        *at++ =
+            static_cast<char>(((lead & 0x03) << 6) | (static_cast<unsigned char>(in[1]) & 0x3F));
         --outLeft;
         in += 2;
         inLeft -= 2;

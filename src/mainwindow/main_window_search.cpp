@@ -84,8 +84,8 @@ void MainWindow::fillEngineMenu() {
             continue;
         }
         // A "&" in a name is shown, not taken as a keyboard marker.
-        QAction* action =
-            menu->addAction(ToQ(store_.AsUtf8(entry.caption)).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        QAction* action = menu->addAction(
+            ToQ(store_.AsUtf8(entry.caption)).replace(QLatin1Char('&'), QStringLiteral("&&")));
         action->setCheckable(true);
         const int at = static_cast<int>(position);
         connect(action, &QAction::triggered, this,

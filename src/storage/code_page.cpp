@@ -23,14 +23,14 @@ struct WindowsSibling {
     std::string_view windows;
 };
 constexpr WindowsSibling kWindowsSiblings[] = {
-    {"ISO-8859-15", "WINDOWS-1252"}, {"ISO-8859-2", "WINDOWS-1250"},
-    {"ISO-8859-5", "WINDOWS-1251"},  {"ISO-8859-7", "WINDOWS-1253"},
-    {"ISO-8859-8", "WINDOWS-1255"},  {"ISO-8859-6", "WINDOWS-1256"},
+    {"ISO-8859-15", "WINDOWS-1252"}, {"ISO-8859-2", "WINDOWS-1250"}, {"ISO-8859-5", "WINDOWS-1251"},
+    {"ISO-8859-7", "WINDOWS-1253"},  {"ISO-8859-8", "WINDOWS-1255"}, {"ISO-8859-6", "WINDOWS-1256"},
     {"ISO-8859-13", "WINDOWS-1257"}, {"ISO-8859-4", "WINDOWS-1257"},
 };
 
 bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view start) {
-    return text.size() >= start.size() && EqualsIgnoringAsciiCase(text.substr(0, start.size()), start);
+    return text.size() >= start.size() &&
+           EqualsIgnoringAsciiCase(text.substr(0, start.size()), start);
 }
 
 bool IsUnicodeForm(std::string_view name) {
@@ -57,10 +57,10 @@ template <typename Line> void ForEachLine(std::string_view text, Line&& line) {
             ++end;
         std::size_t breakEnd = end;
         if (breakEnd < text.size())
-            breakEnd += text[breakEnd] == '\r' && breakEnd + 1 < text.size() &&
-                                text[breakEnd + 1] == '\n'
-                            ? 2
-                            : 1;
+            breakEnd +=
+                text[breakEnd] == '\r' && breakEnd + 1 < text.size() && text[breakEnd + 1] == '\n'
+                    ? 2
+                    : 1;
         line(start, end, breakEnd);
         start = breakEnd;
     }
@@ -160,7 +160,7 @@ void AppendLinesNotUtf8(std::string& sample, std::string_view text) {
 
 std::string DetectCodePage(std::string_view sample) {
     const std::unique_ptr<struct uchardet, void (*)(uchardet_t)> detector(uchardet_new(),
-                                                                         uchardet_delete);
+                                                                          uchardet_delete);
     if (!detector)
         return std::string(kFallbackCodePage);
     sample = sample.substr(0, kSampleBytes);

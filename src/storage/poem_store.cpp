@@ -76,7 +76,8 @@ std::size_t ChangedPoems(const ProfileText& before, const ProfileText& after) {
 
 PoemStore::PoemStore(std::shared_ptr<const Folder> collection)
     : folder_(std::move(collection)), index_(std::make_shared<ProfileText>()),
-      codePage_(SettingsFile(folder_), [this](std::string& sample) { sampleLinesNotUtf8(sample); }) {
+      codePage_(SettingsFile(folder_),
+                [this](std::string& sample) { sampleLinesNotUtf8(sample); }) {
     index_->Finish();
 }
 
@@ -208,8 +209,8 @@ void PoemStore::sampleLinesNotUtf8(std::string& sample) const {
         for (const auto key : {kTitleKey, kPoetKey, kDateKey})
             AppendLinesNotUtf8(sample, index_->valueOr(rows_[row], key, ""));
     // A collection whose titles are plain ASCII may still hold older texts.
-    for (std::size_t row = 0; row < rows_.size() && row < kCodePageSamplePoems &&
-                              sample.size() < kCodePageSample;
+    for (std::size_t row = 0;
+         row < rows_.size() && row < kCodePageSamplePoems && sample.size() < kCodePageSample;
          ++row) {
         try {
             AppendLinesNotUtf8(sample, rawText(id(row)));

@@ -36,9 +36,8 @@ protected:
         const auto& row = GetParam();
         std::filesystem::create_directories(dir / "poems");
         std::filesystem::create_directories(dir / "lang");
-        WriteBytes(dir / "poems.dmp", std::string("[1]\r\ntitle=") + row.storedTitle +
-                                          "\r\npoet=" + row.storedPoet + "\r\ndate=\r\n" +
-                                          std::string(kSecond));
+        WriteBytes(dir / "poems.dmp", std::string("[1]\r\ntitle=") + row.storedTitle + "\r\npoet=" +
+                                          row.storedPoet + "\r\ndate=\r\n" + std::string(kSecond));
         WriteBytes(dir / "poems" / "1.poem", row.storedText);
         WriteBytes(dir / "poems" / "2.poem", kSecondText);
         WriteBytes(dir / "lang" / "Old.lng", languageFile());
@@ -117,26 +116,34 @@ TEST_P(LegacyCollectionWindow, EngineListShowsItsLetters) {
 INSTANTIATE_TEST_SUITE_P(
     CodePages, LegacyCollectionWindow,
     ::testing::Values(
-        LegacyWindowCase{"HungarianInWindows1250", "WINDOWS-1250", "Végén", "Petőfi Sándor",
-                         "„Talpra magyar” – hí a haza!\nItt az idő, most vagy soha!",
-                         "V\xE9g\xE9n", "Pet\xF5" "fi S\xE1ndor",
-                         "\x84Talpra magyar\x94 \x96 h\xED a haza!\r\nItt az id\xF5, most vagy soha!",
-                         "Mentés", "Ment\xE9s"},
+        LegacyWindowCase{
+            "HungarianInWindows1250", "WINDOWS-1250", "Végén", "Petőfi Sándor",
+            "„Talpra magyar” – hí a haza!\nItt az idő, most vagy soha!", "V\xE9g\xE9n",
+            "Pet\xF5"
+            "fi S\xE1ndor",
+            "\x84Talpra magyar\x94 \x96 h\xED a haza!\r\nItt az id\xF5, most vagy soha!", "Mentés",
+            "Ment\xE9s"},
         LegacyWindowCase{"HungarianInIso8859_2", "ISO-8859-2", "Őszi éj", "Arany János",
                          "Ül a fűzfa ágán ősz varjú, fütyül a szél,\nés a tűz kialszik a kunyhó "
                          "előtt, ahol a pásztor őrzi a nyájat.",
                          "\xD5szi \xE9j", "Arany J\xE1nos",
-                         "\xDCl a f\xFBz" "fa \xE1g\xE1n \xF5sz varj\xFA, f\xFCty\xFCl a sz\xE9l,\r\n"
+                         "\xDCl a f\xFBz"
+                         "fa \xE1g\xE1n \xF5sz varj\xFA, f\xFCty\xFCl a sz\xE9l,\r\n"
                          "\xE9s a t\xFBz kialszik a kunyh\xF3 el\xF5tt, ahol a p\xE1sztor "
                          "\xF5rzi a ny\xE1jat.",
                          "Mentés", "Ment\xE9s"},
         LegacyWindowCase{"GermanInWindows1252", "WINDOWS-1252", "Über allen Gipfeln", "Goethe",
                          "Über allen Gipfeln ist Ruh,\nin allen Wipfeln spürest du „kaum einen "
                          "Hauch“.",
-                         "\xDC" "ber allen Gipfeln", "Goethe",
-                         "\xDC" "ber allen Gipfeln ist Ruh,\r\nin allen Wipfeln sp\xFCrest du "
+                         "\xDC"
+                         "ber allen Gipfeln",
+                         "Goethe",
+                         "\xDC"
+                         "ber allen Gipfeln ist Ruh,\r\nin allen Wipfeln sp\xFCrest du "
                          "\x84kaum einen Hauch\x93.",
-                         "Speichern… Größe", "Speichern\x85 Gr\xF6\xDF" "e"}),
+                         "Speichern… Größe",
+                         "Speichern\x85 Gr\xF6\xDF"
+                         "e"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -4,12 +4,11 @@
 #include "storage/settings.h"
 #include "test_dir.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iconv.h>
 #include <map>
 #include <optional>
@@ -58,9 +57,10 @@ TEST_P(CodePageReading, ReadsEveryLetterAndNothingElse) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, CodePageReading,
     ::testing::Values(
-        ReadingCase{"HungarianInWindows1250", "WINDOWS-1250",
-                    "v\xE9g\xE9n \xF5 \xFB \xD5 \xDB \xE1rv\xEDzt\xFBr\xF5 t\xFck\xF6rf\xFAr\xF3g\xE9p",
-                    "végén ő ű Ő Ű árvíztűrő tükörfúrógép"},
+        ReadingCase{
+            "HungarianInWindows1250", "WINDOWS-1250",
+            "v\xE9g\xE9n \xF5 \xFB \xD5 \xDB \xE1rv\xEDzt\xFBr\xF5 t\xFck\xF6rf\xFAr\xF3g\xE9p",
+            "végén ő ű Ő Ű árvíztűrő tükörfúrógép"},
         ReadingCase{"HungarianInIso8859_2", "ISO-8859-2",
                     "\xC1RV\xCDZT\xDBR\xD5 T\xDCK\xD6RF\xDAR\xD3G\xC9P \xA9",
                     "ÁRVÍZTŰRŐ TÜKÖRFÚRÓGÉP Š"},
@@ -68,7 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "\x84Gr\xFC\xDF Gott\x93 \xC4\xD6\xDC\xE4\xF6\xFC\xDF \x80",
                     "„Grüß Gott“ ÄÖÜäöüß €"},
         ReadingCase{"FrenchInWindows1252", "WINDOWS-1252",
-                    "\xAB \x8Cuvre, c\x9Cur, \xE0 l'\xE9t\xE9, No\xEBl, \xC7" "a \xBB",
+                    "\xAB \x8Cuvre, c\x9Cur, \xE0 l'\xE9t\xE9, No\xEBl, \xC7"
+                    "a \xBB",
                     "« Œuvre, cœur, à l'été, Noël, Ça »"},
         // Windows itself reads the bytes a code page leaves undefined as the
         // C1 controls of the same number: nothing is replaced.
@@ -78,7 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A poem another program added a UTF-8 line to keeps that line.
         ReadingCase{"LinesOfUtf8StayAsTheyAre", "WINDOWS-1250",
                     "v\xE9g\xE9n\r\nvégén\nv\xE9g\xE9n\r", "végén\r\nvégén\nvégén\r"},
-        ReadingCase{"TextOfUtf8StaysWhole", "WINDOWS-1252", "Grüß \xEF\xBF\xBD", "Grüß \xEF\xBF\xBD"},
+        ReadingCase{"TextOfUtf8StaysWhole", "WINDOWS-1252", "Grüß \xEF\xBF\xBD",
+                    "Grüß \xEF\xBF\xBD"},
         ReadingCase{"TruncatedUtf8ReadsInTheCodePage", "WINDOWS-1252", "Gr\xC3", "GrÃ"},
         ReadingCase{"EmptyLinesAndNoFinalBreak", "ISO-8859-2", "\r\n\r\n\xF5", "\r\n\r\nő"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -95,16 +97,14 @@ TEST_P(CodePageNames, OnlyCodePagesTheSystemReads) {
     EXPECT_EQ(CodePage::Named(GetParam().codePage).has_value(), GetParam().usable);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, CodePageNames,
-                         ::testing::Values(NameCase{"AsTheUserWritesIt", "Windows-1250", true},
-                                           NameCase{"IconvAlias", "cp1252", true},
-                                           NameCase{"Iso", "iso-8859-2", true},
-                                           NameCase{"Empty", "", false},
-                                           NameCase{"Unknown", "Windows-9999", false},
-                                           NameCase{"Utf8", "UTF-8", false},
-                                           NameCase{"Utf16", "utf-16le", false},
-                                           NameCase{"Ucs", "UCS-2", false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CodePageNames,
+    ::testing::Values(NameCase{"AsTheUserWritesIt", "Windows-1250", true},
+                      NameCase{"IconvAlias", "cp1252", true}, NameCase{"Iso", "iso-8859-2", true},
+                      NameCase{"Empty", "", false}, NameCase{"Unknown", "Windows-9999", false},
+                      NameCase{"Utf8", "UTF-8", false}, NameCase{"Utf16", "utf-16le", false},
+                      NameCase{"Ucs", "UCS-2", false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct CorpusText {
     std::string language;
@@ -163,9 +163,10 @@ TEST_P(DetectionAccuracy, ReadsMostTextsOfItsCodePageRightAndAllOfThemTogether) 
     std::string spread;
     for (const auto& [name, count] : answers)
         spread += " " + name + "=" + std::to_string(count);
-    std::printf("[ accuracy ] %s: %zu texts, read right %zu (%.0f%%), named right %zu (%.0f%%);%s\n",
-                row.codePage, texts, readRight, 100.0 * readRight / texts, namedRight,
-                100.0 * namedRight / texts, spread.c_str());
+    std::printf(
+        "[ accuracy ] %s: %zu texts, read right %zu (%.0f%%), named right %zu (%.0f%%);%s\n",
+        row.codePage, texts, readRight, 100.0 * readRight / texts, namedRight,
+        100.0 * namedRight / texts, spread.c_str());
     RecordProperty("readRight", std::to_string(readRight) + "/" + std::to_string(texts));
     EXPECT_GE(readRight * 10, texts * 8);
     // A collection's worth of text together.
@@ -174,12 +175,12 @@ TEST_P(DetectionAccuracy, ReadsMostTextsOfItsCodePageRightAndAllOfThemTogether) 
         << together;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Corpus, DetectionAccuracy,
-    ::testing::Values(AccuracyCase{"Windows1250", "WINDOWS-1250", {"hu"}},
-                      AccuracyCase{"Iso8859_2", "ISO-8859-2", {"hu"}},
-                      AccuracyCase{"Windows1252", "WINDOWS-1252", {"de", "fr"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Corpus, DetectionAccuracy,
+                         ::testing::Values(AccuracyCase{"Windows1250", "WINDOWS-1250", {"hu"}},
+                                           AccuracyCase{"Iso8859_2", "ISO-8859-2", {"hu"}},
+                                           AccuracyCase{
+                                               "Windows1252", "WINDOWS-1252", {"de", "fr"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct DetectionCase {
     const char* name;
@@ -212,8 +213,9 @@ INSTANTIATE_TEST_SUITE_P(
 class CollectionCodePageTest : public ::testing::Test {
 protected:
     CollectionCodePage codePage(std::string sample = {}) {
-        return CollectionCodePage({dir / "settings.ini"},
-                                  [sample](std::string& into) { AppendLinesNotUtf8(into, sample); });
+        return CollectionCodePage({dir / "settings.ini"}, [sample](std::string& into) {
+            AppendLinesNotUtf8(into, sample);
+        });
     }
     std::string settings() const { return ReadBytes(dir / "settings.ini"); }
 

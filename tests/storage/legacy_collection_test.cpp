@@ -3,9 +3,9 @@
 // left as it was.
 
 #include "export/collection_export.h"
+#include "export/export_test_support.h"
 #include "localisation/interface_strings.h"
 #include "search/find_in_poems.h"
-#include "export/export_test_support.h"
 #include "storage/code_page.h"
 #include "storage/ini_file.h"
 #include "storage/poem_store.h"
@@ -25,7 +25,7 @@ constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 // A poem as the user sees it, and its bytes in the collection's code page.
 struct LegacyPoem {
-    std::string title, poet, date, text;           // UTF-8
+    std::string title, poet, date, text;             // UTF-8
     std::string storedTitle, storedPoet, storedDate; // in the code page
     std::string storedText;
 };
@@ -62,8 +62,7 @@ protected:
     std::string section(const std::string& index, const std::string& id) const {
         const auto begin = index.find("[" + id + "]");
         const auto end = index.find("\r\n[", begin + 1);
-        return index.substr(begin, end == std::string::npos ? std::string::npos
-                                                            : end + 2 - begin);
+        return index.substr(begin, end == std::string::npos ? std::string::npos : end + 2 - begin);
     }
 
     TestDir dir;
@@ -146,20 +145,30 @@ TEST_P(LegacyCollection, ExportsAndFindsEveryLetter) {
 }
 
 LegacyPoem Hungarian1250() {
-    return {"Végén", "Petőfi Sándor", "1848. március", "Talpra magyar, hí a haza!\r\nItt az idő, most vagy soha!\r\n„Rabok legyünk” – vagy szabadok?",
-            "V\xE9g\xE9n", "Pet\xF5" "fi S\xE1ndor", "1848. m\xE1rcius",
-            "Talpra magyar, h\xED a haza!\r\nItt az id\xF5, most vagy soha!\r\n\x84Rabok legy\xFCnk\x94 \x96 vagy szabadok?"};
+    return {"Végén",
+            "Petőfi Sándor",
+            "1848. március",
+            "Talpra magyar, hí a haza!\r\nItt az idő, most vagy soha!\r\n„Rabok legyünk” – vagy "
+            "szabadok?",
+            "V\xE9g\xE9n",
+            "Pet\xF5"
+            "fi S\xE1ndor",
+            "1848. m\xE1rcius",
+            "Talpra magyar, h\xED a haza!\r\nItt az id\xF5, most vagy soha!\r\n\x84Rabok "
+            "legy\xFCnk\x94 \x96 vagy szabadok?"};
 }
 
 INSTANTIATE_TEST_SUITE_P(
     CodePages, LegacyCollection,
     ::testing::Values(
-        CollectionCase{"HungarianInWindows1250",
-                       "WINDOWS-1250",
-                       {Hungarian1250(),
-                        {"Őszi éj", "Arany János", "1850", "Ül a fűzfa ágán ősz varjú,\r\nfütyül a szél.",
-                         "\xD5szi \xE9j", "Arany J\xE1nos", "1850",
-                         "\xDCl a f\xFBz" "fa \xE1g\xE1n \xF5sz varj\xFA,\r\nf\xFCty\xFCl a sz\xE9l."}}},
+        CollectionCase{
+            "HungarianInWindows1250",
+            "WINDOWS-1250",
+            {Hungarian1250(),
+             {"Őszi éj", "Arany János", "1850", "Ül a fűzfa ágán ősz varjú,\r\nfütyül a szél.",
+              "\xD5szi \xE9j", "Arany J\xE1nos", "1850",
+              "\xDCl a f\xFBz"
+              "fa \xE1g\xE1n \xF5sz varj\xFA,\r\nf\xFCty\xFCl a sz\xE9l."}}},
         CollectionCase{"HungarianInIso8859_2",
                        "ISO-8859-2",
                        {{"Tűz és víz", "Ady Endre", "1906",
@@ -174,22 +183,35 @@ INSTANTIATE_TEST_SUITE_P(
                          "\xD5szi s\xF3haj", "K\xF6lcsey Ferenc", "1823",
                          "H\xFBs szell\xF5 f\xFAj a r\xE9ten, a p\xE1sztor \xF6sszeterelte a "
                          "ny\xE1jat,\r\n\xE9s t\xFCzet rakott a kunyh\xF3 el\xF5tt."}}},
-        CollectionCase{"GermanAndFrenchInWindows1252",
-                       "WINDOWS-1252",
-                       {{"Über allen Gipfeln", "Goethe", "1780", "Über allen Gipfeln ist Ruh,\r\nin allen Wipfeln spürest du „kaum einen Hauch“.",
-                         "\xDC" "ber allen Gipfeln", "Goethe", "1780",
-                         "\xDC" "ber allen Gipfeln ist Ruh,\r\nin allen Wipfeln sp\xFCrest du \x84kaum einen Hauch\x93."},
-                        {"Chanson d’automne", "Verlaine", "1866", "Les sanglots longs des violons de l’automne\r\nblessent mon cœur d’une langueur monotone. Où ? À l’été.",
-                         "Chanson d\x92" "automne", "Verlaine", "1866",
-                         "Les sanglots longs des violons de l\x92" "automne\r\nblessent mon c\x9Cur d\x92une langueur monotone. O\xF9 ? \xC0 l\x92\xE9t\xE9."}}}),
+        CollectionCase{
+            "GermanAndFrenchInWindows1252",
+            "WINDOWS-1252",
+            {{"Über allen Gipfeln", "Goethe", "1780",
+              "Über allen Gipfeln ist Ruh,\r\nin allen Wipfeln spürest du „kaum einen Hauch“.",
+              "\xDC"
+              "ber allen Gipfeln",
+              "Goethe", "1780",
+              "\xDC"
+              "ber allen Gipfeln ist Ruh,\r\nin allen Wipfeln sp\xFCrest du \x84kaum einen "
+              "Hauch\x93."},
+             {"Chanson d’automne", "Verlaine", "1866",
+              "Les sanglots longs des violons de l’automne\r\nblessent mon cœur d’une langueur "
+              "monotone. Où ? À l’été.",
+              "Chanson d\x92"
+              "automne",
+              "Verlaine", "1866",
+              "Les sanglots longs des violons de l\x92"
+              "automne\r\nblessent mon c\x9Cur d\x92une langueur monotone. O\xF9 ? \xC0 "
+              "l\x92\xE9t\xE9."}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Language files carried over with the collection are in its code page too.
 TEST(LegacyLanguageFile, ShowsEveryLetterAndStaysAsItWas) {
     TestDir dir;
     std::filesystem::create_directory(dir / "lang");
-    const std::string file = "[language]\r\nsave=Ment\xE9s\r\npoem=Vers sz\xF6vege\r\n"
-                             "savemsg=A(z) \x84%s\x94 verset elmentettem, \xF5rz\xF6m \xFBz\xF6tt.\r\n";
+    const std::string file =
+        "[language]\r\nsave=Ment\xE9s\r\npoem=Vers sz\xF6vege\r\n"
+        "savemsg=A(z) \x84%s\x94 verset elmentettem, \xF5rz\xF6m \xFBz\xF6tt.\r\n";
     WriteBytes(dir / "lang" / "Magyar.lng", file);
     PoemStore store(dir.path());
     const auto strings = InterfaceStrings::Load(dir / "lang" / "Magyar.lng", &store.codePage());
