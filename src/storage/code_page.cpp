@@ -236,6 +236,11 @@ std::string CollectionCodePage::ToUtf8(std::string_view stored, std::string_view
     return Get(sameFile.empty() ? stored : sameFile).ToUtf8(stored);
 }
 
+void CollectionCodePage::MakeUtf8(std::string& text) const {
+    if (!IsUtf8(text))
+        text = Get(text).ToUtf8(text);
+}
+
 std::string_view CollectionCodePage::ToUtf8(std::string_view stored, std::string& scratch) const {
     if (IsUtf8(stored))
         return stored;

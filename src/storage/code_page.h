@@ -75,6 +75,8 @@ public:
     std::string ToUtf8(std::string_view stored, std::string_view sameFile = {}) const;
     // `stored` itself when it is UTF-8, otherwise its reading in `scratch`.
     std::string_view ToUtf8(std::string_view stored, std::string& scratch) const;
+    // The same in place: a text that is UTF-8 is neither copied nor changed.
+    void MakeUtf8(std::string& text) const;
 
     // The code page, settled now if it was not.
     const CodePage& Get(std::string_view sameFile = {}) const;

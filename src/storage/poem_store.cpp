@@ -268,7 +268,9 @@ PoemRecord PoemStore::LoadPoem(std::string_view id) {
 }
 
 std::string PoemStore::LoadText(std::string_view id) const {
-    return AsUtf8(rawText(id));
+    std::string text = rawText(id);
+    codePage_.MakeUtf8(text);
+    return text;
 }
 
 std::string PoemStore::rawText(std::string_view id) const {
