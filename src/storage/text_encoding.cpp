@@ -42,8 +42,10 @@ std::optional<std::string> TextConverter::convert(std::string_view text) const {
 
 void TextConverter::AppendEveryByte(std::string& out, std::string_view text) const {
     ::iconv(descriptor_, nullptr, nullptr, nullptr, nullptr);
+    // An 8-bit code page's letters take two UTF-8 bytes at most but for a
+    // few signs (the euro, quotes), which make room for themselves.
     const std::size_t start = out.size();
-    out.resize(start + text.size() * 4 + 8);
+    out.resize(start + text.size() * 2 + 16);
     char* in = const_cast<char*>(text.data());
     std::size_t inLeft = text.size();
     char* at = out.data() + start;

@@ -75,6 +75,14 @@ INSTANTIATE_TEST_SUITE_P(
         // C1 controls of the same number: nothing is replaced.
         ReadingCase{"UndefinedBytesStandForThemselves", "WINDOWS-1252", "a\x81\x8D\x8F\x90\x9D",
                     "a\u0081\u008D\u008F\u0090\u009D"},
+        // Three bytes of UTF-8 for each byte read.
+        ReadingCase{"SignsLongerInUtf8", "WINDOWS-1252", std::string(40, '\x80') + "\x93",
+                    [] {
+                        std::string signs;
+                        for (int i = 0; i < 40; ++i)
+                            signs += "€";
+                        return signs + "“";
+                    }()},
         ReadingCase{"UndefinedByteOfWindows1250", "WINDOWS-1250", "\x98\xE9", "\u0098é"},
         // A poem another program added a UTF-8 line to keeps that line.
         ReadingCase{"LinesOfUtf8StayAsTheyAre", "WINDOWS-1250",
