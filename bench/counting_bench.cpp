@@ -9,6 +9,7 @@
 #include "counting/poem_counting.h"
 #include "counting/poem_tally.h"
 #include "counting/syllable_margin.h"
+#include "window_bench_main.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -29,8 +30,8 @@ const CountingRule kRules[] = {CountingRule::English, CountingRule::German,
 
 // Stanzas of four lines of verse, one empty line after each.
 const char* const kLines[][4] = {
-    {"Shall I compare thee to a summer's day?", "Thou art more lovely and more temperate:",
-     "Rough winds do shake the darling buds of May,",
+    {"Shall I compare thee to a summer's day?",
+     "Thou art more lovely and more temperate:", "Rough winds do shake the darling buds of May,",
      "And summer's lease hath all too short a date;"},
     {"Wer reitet so spät durch Nacht und Wind?", "Es ist der Vater mit seinem Kind;",
      "Er hat den Knaben wohl in dem Arm,", "Er faßt ihn sicher, er hält ihn warm."},
@@ -155,12 +156,5 @@ void PrintTargets(const bench::RunTimesReporter& reporter) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    bench::RunTimesReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    PrintTargets(reporter);
-    benchmark::Shutdown();
-    return reporter.AnyFailed() ? 1 : 0;
+    return stanzel::bench::RunWindowBenchmarks(argc, argv, PrintTargets);
 }

@@ -3,9 +3,9 @@
 #include "mainwindow/qt_text.h"
 
 #include <QTextBlock>
-#include <algorithm>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
 
 namespace stanzel {
 

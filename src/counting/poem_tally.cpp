@@ -79,8 +79,7 @@ PoemTotals PoemTally::totals() const {
 
 std::string CountsStatus(const InterfaceStrings& strings, int lineNumber, const LineTally& line,
                          const PoemTotals& totals, bool approximate) {
-    std::string syllables =
-        Counted(strings, line.syllables, "countsyllable", "countsyllables");
+    std::string syllables = Counted(strings, line.syllables, "countsyllable", "countsyllables");
     if (approximate)
         syllables = FormatTemplate(strings["countabout"], syllables);
     return FormatTemplate(strings["countline"], FormatInt32(lineNumber)) + ' ' + syllables +

@@ -77,9 +77,7 @@ SyllableCounter::SyllableCounter(CountingRule rule, std::shared_ptr<const Syllab
 
 int SyllableCounter::countEnglish(std::u32string_view letters) const {
     if (english_) {
-        const auto found = [&](std::u32string_view word) {
-            return english_->find(ToUtf8(word));
-        };
+        const auto found = [&](std::u32string_view word) { return english_->find(ToUtf8(word)); };
         if (auto count = found(letters))
             return *count;
         // A possessive or an elision the dictionary lacks: "summer's",

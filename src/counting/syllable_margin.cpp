@@ -24,8 +24,7 @@ SyllableMargin::SyllableMargin(QTextEdit& box, const PoemCounting& counting, QWi
     const auto repaint = [this] { update(); };
     connect(&counting_, &PoemCounting::counted, this, repaint);
     connect(box_.verticalScrollBar(), &QScrollBar::valueChanged, this, repaint);
-    connect(box_.document()->documentLayout(), &QAbstractTextDocumentLayout::update, this,
-            repaint);
+    connect(box_.document()->documentLayout(), &QAbstractTextDocumentLayout::update, this, repaint);
 }
 
 QSize SyllableMargin::sizeHint() const {

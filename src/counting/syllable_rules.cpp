@@ -114,9 +114,8 @@ int German(std::u32string_view w) {
 }
 
 int OtherLanguage(std::u32string_view letters) {
-    return VowelGroups(letters, [](std::u32string_view w, std::size_t at) {
-        return IsOneOf(w[at], kAnyVowel);
-    });
+    return VowelGroups(
+        letters, [](std::u32string_view w, std::size_t at) { return IsOneOf(w[at], kAnyVowel); });
 }
 
 bool StartsWith(std::string_view code, std::string_view language) {

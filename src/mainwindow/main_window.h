@@ -384,7 +384,7 @@ private:
     SyllableMargin* syllableMargin_ = nullptr;
     std::vector<std::filesystem::path> syllableTablePlaces_;
     std::shared_ptr<const SyllableTable> englishSyllables_; // once read
-    bool englishSyllablesRead_ = false;                   // found or not
+    bool englishSyllablesRead_ = false;                     // found or not
     EngineEditor* engineEditor_ = nullptr;
     FindInPoemsPanel* findPanel_ = nullptr;
     std::vector<QAction*> engineActions_;   // by menu position, separators too

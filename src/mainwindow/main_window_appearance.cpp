@@ -1,7 +1,7 @@
 // The main window's looks: its colours, the view switches and the Language
 // menu.
-#include "localisation/language_list.h"
 #include "counting/syllable_margin.h"
+#include "localisation/language_list.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/poem_list_model.h"
 #include "mainwindow/qt_colour.h"

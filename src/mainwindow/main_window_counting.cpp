@@ -58,9 +58,9 @@ void MainWindow::showCounts() {
         return;
     }
     const PoemCounting::CursorLine line = counting_->lineAt(poemEdit_->textCursor());
-    countsLabel_->setText(ToQ(CountsStatus(strings_, line.number, line.counts,
-                                           counting_->tally().totals(),
-                                           counting_->counter().approximate())));
+    countsLabel_->setText(
+        ToQ(CountsStatus(strings_, line.number, line.counts, counting_->tally().totals(),
+                         counting_->counter().approximate())));
     countsLabel_->show();
 }
 

@@ -29,7 +29,10 @@ TEST(CountedWords, RunsOfLettersAndDigitsWithInnerApostrophesAndHyphens) {
         {"accents", "Árvíztűrő tükörfúrógép", {"Árvíztűrő", "tükörfúrógép"}},
         {"decomposed accent", "Cafe\xCC\x81 noir", {"Cafe\xCC\x81", "noir"}},
         {"punctuation alone", " — … ! ", {}},
-        {"broken UTF-8", "a\xFF" "b", {"a", "b"}},
+        {"broken UTF-8",
+         "a\xFF"
+         "b",
+         {"a", "b"}},
     };
     for (const Row& row : rows)
         EXPECT_EQ(Words(row.line), row.words) << row.name;
@@ -40,12 +43,12 @@ TEST(SyllableRules, TheLanguageCodeChoosesTheRule) {
         const char* code;
         CountingRule rule;
     } rows[] = {
-        {"en_US", CountingRule::English},   {"en_GB", CountingRule::English},
-        {"", CountingRule::English},        {"en", CountingRule::English},
-        {"de_DE", CountingRule::German},    {"de_AT", CountingRule::German},
-        {"de", CountingRule::German},       {"hu_HU", CountingRule::Hungarian},
-        {"hu", CountingRule::Hungarian},    {"fr_FR", CountingRule::Other},
-        {"es", CountingRule::Other},        {"dense", CountingRule::Other},
+        {"en_US", CountingRule::English},  {"en_GB", CountingRule::English},
+        {"", CountingRule::English},       {"en", CountingRule::English},
+        {"de_DE", CountingRule::German},   {"de_AT", CountingRule::German},
+        {"de", CountingRule::German},      {"hu_HU", CountingRule::Hungarian},
+        {"hu", CountingRule::Hungarian},   {"fr_FR", CountingRule::Other},
+        {"es", CountingRule::Other},       {"dense", CountingRule::Other},
         {"hunspell", CountingRule::Other},
     };
     for (const Row& row : rows)
@@ -106,8 +109,8 @@ TEST(SyllableTable, TheBuiltTableKnowsTheDictionarysWords) {
     struct Row {
         const char* word;
         int syllables;
-    } rows[] = {{"a", 1},         {"abandon", 3},  {"fire", 2},     {"every", 3},
-                {"'tis", 1},      {"temperate", 2}, {"zucchini", 3}, {"immortality", 5},
+    } rows[] = {{"a", 1},         {"abandon", 3},    {"fire", 2},     {"every", 3},
+                {"'tis", 1},      {"temperate", 2},  {"zucchini", 3}, {"immortality", 5},
                 {"daffodils", 3}, {"shakespeare", 2}};
     for (const Row& row : rows)
         EXPECT_EQ(table->find(row.word), row.syllables) << row.word;
@@ -131,7 +134,10 @@ TEST(SyllableTable, AFileThatIsNoTableIsRefused) {
         {"count not a digit", "a x\n", false},
         {"blank in the word", "a b 1\n", false},
         {"windows line ends", "a 1\r\nb 2\r\n", false},
-        {"binary", "\x7f" "ELF\x02\x01\x01", false},
+        {"binary",
+         "\x7f"
+         "ELF\x02\x01\x01",
+         false},
     };
     for (const Row& row : rows)
         EXPECT_EQ(SyllableTable::FromText(row.text).has_value(), row.table) << row.name;
@@ -148,12 +154,12 @@ TEST(SyllableCounter, EnglishGoesToTheTableThenToSpelling) {
         const char* word;
         int syllables;
     } rows[] = {
-        {"Every", 3},         // letter case
-        {"summer's", 2},      // a possessive of a known word
-        {"summer’s", 2},      // with a curly apostrophe
-        {"well-fire", 3},     // each part of a hyphenated word
-        {"hopes", 1},         // unknown: by spelling
-        {"1914", 0},          // digits say nothing
+        {"Every", 3},     // letter case
+        {"summer's", 2},  // a possessive of a known word
+        {"summer’s", 2},  // with a curly apostrophe
+        {"well-fire", 3}, // each part of a hyphenated word
+        {"hopes", 1},     // unknown: by spelling
+        {"1914", 0},      // digits say nothing
     };
     for (const Row& row : rows)
         EXPECT_EQ(counter.countWord(row.word), row.syllables) << row.word;
@@ -243,21 +249,53 @@ TEST(CountsStatus, OneAndManyInEachShippedLanguage) {
         bool approximate;
         const char* status;
     } rows[] = {
-        {"English", 3, {10, 8, false}, {14, 3, 98}, false,
+        {"English",
+         3,
+         {10, 8, false},
+         {14, 3, 98},
+         false,
          "Line 3: 10 syllables \u00B7 14 lines, 3 stanzas, 98 words"},
-        {"English", 1, {1, 1, false}, {1, 1, 1}, false,
+        {"English",
+         1,
+         {1, 1, false},
+         {1, 1, 1},
+         false,
          "Line 1: 1 syllable \u00B7 1 line, 1 stanza, 1 word"},
-        {"English", 2, {0, 0, true}, {0, 0, 0}, false,
+        {"English",
+         2,
+         {0, 0, true},
+         {0, 0, 0},
+         false,
          "Line 2: 0 syllables \u00B7 0 lines, 0 stanzas, 0 words"},
-        {"English", 5, {7, 4, false}, {12, 2, 40}, true,
+        {"English",
+         5,
+         {7, 4, false},
+         {12, 2, 40},
+         true,
          "Line 5: about 7 syllables \u00B7 12 lines, 2 stanzas, 40 words"},
-        {"German", 3, {10, 8, false}, {14, 3, 98}, false,
+        {"German",
+         3,
+         {10, 8, false},
+         {14, 3, 98},
+         false,
          "Zeile 3: 10 Silben \u00B7 14 Zeilen, 3 Strophen, 98 Wörter"},
-        {"German", 1, {1, 1, false}, {1, 1, 1}, true,
+        {"German",
+         1,
+         {1, 1, false},
+         {1, 1, 1},
+         true,
          "Zeile 1: etwa 1 Silbe \u00B7 1 Zeile, 1 Strophe, 1 Wort"},
-        {"Hungarian", 3, {10, 8, false}, {14, 3, 98}, false,
+        {"Hungarian",
+         3,
+         {10, 8, false},
+         {14, 3, 98},
+         false,
          "3. sor: 10 szótag \u00B7 14 sor, 3 versszak, 98 szó"},
-        {"Hungarian", 1, {1, 1, false}, {1, 1, 1}, true,
+        {"Hungarian",
+         1,
+         {1, 1, false},
+         {1, 1, 1},
+         true,
          "1. sor: kb. 1 szótag \u00B7 1 sor, 1 versszak, 1 szó"},
     };
     for (const Row& row : rows) {
