@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <benchmark/benchmark.h>
