@@ -471,7 +471,8 @@ void MainWindow::readStartSettings() {
     exportOneType_ = ReadSetting(settings, setting::exportOne);
     exportAllType_ = ReadSetting(settings, setting::exportAll);
     store_.setAutoid(ReadSetting(settings, setting::autoid));
-    actions_.toggleSyllableCounts->setChecked(ReadSetting(settings, setting::syllableCounts) != 0);
+    syllableCountsAtStart_ = ReadSetting(settings, setting::syllableCounts) != 0;
+    actions_.toggleSyllableCounts->setChecked(syllableCountsAtStart_);
     toggleSyllableCounts();
 }
 
@@ -778,7 +779,9 @@ void MainWindow::writeClosingSettings() {
     WriteSetting(settings, setting::language, currentLanguage_);
     WriteSetting(settings, setting::languageIndex, languageIndex_);
     WriteSetting(settings, setting::searchEngine, search_.selectedEngine());
-    WriteSetting(settings, setting::syllableCounts, actions_.toggleSyllableCounts->isChecked());
+    // Written once changed, so that a settings file no one changed stays as it was.
+    if (actions_.toggleSyllableCounts->isChecked() != syllableCountsAtStart_)
+        WriteSetting(settings, setting::syllableCounts, actions_.toggleSyllableCounts->isChecked());
     // Until the user has chosen, the poem's language follows the interface's.
     if (!spellingSetting_.empty())
         WriteSetting(settings, setting::spellingDictionary, spellingSetting_);

@@ -153,6 +153,12 @@ TEST_F(CountingWindowTest, SyllableCountsTurnOffAndStayOffAtTheNextStart) {
     startCounting();
     EXPECT_FALSE(actions().toggleSyllableCounts->isChecked());
     EXPECT_FALSE(window->syllableMargin()->isVisible());
+    // Turned on and off again in one run: the entry stays as it was.
+    actions().toggleSyllableCounts->trigger();
+    actions().toggleSyllableCounts->trigger();
+    window->close();
+    EXPECT_NE(file("settings.ini").find("[View]\r\nsyllables=0"), std::string::npos);
+    startCounting();
     // The status bar counts all the same.
     typeLines({kSonnet[0]});
     EXPECT_EQ(counts(), "Line 1: 10 syllables \u00B7 1 line, 1 stanza, 8 words");
