@@ -162,12 +162,12 @@ void MainWindow::createActions() {
     a.exit = addCommand("application-exit", "exit.svg", &MainWindow::exitProgram);
     a.exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    for (auto [toggle, handler] : {std::pair{&a.toggleToolbar, &MainWindow::toggleToolbar},
-                                   std::pair{&a.toggleStatusBar, &MainWindow::toggleStatusBar},
-                                   std::pair{&a.toggleRowColouring, &MainWindow::toggleRowColouring},
-                                   std::pair{&a.toggleIdColumn, &MainWindow::toggleIdColumn},
-                                   std::pair{&a.toggleSyllableCounts,
-                                             &MainWindow::toggleSyllableCounts}}) {
+    for (auto [toggle, handler] :
+         {std::pair{&a.toggleToolbar, &MainWindow::toggleToolbar},
+          std::pair{&a.toggleStatusBar, &MainWindow::toggleStatusBar},
+          std::pair{&a.toggleRowColouring, &MainWindow::toggleRowColouring},
+          std::pair{&a.toggleIdColumn, &MainWindow::toggleIdColumn},
+          std::pair{&a.toggleSyllableCounts, &MainWindow::toggleSyllableCounts}}) {
         *toggle = addCommand(nullptr, nullptr, handler);
         (*toggle)->setCheckable(true);
         (*toggle)->setChecked(true);

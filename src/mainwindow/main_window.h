@@ -385,7 +385,7 @@ private:
     std::vector<std::filesystem::path> syllableTablePlaces_;
     std::shared_ptr<const SyllableTable> englishSyllables_; // once read
     bool englishSyllablesRead_ = false;                     // found or not
-    bool syllableCountsAtStart_ = true; // View > Syllable Counts as read
+    bool syllableCountsAtStart_ = true;                     // View > Syllable Counts as read
     EngineEditor* engineEditor_ = nullptr;
     FindInPoemsPanel* findPanel_ = nullptr;
     std::vector<QAction*> engineActions_;   // by menu position, separators too
