@@ -18,8 +18,8 @@ TEST(InterfaceStrings, TableHoldsEachKeyOnceButSave) {
         keys.insert(row.key);
         captions += row.use == StringUse::Caption;
     }
-    EXPECT_EQ(InterfaceStringTable().size(), 95u);
-    EXPECT_EQ(keys.size(), 94u);
+    EXPECT_EQ(InterfaceStringTable().size(), 98u);
+    EXPECT_EQ(keys.size(), 97u);
     EXPECT_EQ(captions, 47);
     EXPECT_EQ(InterfaceStrings::English()["engineinfo"], "Format:  name|url");
 }
