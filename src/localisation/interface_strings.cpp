@@ -11,7 +11,7 @@ namespace {
 constexpr auto C = StringUse::Caption;
 constexpr auto M = StringUse::Message;
 
-constexpr std::array<InterfaceString, 84> kTable{{
+constexpr std::array<InterfaceString, 104> kTable{{
     {"file", "File", C},
     {"new", "New", C},
     {"save", "Save", C},
@@ -97,6 +97,26 @@ constexpr std::array<InterfaceString, 84> kTable{{
     {"nosuggestions", "No suggestions", M},
     {"spellingfailed", "Spelling is off: the dictionary %s cannot be read.", M},
     {"wordlistfailed", "Unable to write to %s", M},
+    {"needtitle", "A poem needs a title to be saved", M},
+    {"needtext", "A poem needs some text to be saved", M},
+    {"nodeleterow", "Choose the poem to delete in the list", M},
+    {"noengine", "No search engine yet: Edit > Search Engines", M},
+    {"nosearchwords", "Type the words to look for in the box beside the button", M},
+    {"nobrowser", "No program is set up to open %s", M},
+    {"nomailprogram", "No mail program is set up: write to %s", M},
+    {"poemdeleted", "\"%s\" was deleted: Edit > Recover Draft brings it back", M},
+    {"draftofdeleted", "%s (deleted)", M},
+    {"email", "Email", C},
+    {"aboutline", "A notebook for poems.", M},
+    {"aboutwriters", "Written by the Stanzel developers.", M},
+    {"aboutbuilt", "Built with Qt 6.", M},
+    {"abouthome", "Home page: %s", M},
+    {"aboutcollection", "Collection: %s", M},
+    {"alreadyopen", "Stanzel is already open on the collection in %s.", M},
+    {"clearfind", "Clear", C},
+    {"zoomin", "Zoom In", C},
+    {"zoomout", "Zoom Out", C},
+    {"zoomreset", "Normal Size", C},
 }};
 
 const std::string kNoText;

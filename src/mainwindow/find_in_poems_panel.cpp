@@ -163,8 +163,7 @@ public:
 
 } // namespace
 
-FindInPoemsPanel::FindInPoemsPanel(PoemStore& store, const PoemListModel& list,
-                                   QWidget* parent)
+FindInPoemsPanel::FindInPoemsPanel(PoemStore& store, const PoemListModel& list, QWidget* parent)
     : QDockWidget(parent), store_(store), list_(list) {
     setObjectName(QStringLiteral("findInPoems"));
     auto* body = new QWidget(this);
@@ -312,6 +311,16 @@ void FindInPoemsPanel::choose(int result) {
         return;
     resultsView_->setCurrentIndex(model_->index(result));
     emit poemChosen(static_cast<int>(results_[static_cast<std::size_t>(result)]));
+}
+
+void FindInPoemsPanel::keyPressEvent(QKeyEvent* event) {
+    // The box and the results leave Escape to the panel, which closes.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        hide();
+        emit dismissed();
+        return;
+    }
+    QDockWidget::keyPressEvent(event);
 }
 
 bool FindInPoemsPanel::eventFilter(QObject* watched, QEvent* event) {

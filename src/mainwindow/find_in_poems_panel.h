@@ -49,9 +49,12 @@ signals:
     void poemChosen(int listRow);
     // Reading the collection failed; the message says why.
     void failed(const QString& message);
+    // Escape closed the panel; the focus goes back to the editor.
+    void dismissed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void readStep();

@@ -1,5 +1,6 @@
 #include "mainwindow/main_window.h"
 
+#include "mainwindow/access_letters.h"
 #include "mainwindow/find_in_poems_panel.h"
 #include "mainwindow/hanging_indent.h"
 #include "mainwindow/poem_list_model.h"
@@ -14,6 +15,7 @@
 #include "storage/number_text.h"
 #include "storage/settings.h"
 #include "storage/storage_error.h"
+#include "storage/window_place.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -33,7 +35,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -58,6 +59,16 @@ QFont WithPointSize(QFont font, int points, bool bold = false, bool italic = fal
 
 namespace {
 
+// The keys every text box answers the same way (select all, undo, the
+// clipboard): in a box they stay the box's own, whatever command shares them.
+bool IsEditingKey(const QKeyEvent& key) {
+    for (const auto standard : {QKeySequence::SelectAll, QKeySequence::Undo, QKeySequence::Redo,
+                                QKeySequence::Cut, QKeySequence::Copy, QKeySequence::Paste})
+        if (key.matches(standard))
+            return true;
+    return false;
+}
+
 // How much of a large index one turn of the event loop reads: a few
 // milliseconds' work, so the window answers while a million poems come in.
 constexpr std::size_t kIndexSlice = 2 << 20;
@@ -66,6 +77,16 @@ constexpr std::size_t kFirstRows = 64 << 10;
 constexpr std::size_t kTidySlice = 20000; // names of a folder
 // A save whose poem another computer keeps changing gives up after this many looks.
 constexpr int kSaveAttempts = 8;
+// The window's size the first time, before it has a remembered one.
+constexpr int kStartWidth = 643;
+constexpr int kStartHeight = 556;
+// The title bar and borders a window system adds, allowed for before the
+// window is shown and the real ones are known.
+constexpr FrameRoom kFrameAllowance{4, 32, 4};
+// The lines of the poem box that a docked panel never takes.
+constexpr int kLeastPoemLines = 12;
+// How long the status bar says why a command did nothing.
+constexpr int kReasonMs = 6000;
 
 } // namespace
 
@@ -81,9 +102,7 @@ MainWindow::MainWindow(std::shared_ptr<const Folder> collection, UserDialogs& di
       dictionaryFolders_(SystemDictionaryFolders()) {
     InitResources();
     setWindowTitle(QString::fromLatin1(product::kTitle));
-    resize(643, 556);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    resize(kStartWidth, kStartHeight);
 
     createActions();
     createMenus();
@@ -98,6 +117,7 @@ MainWindow::MainWindow(std::shared_ptr<const Folder> collection, UserDialogs& di
         new EngineEditor([this](const QString& text) { return saveEngineList(text); }, this);
 
     guarded([this] { readStartSettings(); });
+    placeWindow();
     // A directory that cannot be made shows up when a command needs it.
     ::mkdirat(collection_->fd(), "poems", 0777);
     ::mkdirat(collection_->fd(), "lang", 0777);
@@ -160,10 +180,11 @@ void MainWindow::createActions() {
     a.exit = addCommand("application-exit", "exit.svg", &MainWindow::exitProgram);
     a.exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    for (auto [toggle, handler] : {std::pair{&a.toggleToolbar, &MainWindow::toggleToolbar},
-                                   std::pair{&a.toggleStatusBar, &MainWindow::toggleStatusBar},
-                                   std::pair{&a.toggleRowColouring, &MainWindow::toggleRowColouring},
-                                   std::pair{&a.toggleIdColumn, &MainWindow::toggleIdColumn}}) {
+    for (auto [toggle, handler] :
+         {std::pair{&a.toggleToolbar, &MainWindow::toggleToolbar},
+          std::pair{&a.toggleStatusBar, &MainWindow::toggleStatusBar},
+          std::pair{&a.toggleRowColouring, &MainWindow::toggleRowColouring},
+          std::pair{&a.toggleIdColumn, &MainWindow::toggleIdColumn}}) {
         *toggle = addCommand(nullptr, nullptr, handler);
         (*toggle)->setCheckable(true);
         (*toggle)->setChecked(true);
@@ -199,7 +220,11 @@ void MainWindow::createActions() {
     a.openHomePage = addCommand("go-home", "home-page.svg", &MainWindow::openHomePage);
     a.openHomePage->setText(QString::fromLatin1(product::kHomePage));
     a.writeEmail = addCommand("mail-send", "email.svg", &MainWindow::writeEmail);
-    a.writeEmail->setText(QStringLiteral("Email"));
+
+    // F10 opens the menus, as in every desktop's programs.
+    a.openMenuBar = addCommand(nullptr, nullptr, &MainWindow::openMenuBar);
+    a.openMenuBar->setShortcut(QKeySequence(Qt::Key_F10));
+    addAction(a.openMenuBar);
 }
 
 void MainWindow::createMenus() {
@@ -249,6 +274,10 @@ void MainWindow::createMenus() {
     popup->addAction(a.deletePoem);
 
     menus_.engines = new QMenu(this);
+    // The Language and Spelling menus fill themselves after the start.
+    for (QMenu* menu : {file, menus_.view, edit, colours, menus_.spelling, menus_.language, help,
+                        popup, menus_.engines})
+        KeepAccessLetters(menu);
 }
 
 void MainWindow::createToolBar() {
@@ -261,10 +290,10 @@ void MainWindow::createToolBar() {
 
     const MainWindowActions& a = actions_;
     // A null entry is a separator.
-    for (QAction* action : {a.newPoem, a.savePoem, static_cast<QAction*>(nullptr), a.exportPoem,
-                            a.exportAll, a.print, static_cast<QAction*>(nullptr), a.searchTitle,
-                            a.deletePoem, static_cast<QAction*>(nullptr), a.about,
-                            a.openHomePage, a.writeEmail, a.exit}) {
+    for (QAction* action :
+         {a.newPoem, a.savePoem, static_cast<QAction*>(nullptr), a.exportPoem, a.exportAll, a.print,
+          static_cast<QAction*>(nullptr), a.searchTitle, a.deletePoem,
+          static_cast<QAction*>(nullptr), a.about, a.openHomePage, a.writeEmail, a.exit}) {
         if (!action) {
             toolBar_->addSeparator();
             continue;
@@ -332,8 +361,9 @@ void MainWindow::createCentralWidget() {
                 const int row = selected.indexes().first().row();
                 guarded([this, row] { selectPoem(row); });
             });
-    connect(listView_, &QAbstractItemView::clicked, this,
-            [this](const QModelIndex& index) { guarded([this, index] { clickPoem(index.row()); }); });
+    connect(listView_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        guarded([this, index] { clickPoem(index.row()); });
+    });
 
     auto* panel = new QFrame(splitter);
     panel->setFrameShape(QFrame::StyledPanel);
@@ -373,6 +403,11 @@ void MainWindow::createCentralWidget() {
     poemEdit_->setFont(boxFont);
     poemEdit_->setLineWrapMode(QTextEdit::WidgetWidth);
     poemEdit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A panel docked below (Find in Poems) takes only the room the poem box
+    // can spare: a dozen lines of the poem stay in view.
+    poemEdit_->setMinimumHeight(kLeastPoemLines * QFontMetrics(boxFont).lineSpacing() +
+                                2 * poemEdit_->frameWidth() +
+                                2 * static_cast<int>(poemEdit_->document()->documentMargin()));
     new HangingIndent(*poemEdit_);
 
     labels_.title->setBuddy(titleEdit_);
@@ -403,10 +438,18 @@ void MainWindow::createCentralWidget() {
     setTabOrder(titleEdit_, poetEdit_);
     setTabOrder(poetEdit_, dateEdit_);
     setTabOrder(dateEdit_, poemEdit_);
+    setTabOrder(poemEdit_, listView_);
+    setTabOrder(listView_, searchEdit_);
+    // Tab leaves the list rather than moving its highlight to another poem.
+    listView_->setTabKeyNavigation(false);
+    listView_->installEventFilter(this);
 
     for (QWidget* box :
          std::initializer_list<QWidget*>{titleEdit_, poetEdit_, dateEdit_, searchEdit_, poemEdit_})
         box->installEventFilter(this);
+    for (QLineEdit* box : {static_cast<QLineEdit*>(titleEdit_), poetEdit_, dateEdit_})
+        connect(box, &QLineEdit::textChanged, this, &MainWindow::showEditorState);
+    connect(poemEdit_, &QTextEdit::textChanged, this, &MainWindow::showEditorState);
     // The poem box takes drops on its viewport.
     poemEdit_->viewport()->installEventFilter(this);
     // A right click on a misspelt word offers its suggestions first.
@@ -421,7 +464,8 @@ void MainWindow::createCentralWidget() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // The Find in Poems box is watched for drops alone; it keeps its keys.
     const bool findBox = findPanel_ && watched == findPanel_->queryEdit();
-    if (event->type() == QEvent::ShortcutOverride && !findBox) {
+    if (event->type() == QEvent::ShortcutOverride && !findBox &&
+        !IsEditingKey(*static_cast<QKeyEvent*>(event))) {
         // Let the window's command have the key, not the text box.
         const auto* key = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(key->modifiers() | key->key());
@@ -432,11 +476,35 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             }
         }
     }
+    if (event->type() == QEvent::KeyPress &&
+        takeMovementKey(watched, *static_cast<QKeyEvent*>(event)))
+        return true;
     if (event->type() == QEvent::ToolTip && watched == printButton_)
         return true;
     if (isDropTarget(watched) && takeFileDrag(event))
         return true;
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::takeMovementKey(QObject* watched, const QKeyEvent& key) {
+    // Tab indents in the poem box; Ctrl+Tab leaves it, as in other editors.
+    if (watched == poemEdit_ && (key.modifiers() & Qt::ControlModifier) &&
+        (key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab))
+        return focusNextPrevChild(key.key() == Qt::Key_Tab);
+    // Home and End go to the first and last poem, not to the row's columns.
+    if (watched == listView_ && (key.key() == Qt::Key_Home || key.key() == Qt::Key_End) &&
+        listModel_->rowCount() > 0) {
+        const int row = key.key() == Qt::Key_Home ? 0 : listModel_->rowCount() - 1;
+        listView_->selectRow(row);
+        listView_->scrollTo(listModel_->index(row, 0));
+        return true;
+    }
+    return false;
+}
+
+void MainWindow::openMenuBar() {
+    if (!menuBar()->actions().isEmpty())
+        menuBar()->setActiveAction(menuBar()->actions().first());
 }
 
 void MainWindow::guarded(const std::function<void()>& command) {
@@ -457,6 +525,36 @@ QString MainWindow::text(std::string_view key) const {
 
 QString MainWindow::nowStamp() const {
     return SaveStamp(clock_(), QLocale::system());
+}
+
+void MainWindow::placeWindow() {
+    std::optional<ScreenRect> stored;
+    bool maximized = false;
+    guarded([&] {
+        const IniFile settings(SettingsFile(collection_));
+        stored = ScreenRect{ReadSetting(settings, setting::windowLeft),
+                            ReadSetting(settings, setting::windowTop),
+                            ReadSetting(settings, setting::windowWidth),
+                            ReadSetting(settings, setting::windowHeight)};
+        maximized = ReadSetting(settings, setting::windowMaximized) != 0;
+    });
+    if (stored && stored->width <= 0)
+        stored.reset();
+    // The screen it stood on, while that is still there.
+    const QScreen* screen =
+        stored ? QGuiApplication::screenAt(QPoint(stored->x, stored->y)) : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect free = screen->availableGeometry();
+    const ScreenRect place =
+        PlaceWindow(stored, kStartWidth, kStartHeight,
+                    {free.x(), free.y(), free.width(), free.height()}, kFrameAllowance);
+    resize(place.width, place.height);
+    move(place.x, place.y);
+    if (maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void MainWindow::readStartSettings() {
@@ -523,6 +621,27 @@ void MainWindow::selectRowQuietly(std::optional<std::size_t> row) {
                                                    QItemSelectionModel::Rows);
     listView_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
     selectedRow_ = static_cast<int>(*row);
+}
+
+void MainWindow::highlightEditorPoem() {
+    selectRowQuietly(currentPoemId_ != 0 ? store_.rowOf(FormatInt32(currentPoemId_))
+                                         : std::nullopt);
+    if (selectedRow_ >= 0)
+        listView_->scrollTo(listModel_->index(selectedRow_, 0));
+}
+
+void MainWindow::showEditorState() {
+    const QString product = QString::fromLatin1(product::kTitle);
+    const QString title = titleEdit_->text();
+    QString shown = title.isEmpty() ? product : title + QStringLiteral(" \u2014 ") + product;
+    if (editorHoldsEdit())
+        shown.prepend(QStringLiteral("\u2022 "));
+    if (shown != windowTitle())
+        setWindowTitle(shown);
+}
+
+void MainWindow::explain(std::string_view key, std::string_view argument) {
+    statusBar()->showMessage(ToQ(FormatTemplate(strings_[key], argument)), kReasonMs);
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -598,10 +717,11 @@ void MainWindow::applyCaptions() {
         {&MainWindowActions::print, "print"},
         {&MainWindowActions::recoverDraft, "recoverdraft"},
         {&MainWindowActions::spellingOff, "spellingoff"},
+        {&MainWindowActions::writeEmail, "email"},
     };
     for (const auto& [command, key] : kActionCaptions)
         (actions_.*command)->setText(text(key));
-    static constexpr std::pair<QMenu* MainWindowMenus::*, const char*> kMenuCaptions[] = {
+    static constexpr std::pair<QMenu * MainWindowMenus::*, const char*> kMenuCaptions[] = {
         {&MainWindowMenus::file, "file"},         {&MainWindowMenus::view, "view"},
         {&MainWindowMenus::edit, "edit"},         {&MainWindowMenus::colours, "colors"},
         {&MainWindowMenus::language, "language"}, {&MainWindowMenus::help, "help"},
@@ -609,6 +729,7 @@ void MainWindow::applyCaptions() {
     };
     for (const auto& [menu, key] : kMenuCaptions)
         (menus_.*menu)->setTitle(text(key));
+    GiveAccessLetters(menuBar()->actions());
     // A label with a buddy reads "&" as a keyboard marker; its caption shows
     // every character as the language file has it.
     const auto caption = [this](std::string_view key) {
@@ -684,13 +805,17 @@ void MainWindow::newPoem() {
     keepDraft();
     currentPoemId_ = 0;
     clearEditor();
+    highlightEditorPoem();
+    titleEdit_->setFocus();
 }
 
 void MainWindow::savePoem() {
     const QString title = titleEdit_->text();
     const QString poem = poemEdit_->toPlainText();
-    if (title.isEmpty() || poem.isEmpty())
+    if (title.isEmpty() || poem.isEmpty()) {
+        explain(title.isEmpty() ? "needtitle" : "needtext");
         return;
+    }
     // The poem and the time and counter of the last save reach the disk
     // together or not at all.
     const std::string savedAt = FromQ(nowStamp());
@@ -704,8 +829,8 @@ void MainWindow::savePoem() {
     for (int attempt = 1;; ++attempt) {
         const FileIdentity seen = keepVersionSavedElsewhere();
         try {
-            saved.id = store_.SavePoem(saved.id, saved.title, saved.poet, saved.date,
-                                       saved.text, &settings, &seen);
+            saved.id = store_.SavePoem(saved.id, saved.title, saved.poet, saved.date, saved.text,
+                                       &settings, &seen);
             break;
         } catch (const PoemChangedElsewhere&) {
             if (attempt == kSaveAttempts)
@@ -715,6 +840,7 @@ void MainWindow::savePoem() {
     currentPoemId_ = saved.id;
     lastSaveTime_ = savedAt;
     holdEditorContents();
+    highlightEditorPoem();
     findPanel_->poemSaved(saved);
     dialogs_.message(this, UserDialogs::Icon::Information, text("save"),
                      ToQ(FormatTemplate(strings_["savemsg"], FromQ(title))));
@@ -722,29 +848,36 @@ void MainWindow::savePoem() {
 }
 
 void MainWindow::deletePoem() {
-    if (selectedRow_ < 0 || currentPoemId_ == 0)
-        return;
-    // Only the poem in the editor, and only while its own row is selected:
-    // after New the old row may still be selected with nothing of it loaded.
+    // Only the poem in the editor, and only while its own row is selected.
     const std::string id = FormatInt32(currentPoemId_);
-    if (store_.id(static_cast<std::size_t>(selectedRow_)) != id)
+    if (selectedRow_ < 0 || currentPoemId_ == 0 ||
+        store_.id(static_cast<std::size_t>(selectedRow_)) != id) {
+        explain("nodeleterow");
         return;
+    }
     if (!dialogs_.question(this, text("quest"),
-                           ToQ(FormatTemplate(strings_["deletemsg"], FromQ(titleEdit_->text())))))
+                           ToQ(FormatTemplate(strings_["deletemsg"], FromQ(titleEdit_->text()))),
+                           UserDialogs::Answer::No))
         return;
+    const std::uint64_t kept = keepDeletedPoem(id);
     try {
         // The row goes without another being selected and loaded in its place.
         const QSignalBlocker blocker(listView_->selectionModel());
         store_.DeletePoem(id);
     } catch (const StorageError&) {
-        // Show the list as the index now stands, then report.
+        // Show the list as the index now stands, then report; a poem still
+        // listed has no deleted draft to come back from.
         refreshCollection();
+        if (store_.rowOf(id))
+            drafts_.Remove(kept);
         throw;
     }
+    const std::string title = FromQ(titleEdit_->text());
     keepDraft();
     selectRowQuietly(std::nullopt);
     currentPoemId_ = 0;
     clearEditor();
+    explain("poemdeleted", title);
 }
 
 void MainWindow::exitProgram() {
@@ -770,6 +903,14 @@ void MainWindow::writeClosingSettings() {
         WriteSetting(settings, setting::spellingDictionary, spellingSetting_);
     for (auto [entry, colour] : colourEntries())
         WriteSetting(settings, *entry, *colour);
+    // A maximised window keeps the place it had before.
+    WriteSetting(settings, setting::windowMaximized, isMaximized() ? 1 : 0);
+    if (!isMaximized() && !isMinimized()) {
+        WriteSetting(settings, setting::windowLeft, pos().x());
+        WriteSetting(settings, setting::windowTop, pos().y());
+        WriteSetting(settings, setting::windowWidth, width());
+        WriteSetting(settings, setting::windowHeight, height());
+    }
     settings.WriteHeld();
 }
 
@@ -783,13 +924,15 @@ void MainWindow::showAbout() {
 }
 
 void MainWindow::openHomePage() {
-    dialogs_.openUrl(QUrl(QString::fromLatin1(product::kHomePage)));
+    if (!dialogs_.openUrl(QUrl(QString::fromLatin1(product::kHomePage))))
+        explain("nobrowser", product::kHomePage);
 }
 
 void MainWindow::writeEmail() {
-    dialogs_.openUrl(QUrl(QStringLiteral("mailto:") +
-                          QString::fromLatin1(product::kContactAddress) +
-                          QStringLiteral("?subject=") + QString::fromLatin1(product::kTitle)));
+    if (!dialogs_.openUrl(QUrl(QStringLiteral("mailto:") +
+                               QString::fromLatin1(product::kContactAddress) +
+                               QStringLiteral("?subject=") + QString::fromLatin1(product::kTitle))))
+        explain("nomailprogram", product::kContactAddress);
 }
 
 } // namespace stanzel

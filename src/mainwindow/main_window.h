@@ -3,8 +3,8 @@
 #include "localisation/interface_strings.h"
 #include "localisation/qt_locale.h"
 #include "search/online_search.h"
-#include "spelling/spell_checked_line_edit.h"
 #include "spelling/poem_language.h"
+#include "spelling/spell_checked_line_edit.h"
 #include "storage/colour.h"
 #include "storage/draft_store.h"
 #include "storage/poem_store.h"
@@ -21,6 +21,7 @@
 #include <vector>
 
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -90,6 +91,7 @@ struct MainWindowActions {
     QAction* about = nullptr;
     QAction* openHomePage = nullptr;
     QAction* writeEmail = nullptr;
+    QAction* openMenuBar = nullptr; // F10, in no menu
 };
 
 struct MainWindowMenus {
@@ -97,7 +99,7 @@ struct MainWindowMenus {
     QMenu* view = nullptr;
     QMenu* edit = nullptr;
     QMenu* colours = nullptr;
-    QMenu* spelling = nullptr;  // Edit > Spelling: the dictionaries and Off
+    QMenu* spelling = nullptr; // Edit > Spelling: the dictionaries and Off
     QMenu* language = nullptr;
     QMenu* help = nullptr;
     QMenu* listPopup = nullptr; // the poem list's right-click menu
@@ -182,6 +184,7 @@ public:
     void showAbout();
     void openHomePage();
     void writeEmail();
+    void openMenuBar();
     // The poem list
     void selectPoem(int row);
     // A click on a row: the selected row's poem loads again when the editor
@@ -244,6 +247,8 @@ private:
     void createToolBar();
     void createCentralWidget();
     void readStartSettings();
+    // The size and place the window last closed with, inside the screen.
+    void placeWindow();
     // Find in Poems: its command, panel and what choosing a result does.
     void createFindInPoems();
     void openFoundPoem(int row);
@@ -274,6 +279,15 @@ private:
     // The identity of the poem's text as compared, for the save to hold it to.
     FileIdentity keepVersionSavedElsewhere();
     void selectRowQuietly(std::optional<std::size_t> row);
+    // The row of the poem the editor holds becomes the highlighted one, in
+    // sight; a new poem highlights none.
+    void highlightEditorPoem();
+    // The window's title names the poem and marks an edit not yet saved.
+    void showEditorState();
+    bool editorHoldsEdit() const;
+    // Says in the status bar, for a few seconds, why a command did nothing;
+    // `argument` fills the text's "%s".
+    void explain(std::string_view key, std::string_view argument = {});
     std::filesystem::path programDir() const { return collection_->path(); }
     // Spelling: its menu and dictionary, the marks, the words' pop-up menu.
     void startSpelling();
@@ -298,6 +312,12 @@ private:
     void holdEditorContents();
     void keepDraft(bool atClose = false);
     void announceKeptDraft();
+    // Delete keeps the stored poem as a draft first, so that it can come
+    // back; the draft's number.
+    std::uint64_t keepDeletedPoem(const std::string& id);
+    // A deleted poem's draft goes back into the collection: under its own id
+    // while no other poem has taken it.
+    PoemRecord restoreDeletedPoem(const PoemRecord& poem);
     void writeClosingSettings();
     void fillEngineMenu();
     void buildLanguageMenu();
@@ -321,6 +341,9 @@ private:
     // Takes a drag that carries files away from a text box for the import;
     // true when it did.
     bool takeFileDrag(QEvent* event);
+    // The keys that move the focus or the highlight where the widget's own
+    // handling would not; true when it took the key.
+    bool takeMovementKey(QObject* watched, const QKeyEvent& key);
 
     std::shared_ptr<const Folder> collection_;
     UserDialogs& dialogs_;
@@ -371,7 +394,7 @@ private:
     std::vector<std::unique_ptr<StaleFileTidy>> tidying_;
     std::vector<std::filesystem::path> dictionaryFolders_;
     std::vector<QAction*> dictionaryActions_; // by installed dictionary
-    std::string spellingSetting_; // as stored, or as last chosen
+    std::string spellingSetting_;             // as stored, or as last chosen
     SpellingHighlighter* poemSpelling_ = nullptr;
     std::unique_ptr<WordMenuRequest> wordMenu_; // the open menu's word, awaiting suggestions
     // Declared last, so it goes first: its worker's thread ends while the

@@ -46,6 +46,7 @@ void MainWindow::createFindInPoems() {
     connect(findPanel_, &FindInPoemsPanel::poemChosen, this,
             [this](int row) { guarded([this, row] { openFoundPoem(row); }); });
     connect(findPanel_, &FindInPoemsPanel::failed, this, &MainWindow::showError);
+    connect(findPanel_, &FindInPoemsPanel::dismissed, this, [this] { poemEdit_->setFocus(); });
 }
 
 void MainWindow::findInPoems() {

@@ -36,9 +36,17 @@ void MainWindow::searchTitle() {
 }
 
 void MainWindow::searchOnline() {
-    // Nothing is said when there is nothing to open: no text, or no engine.
-    if (const auto address = search_.AddressFor(FromQ(searchEdit_->text())))
-        dialogs_.openUrl(QUrl(QString::fromStdString(*address), QUrl::TolerantMode));
+    if (search_.searchUrl().empty()) {
+        explain("noengine");
+        return;
+    }
+    const auto address = search_.AddressFor(FromQ(searchEdit_->text()));
+    if (!address) {
+        explain("nosearchwords");
+        return;
+    }
+    if (!dialogs_.openUrl(QUrl(QString::fromStdString(*address), QUrl::TolerantMode)))
+        explain("nobrowser", *address);
 }
 
 void MainWindow::searchPoetOnline() {

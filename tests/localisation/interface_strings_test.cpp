@@ -18,9 +18,9 @@ TEST(InterfaceStrings, TableHoldsEachKeyOnceButSave) {
         keys.insert(row.key);
         captions += row.use == StringUse::Caption;
     }
-    EXPECT_EQ(InterfaceStringTable().size(), 84u);
-    EXPECT_EQ(keys.size(), 83u);
-    EXPECT_EQ(captions, 46);
+    EXPECT_EQ(InterfaceStringTable().size(), 104u);
+    EXPECT_EQ(keys.size(), 103u);
+    EXPECT_EQ(captions, 51);
     EXPECT_EQ(InterfaceStrings::English()["engineinfo"], "Format:  name|url");
 }
 

@@ -14,6 +14,7 @@
 namespace stanzel {
 namespace {
 
+using testing::Caption;
 using testing::MainWindowTest;
 using testing::WriteBytes;
 
@@ -57,9 +58,9 @@ protected:
         areas.emplace_back("poem", poemEdit()->viewport(),
                            poemEdit()->viewport()->rect().adjusted(2, 2, -2, -2));
         for (int row : {0, 1})
-            areas.emplace_back(row == 0 ? "row 1" : "row 2", list()->viewport(),
-                               list()->visualRect(window->poemList().index(row, 0))
-                                   .adjusted(1, 1, -1, -1));
+            areas.emplace_back(
+                row == 0 ? "row 1" : "row 2", list()->viewport(),
+                list()->visualRect(window->poemList().index(row, 0)).adjusted(1, 1, -1, -1));
         return areas;
     }
     void typeEverywhere() {
@@ -69,13 +70,14 @@ protected:
     std::string colourSection() {
         window->close();
         const std::string settings = file("settings.ini");
-        return settings.substr(settings.find("[Colors]"));
+        const auto colours = settings.find("[Colors]");
+        return settings.substr(colours, settings.find("[Window]") - colours);
     }
     QMenu* languageMenu() const { return window->menus().language; }
     QStringList languageItems() const {
         QStringList items;
         for (QAction* action : languageMenu()->actions())
-            items << action->text() + (action->isChecked() ? "*" : "");
+            items << Caption(action) + (action->isChecked() ? "*" : "");
         return items;
     }
 };
@@ -93,8 +95,8 @@ TEST_F(AppearanceTest, ChooserStartsOnTheLastConfirmedColour) {
     start();
     dialogs.colours = {QColor(Qt::white), std::nullopt, QColor(1, 2, 3)};
     actions().chooseTitleColour->trigger(); // title box: white
-    actions().choosePoetColour->trigger(); // cancelled: nothing changes
-    actions().chooseDateColour->trigger(); // date box
+    actions().choosePoetColour->trigger();  // cancelled: nothing changes
+    actions().chooseDateColour->trigger();  // date box
     ASSERT_EQ(dialogs.chooserOpenedOn.size(), 3u);
     EXPECT_EQ(dialogs.chooserOpenedOn[0], QColor(Qt::black));
     EXPECT_EQ(dialogs.chooserOpenedOn[1], QColor(Qt::white));
@@ -166,10 +168,10 @@ TEST_F(AppearanceTest, TextContrastsWithEveryBoxAndRow) {
 
     QApplication::setPalette(desktop);
     dialogs.colours.assign(7, QColor(Qt::black));
-    for (QAction* choose : {actions().chooseListColour, actions().chooseSecondRowColour,
-                            actions().chooseSearchColour, actions().chooseTitleColour,
-                            actions().choosePoetColour, actions().chooseDateColour,
-                            actions().choosePoemColour})
+    for (QAction* choose :
+         {actions().chooseListColour, actions().chooseSecondRowColour, actions().chooseSearchColour,
+          actions().chooseTitleColour, actions().choosePoetColour, actions().chooseDateColour,
+          actions().choosePoemColour})
         choose->trigger();
     for (const auto& [name, widget, area] : textAreas())
         EXPECT_GT(inkLightness(widget, area), 160) << name << " on black";
@@ -231,8 +233,9 @@ TEST(QtTranslationsInTheWindow, DeleteQuestionSaysJaAndNeinInGerman) {
         texts.sort();
         return texts;
     };
-    window.poemListView()->selectionModel()->select(
-        window.poemList().index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    window.poemListView()->selectionModel()->select(window.poemList().index(0, 0),
+                                                    QItemSelectionModel::ClearAndSelect |
+                                                        QItemSelectionModel::Rows);
     window.menus().language->actions()[1]->trigger();
     ASSERT_EQ(window.currentLanguage(), "German");
     EXPECT_EQ(deleteButtons(), QStringList({"Ja", "Nein"}));
@@ -270,7 +273,7 @@ TEST_F(AppearanceTest, LanguageMenuListsTheFilesAndSwitches) {
     EXPECT_EQ(languageItems(), QStringList({"English*", "Deutsch"}));
     languageMenu()->actions()[1]->trigger();
     EXPECT_EQ(languageItems(), QStringList({"English", "Deutsch*"}));
-    EXPECT_EQ(actions().newPoem->text(), "Neu");
+    EXPECT_EQ(Caption(actions().newPoem), "Neu");
     EXPECT_EQ(status(), "Gespeichert: -");
     window->close();
     EXPECT_TRUE(file("settings.ini").starts_with("[Language]\r\ncurrent=Deutsch\r\nid=1\r\n"));
@@ -285,9 +288,9 @@ TEST_F(AppearanceTest, OddLanguageFileNames) {
     items.sort();
     EXPECT_EQ(items, QStringList({"English*", "Magyar.LNG", "Twice"}));
     for (QAction* item : languageMenu()->actions()) {
-        if (item->text() == "Magyar.LNG") {
+        if (Caption(item) == "Magyar.LNG") {
             item->trigger(); // looks for "Magyar.LNG.lng": English texts
-            EXPECT_EQ(actions().newPoem->text(), "New");
+            EXPECT_EQ(Caption(actions().newPoem), "New");
             EXPECT_TRUE(item->isChecked());
             EXPECT_EQ(window->currentLanguage(), "Magyar.LNG");
         }
@@ -301,7 +304,7 @@ TEST_F(AppearanceTest, StoredIndexAndNameMayDisagree) {
     start();
     // The stored name has no file: English texts, no item by name, the
     // stored position checked all the same, and both written back.
-    EXPECT_EQ(actions().newPoem->text(), "New");
+    EXPECT_EQ(Caption(actions().newPoem), "New");
     EXPECT_EQ(languageItems(), QStringList({"English", "Deutsch*"}));
     EXPECT_EQ(window->languageIndex(), 1);
     window->close();
