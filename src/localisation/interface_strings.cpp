@@ -1,6 +1,7 @@
 #include "localisation/interface_strings.h"
 
 #include "storage/ini_file.h"
+#include "storage/settings.h"
 
 #include <array>
 
@@ -145,6 +146,11 @@ InterfaceStrings InterfaceStrings::Load(const std::filesystem::path& languageFil
         strings.texts_[row.key] = file.ReadText(kLanguageSection, row.key, row.english);
     strings.locale_ = file.ReadText(kLanguageSection, kLocaleKey, "");
     return strings;
+}
+
+InterfaceStrings InterfaceStrings::OfCollection(const std::filesystem::path& programDir) {
+    const IniFile settings(SettingsPath(programDir));
+    return Load(LanguageFilePath(programDir, ReadSetting(settings, setting::language)));
 }
 
 InterfaceStrings InterfaceStrings::English() {

@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -524,7 +525,15 @@ QString MainWindow::text(std::string_view key) const {
 }
 
 QString MainWindow::nowStamp() const {
-    return SaveStamp(clock_(), QLocale::system());
+    return SaveStamp(clock_(), interfaceLocale());
+}
+
+QLocale MainWindow::interfaceLocale() const {
+    if (!strings_.locale().empty())
+        return QLocale(ToQ(strings_.locale()));
+    // English: the desktop's way of writing it, when the desktop speaks it.
+    const QLocale desktop = QLocale::system();
+    return desktop.language() == QLocale::English ? desktop : QLocale(QLocale::English);
 }
 
 void MainWindow::placeWindow() {
@@ -916,11 +925,16 @@ void MainWindow::writeClosingSettings() {
 
 void MainWindow::showAbout() {
     const QString title = actions_.about->text().remove(QLatin1Char('&'));
-    dialogs_.message(this, UserDialogs::Icon::Information, title,
-                     QStringLiteral(" ") + QString::fromLatin1(product::kTitle) +
-                         QStringLiteral("\n\n") + QString::fromUtf8(product::kCredits) +
-                         QStringLiteral("\n\nCollection: ") +
-                         QString::fromStdString(programDir().string()));
+    const QString credits =
+        QStringList{text("aboutline"), QString(), text("aboutwriters"), text("aboutbuilt"),
+                    ToQ(FormatTemplate(strings_["abouthome"], product::kHomePage))}
+            .join(QLatin1Char('\n'));
+    dialogs_.message(
+        this, UserDialogs::Icon::Information, title,
+        QStringLiteral(" ") + QString::fromLatin1(product::kTitle) + QStringLiteral("\n\n") +
+            credits + QStringLiteral("\n\n") +
+            ToQ(FormatTemplate(strings_["aboutcollection"],
+                               QFile::decodeName(programDir().c_str()).toStdString())));
 }
 
 void MainWindow::openHomePage() {

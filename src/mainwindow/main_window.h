@@ -335,6 +335,8 @@ private:
     void guarded(const std::function<void()>& command);
     QString text(std::string_view key) const;
     QString nowStamp() const;
+    // Dates and times as the interface's language writes them.
+    QLocale interfaceLocale() const;
     // The text boxes (the editor's five and Find in Poems'), each as the
     // widget that receives drops.
     bool isDropTarget(const QObject* object) const;
@@ -387,8 +389,7 @@ private:
     FindInPoemsPanel* findPanel_ = nullptr;
     std::vector<QAction*> engineActions_;   // by menu position, separators too
     std::vector<QAction*> languageActions_; // English first, then the language files
-    QColor lastChosenColour_ = Qt::black;
-    QTimer* readTimer_ = nullptr; // the index, then the tidying, in slices
+    QTimer* readTimer_ = nullptr;           // the index, then the tidying, in slices
     QFileSystemWatcher* folderWatch_ = nullptr;
     QTimer* outsideChanges_ = nullptr; // gathers a burst of changes into one
     std::vector<std::unique_ptr<StaleFileTidy>> tidying_;

@@ -3,6 +3,7 @@
 #include "mainwindow/find_in_poems_panel.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/poem_list_model.h"
+#include "mainwindow/qt_colour.h"
 #include "mainwindow/qt_text.h"
 #include "mainwindow/user_dialogs.h"
 #include "storage/atomic_file.h"
@@ -11,6 +12,7 @@
 #include "storage/settings.h"
 #include "storage/storage_error.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -24,10 +26,10 @@ namespace {
 constexpr auto kDraftTimeFormat = "yyyy-MM-dd HH:mm:ss";
 constexpr int kStatusMs = 6000;
 
-// The time a draft was kept as the user's desktop writes times.
-QString ShownDraftTime(const std::string& stored) {
+// The time a draft was kept as the interface's language writes times.
+QString ShownDraftTime(const std::string& stored, const QLocale& locale) {
     const QDateTime time = QDateTime::fromString(ToQ(stored), QLatin1String(kDraftTimeFormat));
-    return time.isValid() ? QLocale::system().toString(time, QLocale::ShortFormat) : ToQ(stored);
+    return time.isValid() ? locale.toString(time, QLocale::ShortFormat) : ToQ(stored);
 }
 
 } // namespace
@@ -137,14 +139,16 @@ void MainWindow::recoverDraft() {
     std::vector<UserDialogs::DraftRow> rows;
     rows.reserve(drafts.size());
     for (const Draft& draft : drafts)
-        rows.push_back({draft.number, ShownDraftTime(draft.time),
+        rows.push_back({draft.number, ShownDraftTime(draft.time, interfaceLocale()),
                         draft.deleted
                             ? ToQ(FormatTemplate(strings_["draftofdeleted"], draft.poem.title))
                             : ToQ(draft.poem.title),
                         ToQ(FirstLineOf(draft.poem.text))});
     const UserDialogs::DraftListTexts texts{
-        text("drafts"),       text("drafttime"),   text("drafttitle"), text("draftline"),
-        text("draftrecover"), text("draftdelete"), text("draftcancel")};
+        text("drafts"),       text("drafttime"),
+        text("drafttitle"),   text("draftline"),
+        text("draftrecover"), text("draftdelete"),
+        text("draftcancel"),  ToQColor(colours_.list, QApplication::palette())};
     const auto chosen = dialogs_.chooseDraft(
         this, texts, rows, [this](std::uint64_t number) { return drafts_.Remove(number); });
     if (!chosen)

@@ -84,6 +84,7 @@ public:
     };
     struct DraftListTexts {
         QString windowTitle, time, title, firstLine, recover, remove, cancel;
+        QColor background; // the poem list's, which the user chose
     };
     virtual std::optional<std::uint64_t>
     chooseDraft(QWidget* parent, const DraftListTexts& texts, const std::vector<DraftRow>& rows,

@@ -73,6 +73,17 @@ TEST(InterfaceStrings, ShippedLanguagesTranslateEveryKey) {
     }
 }
 
+// What is said before the window opens speaks the collection's language.
+TEST(InterfaceStrings, TheCollectionsLanguageIsTheOneItsSettingsName) {
+    TestDir dir;
+    std::filesystem::create_directory(dir / "lang");
+    WriteBytes(dir / "lang" / "Magyar.lng", "[language]\r\nalreadyopen=Már nyitva: %s\r\n");
+    EXPECT_EQ(InterfaceStrings::OfCollection(dir.path())["alreadyopen"],
+              "Stanzel is already open on the collection in %s.");
+    WriteBytes(dir / "settings.ini", "[Language]\r\ncurrent=Magyar\r\n");
+    EXPECT_EQ(InterfaceStrings::OfCollection(dir.path())["alreadyopen"], "Már nyitva: %s");
+}
+
 TEST(InterfaceStrings, LanguageNamesStayInsideTheLanguageFolder) {
     const std::filesystem::path programDir = "/opt/stanzel";
     EXPECT_EQ(LanguageFilePath(programDir, "Deutsch"), "/opt/stanzel/lang/Deutsch.lng");

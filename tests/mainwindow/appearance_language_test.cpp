@@ -91,16 +91,19 @@ TEST_F(AppearanceTest, EmptySettingsShowAndStoreTheDefaults) {
                                "l1=$00CBF2FA\r\nl2=$00E2F8FC\r\n");
 }
 
-TEST_F(AppearanceTest, ChooserStartsOnTheLastConfirmedColour) {
+TEST_F(AppearanceTest, ChooserStartsOnTheColourBeingChanged) {
     start();
-    dialogs.colours = {QColor(Qt::white), std::nullopt, QColor(1, 2, 3)};
+    dialogs.colours = {QColor(Qt::white), std::nullopt, QColor(1, 2, 3), std::nullopt};
     actions().chooseTitleColour->trigger(); // title box: white
     actions().choosePoetColour->trigger();  // cancelled: nothing changes
     actions().chooseDateColour->trigger();  // date box
-    ASSERT_EQ(dialogs.chooserOpenedOn.size(), 3u);
-    EXPECT_EQ(dialogs.chooserOpenedOn[0], QColor(Qt::black));
-    EXPECT_EQ(dialogs.chooserOpenedOn[1], QColor(Qt::white));
-    EXPECT_EQ(dialogs.chooserOpenedOn[2], QColor(Qt::white));
+    actions().chooseTitleColour->trigger(); // again, cancelled
+    const QColor box(0xFC, 0xF8, 0xE2);
+    ASSERT_EQ(dialogs.chooserOpenedOn.size(), 4u);
+    EXPECT_EQ(dialogs.chooserOpenedOn[0], box);
+    EXPECT_EQ(dialogs.chooserOpenedOn[1], box);
+    EXPECT_EQ(dialogs.chooserOpenedOn[2], box);
+    EXPECT_EQ(dialogs.chooserOpenedOn[3], QColor(Qt::white));
     EXPECT_EQ(titleEdit()->palette().color(QPalette::Base), QColor(Qt::white));
     EXPECT_EQ(colourSection(), "[Colors]\r\npoemt=clWhite\r\npoet=$00E2F8FC\r\ndate=$00030201\r\n"
                                "poem=$00E2F8FC\r\nlist=$00E2F8FC\r\nsearch=$00CBF2FA\r\n"

@@ -409,5 +409,98 @@ TEST_F(EverydayWindowTest, TheWindowRemembersItsSizeAndPlace) {
         << window->frameGeometry().x() << "," << window->frameGeometry().y();
 }
 
+// ---- the interface's language and the user's colours reach every part ----
+
+class LanguageWindowTest : public EverydayWindowTest {
+protected:
+    void SetUp() override {
+        fs::create_directory(dir / "lang");
+        for (const char* language : {"German", "Hungarian"})
+            fs::copy_file(fs::path(STANZEL_SOURCE_DIR) / "lang" / (std::string(language) + ".lng"),
+                          dir / "lang" / (std::string(language) + ".lng"));
+    }
+    QStringList languageItems() const {
+        QStringList items;
+        for (const QAction* item : window->menus().language->actions())
+            items << testing::Caption(item);
+        return items;
+    }
+};
+
+// Each language is named in its own words: by its file, else by a name
+// known for it, else by the file's name.
+TEST_F(LanguageWindowTest, LanguagesAreNamedInTheirOwnWords) {
+    WriteBytes(dir / "lang" / "Klingon.lng", "[language]\r\nlanguagename=tlhIngan Hol\r\n");
+    WriteBytes(dir / "lang" / "French.lng", "[language]\r\nnew=Nouveau\r\n");
+    WriteBytes(dir / "lang" / "Mine.lng", "[language]\r\n");
+    startActive();
+    QStringList items = languageItems();
+    std::sort(items.begin() + 1, items.end());
+    EXPECT_EQ(items, QStringList({"English", "Deutsch", "Fran\u00e7ais", "Magyar", "Mine",
+                                  "tlhIngan Hol"}));
+}
+
+// Under Hungarian the Help menu, the About box and the dates speak it.
+TEST_F(LanguageWindowTest, HungarianReachesHelpAboutAndDates) {
+    WriteBytes(dir / "settings.ini", "[Language]\r\ncurrent=Hungarian\r\n");
+    startWithPoems();
+    EXPECT_EQ(testing::Caption(actions().writeEmail), "E-mail");
+    actions().about->trigger();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(dialogs.shown[0].text.contains("Jegyzetf\u00fczet versekhez."))
+        << dialogs.shown[0].text.toStdString();
+    EXPECT_TRUE(dialogs.shown[0].text.contains("Gy\u0171jtem\u00e9ny: "));
+    EXPECT_FALSE(dialogs.shown[0].text.contains("Collection"));
+
+    click(0);
+    poemEdit()->setPlainText("first, again");
+    actions().savePoem->trigger();
+    // Hungarian writes the year first: 2026. 12. 08.
+    EXPECT_TRUE(status().contains("2026. 12. 08.")) << status().toStdString();
+
+    poemEdit()->setPlainText("an edit");
+    click(1);
+    actions().recoverDraft->trigger();
+    ASSERT_EQ(dialogs.draftLists.size(), 1u);
+    EXPECT_TRUE(dialogs.draftLists[0][0].time.startsWith("2026. 12. 08."))
+        << dialogs.draftLists[0][0].time.toStdString();
+}
+
+TEST_F(LanguageWindowTest, GermanWritesItsOwnDates) {
+    WriteBytes(dir / "settings.ini", "[Language]\r\ncurrent=German\r\n");
+    startWithPoems();
+    click(0);
+    poemEdit()->setPlainText("an edit");
+    click(1);
+    actions().recoverDraft->trigger();
+    ASSERT_EQ(dialogs.draftLists.size(), 1u);
+    EXPECT_TRUE(dialogs.draftLists[0][0].time.startsWith("08.12.26"))
+        << dialogs.draftLists[0][0].time.toStdString();
+}
+
+// Dark colours for the list reach the Find in Poems results and the list of
+// drafts; the chooser opens on the colour being changed.
+TEST_F(EverydayWindowTest, ThePanelAndTheDraftListFollowTheUsersColours) {
+    startWithPoems();
+    const QColor dark(20, 24, 32);
+    dialogs.colours = {dark, QColor(40, 40, 48)};
+    actions().chooseListColour->trigger();
+    actions().chooseSearchColour->trigger();
+    const QWidget* results = window->findPanel().resultsView();
+    EXPECT_EQ(results->palette().color(QPalette::Base), dark);
+    EXPECT_EQ(results->palette().color(QPalette::Text), QColor(Qt::white));
+    EXPECT_EQ(window->findPanel().queryEdit()->palette().color(QPalette::Base), QColor(40, 40, 48));
+
+    click(0);
+    poemEdit()->setPlainText("an edit");
+    click(1);
+    actions().recoverDraft->trigger();
+    EXPECT_EQ(dialogs.draftListTexts.background, dark);
+
+    actions().chooseListColour->trigger();
+    ASSERT_EQ(dialogs.chooserOpenedOn.size(), 3u);
+    EXPECT_EQ(dialogs.chooserOpenedOn[2], dark);
+}
+
 } // namespace
 } // namespace stanzel
