@@ -4,6 +4,7 @@
 #include "mainwindow/qt_text.h"
 
 #include <QAbstractListModel>
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPainter>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTextLayout>
 #include <QTimer>
@@ -64,6 +66,9 @@ public:
         switch (role) {
         case Qt::DisplayRole:
             return ToQ(text_.title(row));
+        case Qt::AccessibleTextRole:
+            // Read out as it shows: the title, then the line with the words.
+            return ToQ(text_.title(row)) + QStringLiteral(": ") + describe(index.row()).line;
         case Qt::ToolTipRole:
         case kLineRole:
             return describe(index.row()).line;
@@ -170,7 +175,18 @@ FindInPoemsPanel::FindInPoemsPanel(PoemStore& store, const PoemListModel& list, 
     auto* layout = new QVBoxLayout(body);
     layout->setContentsMargins(4, 4, 4, 4);
     queryEdit_ = new QLineEdit(body);
-    queryEdit_->setClearButtonEnabled(true);
+    // A clear button of the panel's own, so that it has a name to be read by.
+    clearAction_ = queryEdit_->addAction(
+        QIcon::fromTheme(QStringLiteral("edit-clear"),
+                         queryEdit_->style()->standardIcon(QStyle::SP_LineEditClearButton)),
+        QLineEdit::TrailingPosition);
+    clearAction_->setVisible(false);
+    connect(clearAction_, &QAction::triggered, queryEdit_, [this] {
+        queryEdit_->clear();
+        queryEdit_->setFocus();
+    });
+    connect(queryEdit_, &QLineEdit::textChanged, clearAction_,
+            [this](const QString& text) { clearAction_->setVisible(!text.isEmpty()); });
     statusLabel_ = new QLabel(body);
     resultsView_ = new QListView(body);
     model_ = new FoundPoemsModel(text_, store_, this);
@@ -213,6 +229,8 @@ void FindInPoemsPanel::setCaptions(const InterfaceStrings& strings) {
     queryEdit_->setPlaceholderText(ToQ(strings["findwords"]));
     queryEdit_->setAccessibleName(windowTitle());
     resultsView_->setAccessibleName(windowTitle());
+    clearAction_->setText(ToQ(strings["clearfind"]));
+    clearAction_->setToolTip(clearAction_->text());
     readingTemplate_ = ToQ(strings["findreading"]);
     countTemplate_ = ToQ(strings["findcount"]);
     showStatus();

@@ -111,6 +111,7 @@ MainWindow::MainWindow(std::shared_ptr<const Folder> collection, UserDialogs& di
     createCentralWidget();
     createFindInPoems();
     createPrintCommands();
+    createReadingCommands();
     statusLabel_ = new QLabel(this);
     statusBar()->addWidget(statusLabel_, 1);
     applyColours();
@@ -343,7 +344,6 @@ void MainWindow::createCentralWidget() {
     listView_->setSelectionBehavior(QAbstractItemView::SelectRows);
     listView_->setSelectionMode(QAbstractItemView::SingleSelection);
     listView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    listView_->horizontalHeader()->setSectionsClickable(false);
     listView_->horizontalHeader()->setSectionsMovable(false);
     listView_->horizontalHeader()->setHighlightSections(false);
     listView_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -359,11 +359,13 @@ void MainWindow::createCentralWidget() {
                         selectedRow_ = -1;
                     return;
                 }
-                const int row = selected.indexes().first().row();
+                const int row =
+                    static_cast<int>(listModel_->storeRow(selected.indexes().first().row()));
                 guarded([this, row] { selectPoem(row); });
             });
     connect(listView_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
-        guarded([this, index] { clickPoem(index.row()); });
+        const int row = static_cast<int>(listModel_->storeRow(index.row()));
+        guarded([this, row] { clickPoem(row); });
     });
 
     auto* panel = new QFrame(splitter);
@@ -482,6 +484,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         return true;
     if (event->type() == QEvent::ToolTip && watched == printButton_)
         return true;
+    if (takeZoomWheel(watched, event))
+        return true;
     if (isDropTarget(watched) && takeFileDrag(event))
         return true;
     return QMainWindow::eventFilter(watched, event);
@@ -571,6 +575,7 @@ void MainWindow::readStartSettings() {
     exportOneType_ = ReadSetting(settings, setting::exportOne);
     exportAllType_ = ReadSetting(settings, setting::exportAll);
     store_.setAutoid(ReadSetting(settings, setting::autoid));
+    readReadingSettings(settings);
 }
 
 bool MainWindow::event(QEvent* event) {
@@ -615,8 +620,7 @@ void MainWindow::refreshCollection() {
         return;
     // The list was made again from the file another program wrote; the row
     // of the poem in the editor is selected again, without loading it.
-    selectRowQuietly(currentPoemId_ != 0 ? store_.rowOf(FormatInt32(currentPoemId_))
-                                         : std::nullopt);
+    selectRowQuietly(editorRow());
 }
 
 void MainWindow::selectRowQuietly(std::optional<std::size_t> row) {
@@ -625,18 +629,23 @@ void MainWindow::selectRowQuietly(std::optional<std::size_t> row) {
     selectedRow_ = -1;
     if (!row)
         return;
-    const QModelIndex index = listModel_->index(static_cast<int>(*row), 0);
+    const QModelIndex index = listModel_->indexOfStoreRow(*row);
     listView_->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect |
                                                    QItemSelectionModel::Rows);
     listView_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
     selectedRow_ = static_cast<int>(*row);
 }
 
+std::optional<std::size_t> MainWindow::editorRow() const {
+    if (currentPoemId_ == 0)
+        return std::nullopt;
+    return store_.rowOf(FormatInt32(currentPoemId_));
+}
+
 void MainWindow::highlightEditorPoem() {
-    selectRowQuietly(currentPoemId_ != 0 ? store_.rowOf(FormatInt32(currentPoemId_))
-                                         : std::nullopt);
+    selectRowQuietly(editorRow());
     if (selectedRow_ >= 0)
-        listView_->scrollTo(listModel_->index(selectedRow_, 0));
+        listView_->scrollTo(listModel_->indexOfStoreRow(static_cast<std::size_t>(selectedRow_)));
 }
 
 void MainWindow::showEditorState() {
@@ -689,6 +698,7 @@ void MainWindow::applyLanguage(const std::string& language) {
     // Without Qt's translation for the language the toolkit's own buttons
     // stay English, which is no reason to refuse the language.
     qtTranslations_.apply(language, strings_.locale());
+    listModel_->setSortLocale(interfaceLocale());
     applyCaptions();
     statusLabel_->setText(ToQ(LastSaveStatus(strings_["lastsave"], lastSaveTime_)));
     markLanguage(language);
@@ -727,6 +737,9 @@ void MainWindow::applyCaptions() {
         {&MainWindowActions::recoverDraft, "recoverdraft"},
         {&MainWindowActions::spellingOff, "spellingoff"},
         {&MainWindowActions::writeEmail, "email"},
+        {&MainWindowActions::zoomIn, "zoomin"},
+        {&MainWindowActions::zoomOut, "zoomout"},
+        {&MainWindowActions::zoomReset, "zoomreset"},
     };
     for (const auto& [command, key] : kActionCaptions)
         (actions_.*command)->setText(text(key));
@@ -920,6 +933,7 @@ void MainWindow::writeClosingSettings() {
         WriteSetting(settings, setting::windowWidth, width());
         WriteSetting(settings, setting::windowHeight, height());
     }
+    writeReadingSettings(settings);
     settings.WriteHeld();
 }
 

@@ -92,6 +92,9 @@ struct MainWindowActions {
     QAction* openHomePage = nullptr;
     QAction* writeEmail = nullptr;
     QAction* openMenuBar = nullptr; // F10, in no menu
+    QAction* zoomIn = nullptr;
+    QAction* zoomOut = nullptr;
+    QAction* zoomReset = nullptr;
 };
 
 struct MainWindowMenus {
@@ -185,6 +188,14 @@ public:
     void openHomePage();
     void writeEmail();
     void openMenuBar();
+    // View: the poem box's zoom, in steps from its normal size.
+    void zoomPoem(int steps);
+    void zoomPoemIn() { zoomPoem(+1); }
+    void zoomPoemOut() { zoomPoem(-1); }
+    void resetPoemZoom() { zoomPoem(-poemZoom_); }
+    int poemZoom() const { return poemZoom_; }
+    // A click on the list's header: by that column up, down, then index order.
+    void sortListBy(int column);
     // The poem list
     void selectPoem(int row);
     // A click on a row: the selected row's poem loads again when the editor
@@ -255,6 +266,13 @@ private:
     void showFirstMatch(const FindQuery& query);
     // Print Preview and Export as PDF, in the File menu beside Print.
     void createPrintCommands();
+    // The zoom commands and the list's sorting header.
+    void createReadingCommands();
+    void readReadingSettings(const IniFile& settings);
+    void writeReadingSettings(IniFile& settings) const;
+    void showListOrder();
+    // Ctrl+wheel over the poem zooms it; true when it took the event.
+    bool takeZoomWheel(QObject* watched, QEvent* event);
     // The poem in the editor as the page lays it out, saved or not.
     PrintedPoem printedPoem() const;
     void runStartupSteps();
@@ -282,6 +300,8 @@ private:
     // The row of the poem the editor holds becomes the highlighted one, in
     // sight; a new poem highlights none.
     void highlightEditorPoem();
+    // The store row of the editor's poem; none for a poem not stored.
+    std::optional<std::size_t> editorRow() const;
     // The window's title names the poem and marks an edit not yet saved.
     void showEditorState();
     bool editorHoldsEdit() const;
@@ -369,6 +389,7 @@ private:
     WindowColours colours_;
     bool startupDone_ = false;
     bool painted_ = false;
+    int poemZoom_ = 0;
 
     MainWindowActions actions_;
     std::vector<QAction*> commands_; // every action above, for their shortcuts

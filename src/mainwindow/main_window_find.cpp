@@ -56,7 +56,7 @@ void MainWindow::findInPoems() {
 void MainWindow::openFoundPoem(int row) {
     if (row < 0 || row >= listModel_->rowCount())
         return;
-    const QModelIndex found = listModel_->index(row, 0);
+    const QModelIndex found = listModel_->indexOfStoreRow(static_cast<std::size_t>(row));
     // Choosing the poem that is already selected loads it again, as a
     // selection of its row would the first time.
     if (selectedRow_ == row)

@@ -22,7 +22,7 @@ void MainWindow::searchTitle() {
         dialogs_.inputText(this, text("searching"), text("searchmsg")).value_or(QString());
     // Listed after the prompt: the collection may have changed while it was open.
     if (const auto row = FindTitle(store_.ListPoems(), FromQ(wanted))) {
-        const QModelIndex found = listModel_->index(static_cast<int>(*row), 0);
+        const QModelIndex found = listModel_->indexOfStoreRow(*row);
         listView_->selectionModel()->select(found, QItemSelectionModel::ClearAndSelect |
                                                        QItemSelectionModel::Rows);
         listView_->setCurrentIndex(found);

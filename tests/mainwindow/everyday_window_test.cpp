@@ -6,13 +6,20 @@
 #include "storage/draft_store.h"
 #include "storage/window_place.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QDockWidget>
+#include <QElapsedTimer>
+#include <QHeaderView>
 #include <QListView>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
+#include <QWheelEvent>
+#include <iostream>
 
 namespace stanzel {
 namespace {
@@ -500,6 +507,164 @@ TEST_F(EverydayWindowTest, ThePanelAndTheDraftListFollowTheUsersColours) {
     actions().chooseListColour->trigger();
     ASSERT_EQ(dialogs.chooserOpenedOn.size(), 3u);
     EXPECT_EQ(dialogs.chooserOpenedOn[2], dark);
+}
+
+// ---- screen readers -------------------------------------------------------
+
+QString AccessibleName(QObject* object) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(object);
+    return accessible ? accessible->text(QAccessible::Name) : QString();
+}
+
+// Every control the user can reach, the panel's clear button too, has a
+// name; a found poem reads as its title and the line with the words.
+TEST_F(EverydayWindowTest, ScreenReadersNameEveryControl) {
+    startWithPoems();
+    actions().findInPoems->trigger();
+    FindInPoemsPanel& panel = window->findPanel();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !panel.reading(); }, 5000));
+    QTest::keyClicks(panel.queryEdit(), "third");
+    ASSERT_EQ(panel.results().size(), 1u);
+
+    QStringList unnamed;
+    for (QWidget* widget : window->findChildren<QWidget*>()) {
+        const bool reachable = widget->focusPolicy() != Qt::NoFocus ||
+                               qobject_cast<QAbstractButton*>(widget) != nullptr;
+        if (!widget->isVisible() || !reachable || qobject_cast<QScrollBar*>(widget))
+            continue;
+        if (AccessibleName(widget).isEmpty())
+            unnamed << QString::fromLatin1(widget->metaObject()->className()) + " " +
+                           widget->objectName();
+    }
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(", ").toStdString();
+
+    const auto buttons = panel.queryEdit()->findChildren<QAbstractButton*>();
+    const auto clear = std::find_if(buttons.begin(), buttons.end(),
+                                    [](QAbstractButton* b) { return b->isVisible(); });
+    ASSERT_NE(clear, buttons.end()) << "the clear button shows while the box holds words";
+    EXPECT_EQ(AccessibleName(*clear), "Clear");
+    QTest::mouseClick(*clear, Qt::LeftButton);
+    EXPECT_EQ(panel.queryEdit()->text(), "");
+
+    QTest::keyClicks(panel.queryEdit(), "third");
+    QAccessibleInterface* results = QAccessible::queryAccessibleInterface(panel.resultsView());
+    ASSERT_NE(results, nullptr);
+    ASSERT_GE(results->childCount(), 1);
+    EXPECT_EQ(results->child(0)->text(QAccessible::Name), "Three: third");
+}
+
+// ---- the poem's zoom and the list's order ---------------------------------
+
+// Ctrl++, Ctrl+- and Ctrl+0 from the poem box, and Ctrl+wheel over it, zoom
+// the poem; the zoom is there again at the next start.
+TEST_F(EverydayWindowTest, ThePoemZoomsAndTheZoomIsRemembered) {
+    startWithPoems();
+    const int normal = poemEdit()->font().pointSize();
+    poemEdit()->setFocus();
+    press(Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(poemEdit()->font().pointSize(), normal + 1);
+    press(Qt::Key_Minus, Qt::ControlModifier);
+    press(Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(poemEdit()->font().pointSize(), normal - 1);
+    press(Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(poemEdit()->font().pointSize(), normal);
+
+    const QPoint middle = poemEdit()->viewport()->rect().center();
+    for (int turn = 0; turn < 2; ++turn) {
+        QWheelEvent wheel(middle, poemEdit()->viewport()->mapToGlobal(middle), {}, {0, 120},
+                          Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(poemEdit()->viewport(), &wheel);
+    }
+    EXPECT_EQ(poemEdit()->font().pointSize(), normal + 2);
+    EXPECT_EQ(titleEdit()->font().pointSize(), normal) << "only the poem zooms";
+
+    window->close();
+    EXPECT_NE(file("settings.ini").find("[View]\r\nzoom=2\r\n"), std::string::npos);
+    window.reset();
+    startActive();
+    EXPECT_EQ(poemEdit()->font().pointSize(), normal + 2);
+}
+
+class SortedListTest : public EverydayWindowTest {
+protected:
+    void clickHeader(int column = 0) {
+        QHeaderView* header = list()->horizontalHeader();
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, Qt::NoModifier,
+            QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+    }
+    QStringList shownTitles() const {
+        QStringList titles;
+        for (int row = 0; row < rows(); ++row)
+            titles << window->poemList().index(row, 0).data().toString();
+        return titles;
+    }
+};
+
+// A click on the header sorts up, a second down, a third gives index order
+// back; the highlight stays on the editor's poem, and a click on a row opens
+// the poem it shows.
+TEST_F(SortedListTest, TheHeaderSortsAndTheThirdClickRestoresIndexOrder) {
+    startWithPoems();
+    click(1);
+    ASSERT_EQ(titleEdit()->text(), "Two");
+    clickHeader();
+    EXPECT_EQ(shownTitles(), QStringList({"One", "Three", "Two"}));
+    EXPECT_EQ(highlighted(), 2);
+    EXPECT_EQ(titleEdit()->text(), "Two") << "sorting loads nothing";
+    click(1);
+    EXPECT_EQ(titleEdit()->text(), "Three");
+    EXPECT_EQ(window->currentPoemId(), 3);
+
+    clickHeader();
+    EXPECT_EQ(shownTitles(), QStringList({"Two", "Three", "One"}));
+    EXPECT_EQ(highlighted(), 1);
+    // A saved title takes its place in the order.
+    titleEdit()->setText("Zero");
+    actions().savePoem->trigger();
+    EXPECT_EQ(shownTitles(), QStringList({"Zero", "Two", "One"}));
+    EXPECT_EQ(highlighted(), 0);
+
+    clickHeader();
+    EXPECT_EQ(shownTitles(), QStringList({"One", "Two", "Zero"}));
+    EXPECT_EQ(highlighted(), 2);
+}
+
+TEST_F(SortedListTest, TheOrderIsRememberedForTheNextStart) {
+    startWithPoems();
+    clickHeader();
+    clickHeader();
+    window->close();
+    EXPECT_NE(file("settings.ini").find("[List]\r\nsortcolumn=0\r\nsortorder=1\r\n"),
+              std::string::npos)
+        << file("settings.ini");
+    window.reset();
+    startActive();
+    EXPECT_EQ(shownTitles(), QStringList({"Two", "Three", "One"}));
+    EXPECT_TRUE(list()->horizontalHeader()->isSortIndicatorShown());
+    click(0);
+    EXPECT_EQ(window->currentPoemId(), 2);
+}
+
+// 100,000 poems sort in a moment, and the ends of the list are right.
+TEST_F(SortedListTest, AHundredThousandPoemsSortQuickly) {
+    std::string index;
+    constexpr int kPoems = 100000;
+    for (int id = 1; id <= kPoems; ++id)
+        index += "[" + std::to_string(id) + "]\r\ntitle=Poem " +
+                 std::to_string((id * 7919) % kPoems) + "\r\n";
+    WriteBytes(dir / "poems.dmp", index);
+    startActive();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->poemList().reading(); }, 20000));
+    ASSERT_EQ(rows(), kPoems);
+    QElapsedTimer clock;
+    clock.start();
+    clickHeader();
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_EQ(window->poemList().index(0, 0).data().toString(), "Poem 0");
+    EXPECT_EQ(window->poemList().index(kPoems - 1, 0).data().toString(), "Poem 99999");
+    std::cout << "sorting 100,000 titles took " << elapsed << " ms\n";
+    EXPECT_LT(elapsed, 3000);
 }
 
 } // namespace
