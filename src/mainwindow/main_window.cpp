@@ -84,8 +84,6 @@ constexpr int kStartHeight = 556;
 // The title bar and borders a window system adds, allowed for before the
 // window is shown and the real ones are known.
 constexpr FrameRoom kFrameAllowance{4, 32, 4};
-// The lines of the poem box that a docked panel never takes.
-constexpr int kLeastPoemLines = 12;
 // How long the status bar says why a command did nothing.
 constexpr int kReasonMs = 6000;
 
@@ -406,11 +404,6 @@ void MainWindow::createCentralWidget() {
     poemEdit_->setFont(boxFont);
     poemEdit_->setLineWrapMode(QTextEdit::WidgetWidth);
     poemEdit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // A panel docked below (Find in Poems) takes only the room the poem box
-    // can spare: a dozen lines of the poem stay in view.
-    poemEdit_->setMinimumHeight(kLeastPoemLines * QFontMetrics(boxFont).lineSpacing() +
-                                2 * poemEdit_->frameWidth() +
-                                2 * static_cast<int>(poemEdit_->document()->documentMargin()));
     new HangingIndent(*poemEdit_);
 
     labels_.title->setBuddy(titleEdit_);
