@@ -62,13 +62,17 @@ void MainWindow::keepDraft(bool atClose) {
     try {
         const PoemRecord poem{currentPoemId_, FromQ(shown.title), FromQ(shown.poet),
                               FromQ(shown.date), EditorToPoem(shown.text)};
-        const std::string time = FromQ(clock_().toString(QLatin1String(kDraftTimeFormat)));
+        const std::string time = draftTime();
         if (atClose)
             drafts_.KeepAtClose(poem, time);
         else
             drafts_.Keep(poem, time);
     } catch (const std::exception&) {
     }
+}
+
+std::string MainWindow::draftTime() const {
+    return FromQ(clock_().toString(QLatin1String(kDraftTimeFormat)));
 }
 
 FileIdentity MainWindow::keepVersionSavedElsewhere() {
@@ -84,7 +88,7 @@ FileIdentity MainWindow::keepVersionSavedElsewhere() {
     if (AsShown(stored) == held_)
         return seen;
     const auto kept =
-        drafts_.Keep(stored, FromQ(clock_().toString(QLatin1String(kDraftTimeFormat))));
+        drafts_.Keep(stored, draftTime());
     if (kept.error)
         throw StorageError("The version of \"" + stored.title +
                            "\" saved elsewhere could not be kept: " + DescribeError(kept.error));

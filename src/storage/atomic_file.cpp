@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits>
@@ -322,8 +323,8 @@ std::error_code FileReplacement::Begin(const FileRef& file, const std::string* p
     Open open{Pending{file, ResolveLink(file), {}, false, nullptr, {}}, -1};
     open.file.previous = previous;
     struct stat existing {};
-    open.file.existed = ::fstatat(open.file.target.dirFd(), open.file.target.name.c_str(),
-                                  &existing, 0) == 0;
+    open.file.existed =
+        ::fstatat(open.file.target.dirFd(), open.file.target.name.c_str(), &existing, 0) == 0;
     open.file.temporary = TemporaryName(open.file.target);
     // A new file gets the permissions any new file gets (0666 narrowed by the
     // umask); a replaced one keeps its own.
@@ -381,6 +382,43 @@ void FileReplacement::Remove(const FileRef& file) {
     removals_.push_back(file);
 }
 
+FileReplacement::Placed FileReplacement::PlaceFile(const Pending& file,
+                                                   const FileIdentity* expected) {
+    const int dir = file.target.dirFd();
+    const char* const temporary = file.temporary.c_str();
+    const char* const target = file.target.name.c_str();
+    if (Refused(FileStep::Rename))
+        return Placed::Failed;
+    if (expected && !expected->exists) {
+        if (::renameat2(dir, temporary, dir, target, RENAME_NOREPLACE) == 0)
+            return Placed::Done;
+        if (errno == EEXIST)
+            return Placed::ChangedMeanwhile;
+    } else if (expected) {
+        if (::renameat2(dir, temporary, dir, target, RENAME_EXCHANGE) == 0) {
+            struct stat info {};
+            const bool same = ::fstatat(dir, temporary, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                              SameVersion(FileIdentity::Of(info), *expected);
+            if (same) {
+                ::unlinkat(dir, temporary, 0);
+                return Placed::Done;
+            }
+            if (::renameat2(dir, temporary, dir, target, RENAME_EXCHANGE) == 0) {
+                ::unlinkat(dir, temporary, 0);
+                return Placed::ChangedMeanwhile;
+            }
+            // Should the other version not go back, it stays beside the
+            // target rather than be removed.
+            return Placed::Done;
+        }
+    }
+    // A file system without these renames (some network and FUSE ones)
+    // falls back to the plain one, and the check above alone.
+    if (expected && errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return Placed::Failed;
+    return ::renameat(dir, temporary, dir, target) == 0 ? Placed::Done : Placed::Failed;
+}
+
 std::optional<FileReplacement::Failure> FileReplacement::Commit() {
     abandon(); // a file begun and never ended
     if (g_beforeRenames)
@@ -401,15 +439,36 @@ std::optional<FileReplacement::Failure> FileReplacement::Commit() {
 
     std::vector<const Pending*> done;
     for (Pending* file : order) {
-        if (Refused(FileStep::Rename) ||
-            ::renameat(file->target.dirFd(), file->temporary.c_str(), file->target.dirFd(),
-                       file->target.name.c_str()) != 0) {
+        const auto expected = std::find_if(expected_.begin(), expected_.end(), [&](const auto& e) {
+            return e.file.folder == file->named.folder && e.file.name == file->named.name;
+        });
+        // The check above and the rename are two steps; another program's
+        // file placed between them would be replaced unseen. So an expected
+        // file is exchanged with its new version, and the one taken out must
+        // be the version expected, else it goes back; a file that was not
+        // there must still not be.
+        struct stat written {};
+        ::fstatat(file->target.dirFd(), file->temporary.c_str(), &written, AT_SYMLINK_NOFOLLOW);
+        const auto placed = expected == expected_.end() ? PlaceFile(*file, nullptr)
+                                                        : PlaceFile(*file, &expected->identity);
+        if (placed == Placed::ChangedMeanwhile) {
+            putBack(done);
+            return Failure{file->named, file->named.path(),
+                           std::make_error_code(std::errc::resource_unavailable_try_again), false,
+                           true};
+        }
+        if (placed == Placed::Failed) {
             const auto error = LastError();
             putBack(done);
             return Failure{file->named, file->named.path(), error};
         }
         file->temporary.clear();
+        // Should another program's file have come in right after the rename,
+        // the identity kept is still this one's, so that the next look reads
+        // the other file rather than take it for the one written here.
         file->placed = FileIdentity::Now(file->target);
+        if (file->placed.inode != written.st_ino || file->placed.device != written.st_dev)
+            file->placed = FileIdentity::Of(written);
         done.push_back(file);
     }
     for (const auto& file : removals_) {
@@ -443,6 +502,12 @@ FileIdentity FileReplacement::PlacedIdentity(const FileRef& file) const {
     for (const Pending& pending : files_) {
         if (pending.target.folder == file.folder && pending.target.name == file.name)
             return pending.placed;
+    }
+    // A file left as it was is still the version the commit was held to,
+    // whatever came in since: that one has not been read.
+    for (const Expected& expected : expected_) {
+        if (expected.file.folder == file.folder && expected.file.name == file.name)
+            return expected.identity;
     }
     return FileIdentity::Now(file);
 }

@@ -8,12 +8,12 @@
 #include "storage/text_lines.h"
 
 #include <algorithm>
+#include <chrono>
+#include <fcntl.h>
 #include <limits>
 #include <stdexcept>
-#include <utility>
-
-#include <fcntl.h>
 #include <sys/stat.h>
+#include <utility>
 
 namespace stanzel {
 
@@ -25,9 +25,21 @@ constexpr std::string_view kDateKey = "date";
 constexpr std::string_view kMissingTitle = "def";
 constexpr std::int32_t kLargestId = std::numeric_limits<std::int32_t>::max();
 constexpr std::uintmax_t kLargestPoemText = 64 * 1024 * 1024;
-// A save whose index another program keeps replacing gives up after this
-// many fresh starts rather than loop.
-constexpr int kSaveAttempts = 8;
+// A save whose index another program keeps replacing starts over on the
+// new one; it gives up only after this long of that, rather than loop. A
+// count alone would give up on a busy sync, whose index can arrive several
+// times during one save's flushes on a slow disk.
+constexpr auto kFreshStartsFor = std::chrono::seconds(5);
+
+class FreshStarts {
+public:
+    bool another() { return first_ ? !(first_ = false) : Clock::now() < until_; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    bool first_ = true;
+    Clock::time_point until_ = Clock::now() + kFreshStartsFor;
+};
 
 std::string Quoted(const std::filesystem::path& path) {
     return "\"" + path.string() + "\"";
@@ -126,8 +138,8 @@ bool PoemStore::ReadSome(std::size_t bytes) {
     if (!reader_)
         return false;
     const std::size_t sections = index_->sectionCount();
-    const bool more = index_->AppendFrom(
-        [&](std::string& text) { return reader_->ReadSome(text, bytes); });
+    const bool more =
+        index_->AppendFrom([&](std::string& text) { return reader_->ReadSome(text, bytes); });
     if (!more) {
         // Written in place while it was read: what was read may be torn.
         if (reader_->ChangedSinceOpened()) {
@@ -240,13 +252,15 @@ PoemRecord PoemStore::LoadPoem(std::string_view id) {
 
 std::string PoemStore::LoadText(std::string_view id) const {
     const auto file = poemFile(id);
-    if (!file)
-        return {};
-    FileReader reader(*file);
+    return file ? ReadPoemText(*file) : std::string();
+}
+
+std::string ReadPoemText(const FileRef& file) {
+    FileReader reader(file);
     if (reader.error() == std::errc::no_such_file_or_directory)
         return {};
     const auto cannotOpen = [&](const std::string& why) {
-        return StorageError("Cannot open file " + Quoted(file->path()) + ". " + why);
+        return StorageError("Cannot open file " + Quoted(file.path()) + ". " + why);
     };
     if (reader.error())
         throw cannotOpen(DescribeError(reader.error()));
@@ -333,7 +347,7 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
     if (currentPoemId < 0)
         throw std::invalid_argument("A stored poem's id is positive");
     const std::int32_t counter = autoid_;
-    for (int attempt = 0; attempt < kSaveAttempts; ++attempt) {
+    for (FreshStarts starts; starts.another();) {
         Refresh();
         // A failed save keeps the counter it took a new id from.
         autoid_ = counter;
@@ -345,7 +359,8 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
         if (readError_)
             throw StorageError(unableToWrite());
         const std::string idText = FormatInt32(id);
-        const ProfileText::Entry entries[] = {{kTitleKey, title}, {kPoetKey, poet}, {kDateKey, date}};
+        const ProfileText::Entry entries[] = {
+            {kTitleKey, title}, {kPoetKey, poet}, {kDateKey, date}};
         const auto edit = index_->WriteEdit(idText, entries);
 
         // Every file is written in full beside its target before any is
@@ -366,10 +381,15 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
         const auto file = *poemFile(idText);
         if (const auto error = replacement.Prepare(file, text))
             throw StorageError(CannotCreate(file.path(), error));
-        if (textAsSeen && currentPoemId != 0)
+        // A new poem's text must not appear meanwhile either: another
+        // computer's poem of that id would be replaced.
+        if (currentPoemId == 0)
+            replacement.ExpectUnchanged(file, FileIdentity{});
+        else if (textAsSeen)
             replacement.ExpectUnchanged(file, *textAsSeen);
         const auto failure = replacement.Commit();
-        if (failure && failure->changedMeanwhile && failure->file.name == file.name)
+        if (failure && failure->changedMeanwhile && failure->file.name == file.name &&
+            currentPoemId != 0)
             throw PoemChangedElsewhere("The text of poem " + idText + " changed elsewhere.");
         if (failure && failure->changedMeanwhile)
             continue; // another program's index: the change goes into it
@@ -377,7 +397,7 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
             if (failure->path == file.path())
                 throw StorageError(CannotCreate(file.path(), failure->error));
             throw StorageError(failure->path == indexFile().path() ? unableToWrite()
-                                                            : settings->UnableToWrite());
+                                                                   : settings->UnableToWrite());
         }
         identity_ = replacement.PlacedIdentity(indexFile());
         apply(edit, idText);
@@ -386,8 +406,92 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
     throw StorageError(unableToWrite());
 }
 
+std::vector<std::int32_t> PoemStore::AddPoems(std::span<const PoemRecord> poems,
+                                              IniFile* settings) {
+    const std::int32_t counter = autoid_;
+    for (FreshStarts starts; starts.another();) {
+        Refresh();
+        autoid_ = counter;
+        if (readError_)
+            throw StorageError(unableToWrite());
+        std::vector<std::int32_t> ids;
+        std::vector<std::string> names;
+        std::string added;
+        if (const std::string_view text = index_->bytes();
+            !text.empty() && text.back() != '\n' && text.back() != '\r')
+            added += "\r\n";
+        const auto taken = [&](std::int32_t id) {
+            return index_->find(FormatInt32(id)) ||
+                   std::find(ids.begin(), ids.end(), id) != ids.end();
+        };
+        std::int32_t largestKept = 0;
+        for (const PoemRecord& poem : poems) {
+            std::int32_t id = poem.id;
+            if (id <= 0 || taken(id)) {
+                do {
+                    id = newId();
+                    autoid_ = id == kLargestId ? kLargestId : id + 1;
+                } while (taken(id) && id != kLargestId);
+                if (taken(id))
+                    throw StorageError("No id is left for a new poem in " +
+                                       Quoted(indexFile().path()) + ".");
+                names.push_back(FormatInt32(id));
+            } else {
+                largestKept = std::max(largestKept, id);
+                names.emplace_back();
+            }
+            ids.push_back(id);
+            added.append("[").append(FormatInt32(id)).append("]\r\n");
+            for (const auto& [key, value] : {std::pair{kTitleKey, std::string_view(poem.title)},
+                                             std::pair{kPoetKey, std::string_view(poem.poet)},
+                                             std::pair{kDateKey, std::string_view(poem.date)}})
+                added.append(FormatIniEntry(key, value)).append("\r\n");
+        }
+        if (ids.empty())
+            return ids;
+        if (largestKept >= autoid_)
+            autoid_ = largestKept == kLargestId ? kLargestId : largestKept + 1;
+        const std::size_t end = index_->bytes().size();
+        const ProfileText::Edit edit{{end, end, std::move(added)}};
+
+        FileReplacement replacement;
+        if (replacement.Prepare(indexFile(), index_->EditedPieces(edit), &index_->bytes()))
+            throw StorageError(unableToWrite());
+        replacement.ExpectUnchanged(indexFile(), identity_);
+        if (settings) {
+            WriteSetting(*settings, setting::autoid, autoid_);
+            if (replacement.Prepare(settings->file(), settings->Contents(),
+                                    settings->HeldOriginal()))
+                throw StorageError(settings->UnableToWrite());
+        }
+        ::mkdirat(folder_->fd(), "poems", 0777);
+        for (std::size_t i = 0; i < poems.size(); ++i) {
+            if (names[i].empty())
+                continue;
+            const auto file = *poemFile(names[i]);
+            if (const auto error = replacement.Prepare(file, poems[i].text))
+                throw StorageError(CannotCreate(file.path(), error));
+            replacement.ExpectUnchanged(file, FileIdentity{});
+        }
+        const auto failure = replacement.Commit();
+        if (failure && failure->changedMeanwhile)
+            continue;
+        if (failure) {
+            if (failure->path == indexFile().path())
+                throw StorageError(unableToWrite());
+            if (settings && failure->path == settings->path())
+                throw StorageError(settings->UnableToWrite());
+            throw StorageError(CannotCreate(failure->path, failure->error));
+        }
+        identity_ = replacement.PlacedIdentity(indexFile());
+        apply(edit, FormatInt32(ids.front()));
+        return ids;
+    }
+    throw StorageError(unableToWrite());
+}
+
 void PoemStore::DeletePoem(std::string_view id) {
-    for (int attempt = 0; attempt < kSaveAttempts; ++attempt) {
+    for (FreshStarts starts; starts.another();) {
         Refresh();
         if (readError_)
             throw StorageError(unableToWrite());

@@ -60,6 +60,9 @@ inline constexpr IntegerSetting poemZoom{"View", "zoom", 0};
 // The list's order: the column clicked (-1: index order) and 0 up, 1 down.
 inline constexpr IntegerSetting listSortColumn{"List", "sortcolumn", -1};
 inline constexpr IntegerSetting listSortOrder{"List", "sortorder", 0};
+// The sync tools' conflict copies already taken in, their names separated by
+// "/", so that a copy is merged once.
+inline constexpr TextSetting conflictCopies{"Sync", "conflictcopies", ""};
 inline constexpr ColourSetting titleColour{"Colors", "poemt", kBoxColour};
 inline constexpr ColourSetting poetColour{"Colors", "poet", kBoxColour};
 inline constexpr ColourSetting dateColour{"Colors", "date", kBoxColour};

@@ -18,8 +18,8 @@ TEST(InterfaceStrings, TableHoldsEachKeyOnceButSave) {
         keys.insert(row.key);
         captions += row.use == StringUse::Caption;
     }
-    EXPECT_EQ(InterfaceStringTable().size(), 104u);
-    EXPECT_EQ(keys.size(), 103u);
+    EXPECT_EQ(InterfaceStringTable().size(), 107u);
+    EXPECT_EQ(keys.size(), 106u);
     EXPECT_EQ(captions, 51);
     EXPECT_EQ(InterfaceStrings::English()["engineinfo"], "Format:  name|url");
 }
