@@ -101,8 +101,7 @@ FileIdentity MainWindow::keepVersionSavedElsewhere() {
 
 std::uint64_t MainWindow::keepDeletedPoem(const std::string& id) {
     const PoemRecord stored = store_.LoadPoem(id);
-    const auto kept =
-        drafts_.KeepDeleted(stored, FromQ(clock_().toString(QLatin1String(kDraftTimeFormat))));
+    const auto kept = drafts_.KeepDeleted(stored, draftTime());
     // A deletion that could not be undone is not made.
     if (kept.error)
         throw StorageError("\"" + stored.title + "\" was not deleted: it could not be kept for " +
