@@ -1,3 +1,4 @@
+#include "localisation/interface_strings.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/product.h"
 #include "mainwindow/qt_user_dialogs.h"
@@ -15,16 +16,18 @@ int main(int argc, char* argv[]) {
 
     const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
     const std::filesystem::path dataFolder = stanzel::ChooseDataFolder(
-        programDir, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
+        programDir,
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
     // An installed program ships its translations apart from the collection.
     if (const auto shipped = stanzel::ShippedLanguageFolder(programDir))
         stanzel::CopyMissingLanguageFiles(*shipped, dataFolder / "lang");
 
     const auto lock = stanzel::CollectionLock::Acquire(dataFolder);
     if (!lock) {
+        const auto strings = stanzel::InterfaceStrings::OfCollection(dataFolder);
         QMessageBox::warning(nullptr, QString::fromLatin1(stanzel::product::kTitle),
-                             QStringLiteral("Stanzel is already open on the collection in %1.")
-                                 .arg(QString::fromStdString(dataFolder.string())));
+                             QString::fromStdString(stanzel::FormatTemplate(strings["alreadyopen"],
+                                                                            dataFolder.string())));
         return 1;
     }
 

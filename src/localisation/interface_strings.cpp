@@ -2,6 +2,7 @@
 
 #include "storage/code_page.h"
 #include "storage/ini_file.h"
+#include "storage/settings.h"
 
 #include <array>
 
@@ -12,7 +13,7 @@ namespace {
 constexpr auto C = StringUse::Caption;
 constexpr auto M = StringUse::Message;
 
-constexpr std::array<InterfaceString, 98> kTable{{
+constexpr std::array<InterfaceString, 118> kTable{{
     {"file", "File", C},
     {"new", "New", C},
     {"save", "Save", C},
@@ -112,6 +113,26 @@ constexpr std::array<InterfaceString, 98> kTable{{
     {"countstanzas", "%s stanzas", M},
     {"countword", "%s word", M},
     {"countwords", "%s words", M},
+    {"needtitle", "A poem needs a title to be saved", M},
+    {"needtext", "A poem needs some text to be saved", M},
+    {"nodeleterow", "Choose the poem to delete in the list", M},
+    {"noengine", "No search engine yet: Edit > Search Engines", M},
+    {"nosearchwords", "Type the words to look for in the box beside the button", M},
+    {"nobrowser", "No program is set up to open %s", M},
+    {"nomailprogram", "No mail program is set up: write to %s", M},
+    {"poemdeleted", "\"%s\" was deleted: Edit > Recover Draft brings it back", M},
+    {"draftofdeleted", "%s (deleted)", M},
+    {"email", "Email", C},
+    {"aboutline", "A notebook for poems.", M},
+    {"aboutwriters", "Written by the Stanzel developers.", M},
+    {"aboutbuilt", "Built with Qt 6.", M},
+    {"abouthome", "Home page: %s", M},
+    {"aboutcollection", "Collection: %s", M},
+    {"alreadyopen", "Stanzel is already open on the collection in %s.", M},
+    {"clearfind", "Clear", C},
+    {"zoomin", "Zoom In", C},
+    {"zoomout", "Zoom Out", C},
+    {"zoomreset", "Normal Size", C},
 }};
 
 const std::string kNoText;
@@ -147,6 +168,11 @@ InterfaceStrings InterfaceStrings::Load(const std::filesystem::path& languageFil
         strings.texts_[row.key] = read(row.key, row.english);
     strings.locale_ = read(kLocaleKey, "");
     return strings;
+}
+
+InterfaceStrings InterfaceStrings::OfCollection(const std::filesystem::path& programDir) {
+    const IniFile settings(SettingsPath(programDir));
+    return Load(LanguageFilePath(programDir, ReadSetting(settings, setting::language)));
 }
 
 InterfaceStrings InterfaceStrings::English() {

@@ -41,6 +41,9 @@ public:
     static InterfaceStrings Load(const std::filesystem::path& languageFile,
                                  const CollectionCodePage* codePage = nullptr);
     static InterfaceStrings English();
+    // The language the collection's settings file names, for what is said
+    // before its window opens.
+    static InterfaceStrings OfCollection(const std::filesystem::path& programDir);
 
     // The key's current text; empty for a key that is not in the table.
     const std::string& operator[](std::string_view key) const;

@@ -13,4 +13,9 @@ namespace stanzel {
 // ending and names a file that does not exist. A missing folder gives none.
 std::vector<std::string> ListLanguages(const std::filesystem::path& programDir);
 
+// The language as its speakers name it, for the Language menu: what its file
+// gives under "languagename", else the own name of a language known by its
+// English name ("German" is "Deutsch"), else the name itself.
+std::string LanguageOwnName(const std::filesystem::path& programDir, const std::string& language);
+
 } // namespace stanzel

@@ -4,6 +4,7 @@
 #include "mainwindow/qt_text.h"
 
 #include <QAbstractListModel>
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPainter>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTextLayout>
 #include <QTimer>
@@ -64,6 +66,9 @@ public:
         switch (role) {
         case Qt::DisplayRole:
             return ToQ(text_.title(row));
+        case Qt::AccessibleTextRole:
+            // Read out as it shows: the title, then the line with the words.
+            return ToQ(text_.title(row)) + QStringLiteral(": ") + describe(index.row()).line;
         case Qt::ToolTipRole:
         case kLineRole:
             return describe(index.row()).line;
@@ -163,15 +168,25 @@ public:
 
 } // namespace
 
-FindInPoemsPanel::FindInPoemsPanel(PoemStore& store, const PoemListModel& list,
-                                   QWidget* parent)
+FindInPoemsPanel::FindInPoemsPanel(PoemStore& store, const PoemListModel& list, QWidget* parent)
     : QDockWidget(parent), store_(store), list_(list) {
     setObjectName(QStringLiteral("findInPoems"));
     auto* body = new QWidget(this);
     auto* layout = new QVBoxLayout(body);
     layout->setContentsMargins(4, 4, 4, 4);
     queryEdit_ = new QLineEdit(body);
-    queryEdit_->setClearButtonEnabled(true);
+    // A clear button of the panel's own, so that it has a name to be read by.
+    clearAction_ = queryEdit_->addAction(
+        QIcon::fromTheme(QStringLiteral("edit-clear"),
+                         queryEdit_->style()->standardIcon(QStyle::SP_LineEditClearButton)),
+        QLineEdit::TrailingPosition);
+    clearAction_->setVisible(false);
+    connect(clearAction_, &QAction::triggered, queryEdit_, [this] {
+        queryEdit_->clear();
+        queryEdit_->setFocus();
+    });
+    connect(queryEdit_, &QLineEdit::textChanged, clearAction_,
+            [this](const QString& text) { clearAction_->setVisible(!text.isEmpty()); });
     statusLabel_ = new QLabel(body);
     resultsView_ = new QListView(body);
     model_ = new FoundPoemsModel(text_, store_, this);
@@ -214,6 +229,8 @@ void FindInPoemsPanel::setCaptions(const InterfaceStrings& strings) {
     queryEdit_->setPlaceholderText(ToQ(strings["findwords"]));
     queryEdit_->setAccessibleName(windowTitle());
     resultsView_->setAccessibleName(windowTitle());
+    clearAction_->setText(ToQ(strings["clearfind"]));
+    clearAction_->setToolTip(clearAction_->text());
     readingTemplate_ = ToQ(strings["findreading"]);
     countTemplate_ = ToQ(strings["findcount"]);
     showStatus();
@@ -312,6 +329,16 @@ void FindInPoemsPanel::choose(int result) {
         return;
     resultsView_->setCurrentIndex(model_->index(result));
     emit poemChosen(static_cast<int>(results_[static_cast<std::size_t>(result)]));
+}
+
+void FindInPoemsPanel::keyPressEvent(QKeyEvent* event) {
+    // The box and the results leave Escape to the panel, which closes.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        hide();
+        emit dismissed();
+        return;
+    }
+    QDockWidget::keyPressEvent(event);
 }
 
 bool FindInPoemsPanel::eventFilter(QObject* watched, QEvent* event) {

@@ -7,6 +7,7 @@
 #include <QDockWidget>
 #include <optional>
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -41,6 +42,8 @@ public:
     // The list row of each result, in list order.
     const std::vector<std::size_t>& results() const { return results_; }
     QLineEdit* queryEdit() const { return queryEdit_; }
+    // The box's clear button, shown while it holds words.
+    QAction* clearAction() const { return clearAction_; }
     QListView* resultsView() const { return resultsView_; }
     QLabel* statusLabel() const { return statusLabel_; }
 
@@ -49,9 +52,12 @@ signals:
     void poemChosen(int listRow);
     // Reading the collection failed; the message says why.
     void failed(const QString& message);
+    // Escape closed the panel; the focus goes back to the editor.
+    void dismissed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void readStep();
@@ -70,6 +76,7 @@ private:
     QString countTemplate_;
 
     QLineEdit* queryEdit_ = nullptr;
+    QAction* clearAction_ = nullptr;
     QLabel* statusLabel_ = nullptr;
     QListView* resultsView_ = nullptr;
     FoundPoemsModel* model_ = nullptr;

@@ -1,5 +1,6 @@
 #include "mainwindow/main_window.h"
 
+#include "mainwindow/access_letters.h"
 #include "mainwindow/find_in_poems_panel.h"
 #include "mainwindow/hanging_indent.h"
 #include "mainwindow/poem_edit.h"
@@ -15,9 +16,11 @@
 #include "storage/number_text.h"
 #include "storage/settings.h"
 #include "storage/storage_error.h"
+#include "storage/window_place.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -34,7 +37,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -59,6 +61,16 @@ QFont WithPointSize(QFont font, int points, bool bold = false, bool italic = fal
 
 namespace {
 
+// The keys every text box answers the same way (select all, undo, the
+// clipboard): in a box they stay the box's own, whatever command shares them.
+bool IsEditingKey(const QKeyEvent& key) {
+    for (const auto standard : {QKeySequence::SelectAll, QKeySequence::Undo, QKeySequence::Redo,
+                                QKeySequence::Cut, QKeySequence::Copy, QKeySequence::Paste})
+        if (key.matches(standard))
+            return true;
+    return false;
+}
+
 // How much of a large index one turn of the event loop reads: a few
 // milliseconds' work, so the window answers while a million poems come in.
 constexpr std::size_t kIndexSlice = 2 << 20;
@@ -67,6 +79,14 @@ constexpr std::size_t kFirstRows = 64 << 10;
 constexpr std::size_t kTidySlice = 20000; // names of a folder
 // A save whose poem another computer keeps changing gives up after this many looks.
 constexpr int kSaveAttempts = 8;
+// The window's size the first time, before it has a remembered one.
+constexpr int kStartWidth = 643;
+constexpr int kStartHeight = 556;
+// The title bar and borders a window system adds, allowed for before the
+// window is shown and the real ones are known.
+constexpr FrameRoom kFrameAllowance{4, 32, 4};
+// How long the status bar says why a command did nothing.
+constexpr int kReasonMs = 6000;
 
 } // namespace
 
@@ -82,9 +102,7 @@ MainWindow::MainWindow(std::shared_ptr<const Folder> collection, UserDialogs& di
       dictionaryFolders_(SystemDictionaryFolders()) {
     InitResources();
     setWindowTitle(QString::fromLatin1(product::kTitle));
-    resize(643, 556);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    resize(kStartWidth, kStartHeight);
 
     createActions();
     createMenus();
@@ -92,6 +110,7 @@ MainWindow::MainWindow(std::shared_ptr<const Folder> collection, UserDialogs& di
     createCentralWidget();
     createFindInPoems();
     createPrintCommands();
+    createReadingCommands();
     statusLabel_ = new QLabel(this);
     statusBar()->addWidget(statusLabel_, 1);
     createCounting();
@@ -100,6 +119,7 @@ MainWindow::MainWindow(std::shared_ptr<const Folder> collection, UserDialogs& di
         new EngineEditor([this](const QString& text) { return saveEngineList(text); }, this);
 
     guarded([this] { readStartSettings(); });
+    placeWindow();
     // A directory that cannot be made shows up when a command needs it.
     ::mkdirat(collection_->fd(), "poems", 0777);
     ::mkdirat(collection_->fd(), "lang", 0777);
@@ -203,7 +223,11 @@ void MainWindow::createActions() {
     a.openHomePage = addCommand("go-home", "home-page.svg", &MainWindow::openHomePage);
     a.openHomePage->setText(QString::fromLatin1(product::kHomePage));
     a.writeEmail = addCommand("mail-send", "email.svg", &MainWindow::writeEmail);
-    a.writeEmail->setText(QStringLiteral("Email"));
+
+    // F10 opens the menus, as in every desktop's programs.
+    a.openMenuBar = addCommand(nullptr, nullptr, &MainWindow::openMenuBar);
+    a.openMenuBar->setShortcut(QKeySequence(Qt::Key_F10));
+    addAction(a.openMenuBar);
 }
 
 void MainWindow::createMenus() {
@@ -253,6 +277,10 @@ void MainWindow::createMenus() {
     popup->addAction(a.deletePoem);
 
     menus_.engines = new QMenu(this);
+    // The Language and Spelling menus fill themselves after the start.
+    for (QMenu* menu : {file, menus_.view, edit, colours, menus_.spelling, menus_.language, help,
+                        popup, menus_.engines})
+        KeepAccessLetters(menu);
 }
 
 void MainWindow::createToolBar() {
@@ -265,10 +293,10 @@ void MainWindow::createToolBar() {
 
     const MainWindowActions& a = actions_;
     // A null entry is a separator.
-    for (QAction* action : {a.newPoem, a.savePoem, static_cast<QAction*>(nullptr), a.exportPoem,
-                            a.exportAll, a.print, static_cast<QAction*>(nullptr), a.searchTitle,
-                            a.deletePoem, static_cast<QAction*>(nullptr), a.about,
-                            a.openHomePage, a.writeEmail, a.exit}) {
+    for (QAction* action :
+         {a.newPoem, a.savePoem, static_cast<QAction*>(nullptr), a.exportPoem, a.exportAll, a.print,
+          static_cast<QAction*>(nullptr), a.searchTitle, a.deletePoem,
+          static_cast<QAction*>(nullptr), a.about, a.openHomePage, a.writeEmail, a.exit}) {
         if (!action) {
             toolBar_->addSeparator();
             continue;
@@ -317,7 +345,6 @@ void MainWindow::createCentralWidget() {
     listView_->setSelectionBehavior(QAbstractItemView::SelectRows);
     listView_->setSelectionMode(QAbstractItemView::SingleSelection);
     listView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    listView_->horizontalHeader()->setSectionsClickable(false);
     listView_->horizontalHeader()->setSectionsMovable(false);
     listView_->horizontalHeader()->setHighlightSections(false);
     listView_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -333,11 +360,14 @@ void MainWindow::createCentralWidget() {
                         selectedRow_ = -1;
                     return;
                 }
-                const int row = selected.indexes().first().row();
+                const int row =
+                    static_cast<int>(listModel_->storeRow(selected.indexes().first().row()));
                 guarded([this, row] { selectPoem(row); });
             });
-    connect(listView_, &QAbstractItemView::clicked, this,
-            [this](const QModelIndex& index) { guarded([this, index] { clickPoem(index.row()); }); });
+    connect(listView_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        const int row = static_cast<int>(listModel_->storeRow(index.row()));
+        guarded([this, row] { clickPoem(row); });
+    });
 
     auto* panel = new QFrame(splitter);
     panel->setFrameShape(QFrame::StyledPanel);
@@ -407,10 +437,18 @@ void MainWindow::createCentralWidget() {
     setTabOrder(titleEdit_, poetEdit_);
     setTabOrder(poetEdit_, dateEdit_);
     setTabOrder(dateEdit_, poemEdit_);
+    setTabOrder(poemEdit_, listView_);
+    setTabOrder(listView_, searchEdit_);
+    // Tab leaves the list rather than moving its highlight to another poem.
+    listView_->setTabKeyNavigation(false);
+    listView_->installEventFilter(this);
 
     for (QWidget* box :
          std::initializer_list<QWidget*>{titleEdit_, poetEdit_, dateEdit_, searchEdit_, poemEdit_})
         box->installEventFilter(this);
+    for (QLineEdit* box : {static_cast<QLineEdit*>(titleEdit_), poetEdit_, dateEdit_})
+        connect(box, &QLineEdit::textChanged, this, &MainWindow::showEditorState);
+    connect(poemEdit_, &QTextEdit::textChanged, this, &MainWindow::showEditorState);
     // The poem box takes drops on its viewport.
     poemEdit_->viewport()->installEventFilter(this);
     // A right click on a misspelt word offers its suggestions first.
@@ -425,7 +463,8 @@ void MainWindow::createCentralWidget() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // The Find in Poems box is watched for drops alone; it keeps its keys.
     const bool findBox = findPanel_ && watched == findPanel_->queryEdit();
-    if (event->type() == QEvent::ShortcutOverride && !findBox) {
+    if (event->type() == QEvent::ShortcutOverride && !findBox &&
+        !IsEditingKey(*static_cast<QKeyEvent*>(event))) {
         // Let the window's command have the key, not the text box.
         const auto* key = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(key->modifiers() | key->key());
@@ -436,14 +475,40 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             }
         }
     }
+    if (event->type() == QEvent::KeyPress &&
+        takeMovementKey(watched, *static_cast<QKeyEvent*>(event)))
+        return true;
     if (event->type() == QEvent::ToolTip && watched == printButton_)
         return true;
     if (watched == poemEdit_ &&
         (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         QTimer::singleShot(0, this, &MainWindow::showCounts);
+    if (takeZoomWheel(watched, event))
+        return true;
     if (isDropTarget(watched) && takeFileDrag(event))
         return true;
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::takeMovementKey(QObject* watched, const QKeyEvent& key) {
+    // Tab indents in the poem box; Ctrl+Tab leaves it, as in other editors.
+    if (watched == poemEdit_ && (key.modifiers() & Qt::ControlModifier) &&
+        (key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab))
+        return focusNextPrevChild(key.key() == Qt::Key_Tab);
+    // Home and End go to the first and last poem, not to the row's columns.
+    if (watched == listView_ && (key.key() == Qt::Key_Home || key.key() == Qt::Key_End) &&
+        listModel_->rowCount() > 0) {
+        const int row = key.key() == Qt::Key_Home ? 0 : listModel_->rowCount() - 1;
+        listView_->selectRow(row);
+        listView_->scrollTo(listModel_->index(row, 0));
+        return true;
+    }
+    return false;
+}
+
+void MainWindow::openMenuBar() {
+    if (!menuBar()->actions().isEmpty())
+        menuBar()->setActiveAction(menuBar()->actions().first());
 }
 
 void MainWindow::guarded(const std::function<void()>& command) {
@@ -463,7 +528,45 @@ QString MainWindow::text(std::string_view key) const {
 }
 
 QString MainWindow::nowStamp() const {
-    return SaveStamp(clock_(), QLocale::system());
+    return SaveStamp(clock_(), interfaceLocale());
+}
+
+QLocale MainWindow::interfaceLocale() const {
+    if (!strings_.locale().empty())
+        return QLocale(ToQ(strings_.locale()));
+    // English: the desktop's way of writing it, when the desktop speaks it.
+    const QLocale desktop = QLocale::system();
+    return desktop.language() == QLocale::English ? desktop : QLocale(QLocale::English);
+}
+
+void MainWindow::placeWindow() {
+    std::optional<ScreenRect> stored;
+    bool maximized = false;
+    guarded([&] {
+        const IniFile settings(SettingsFile(collection_));
+        stored = ScreenRect{ReadSetting(settings, setting::windowLeft),
+                            ReadSetting(settings, setting::windowTop),
+                            ReadSetting(settings, setting::windowWidth),
+                            ReadSetting(settings, setting::windowHeight)};
+        maximized = ReadSetting(settings, setting::windowMaximized) != 0;
+    });
+    if (stored && stored->width <= 0)
+        stored.reset();
+    // The screen it stood on, while that is still there.
+    const QScreen* screen =
+        stored ? QGuiApplication::screenAt(QPoint(stored->x, stored->y)) : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect free = screen->availableGeometry();
+    const ScreenRect place =
+        PlaceWindow(stored, kStartWidth, kStartHeight,
+                    {free.x(), free.y(), free.width(), free.height()}, kFrameAllowance);
+    resize(place.width, place.height);
+    move(place.x, place.y);
+    if (maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void MainWindow::readStartSettings() {
@@ -474,6 +577,7 @@ void MainWindow::readStartSettings() {
     syllableCountsAtStart_ = ReadSetting(settings, setting::syllableCounts) != 0;
     actions_.toggleSyllableCounts->setChecked(syllableCountsAtStart_);
     toggleSyllableCounts();
+    readReadingSettings(settings);
 }
 
 bool MainWindow::event(QEvent* event) {
@@ -522,8 +626,7 @@ void MainWindow::refreshCollection() {
         return;
     // The list was made again from the file another program wrote; the row
     // of the poem in the editor is selected again, without loading it.
-    selectRowQuietly(currentPoemId_ != 0 ? store_.rowOf(FormatInt32(currentPoemId_))
-                                         : std::nullopt);
+    selectRowQuietly(editorRow());
 }
 
 void MainWindow::selectRowQuietly(std::optional<std::size_t> row) {
@@ -532,11 +635,37 @@ void MainWindow::selectRowQuietly(std::optional<std::size_t> row) {
     selectedRow_ = -1;
     if (!row)
         return;
-    const QModelIndex index = listModel_->index(static_cast<int>(*row), 0);
+    const QModelIndex index = listModel_->indexOfStoreRow(*row);
     listView_->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect |
                                                    QItemSelectionModel::Rows);
     listView_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
     selectedRow_ = static_cast<int>(*row);
+}
+
+std::optional<std::size_t> MainWindow::editorRow() const {
+    if (currentPoemId_ == 0)
+        return std::nullopt;
+    return store_.rowOf(FormatInt32(currentPoemId_));
+}
+
+void MainWindow::highlightEditorPoem() {
+    selectRowQuietly(editorRow());
+    if (selectedRow_ >= 0)
+        listView_->scrollTo(listModel_->indexOfStoreRow(static_cast<std::size_t>(selectedRow_)));
+}
+
+void MainWindow::showEditorState() {
+    const QString product = QString::fromLatin1(product::kTitle);
+    const QString title = titleEdit_->text();
+    QString shown = title.isEmpty() ? product : title + QStringLiteral(" \u2014 ") + product;
+    if (editorHoldsEdit())
+        shown.prepend(QStringLiteral("\u2022 "));
+    if (shown != windowTitle())
+        setWindowTitle(shown);
+}
+
+void MainWindow::explain(std::string_view key, std::string_view argument) {
+    statusBar()->showMessage(ToQ(FormatTemplate(strings_[key], argument)), kReasonMs);
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -575,6 +704,7 @@ void MainWindow::applyLanguage(const std::string& language) {
     // Without Qt's translation for the language the toolkit's own buttons
     // stay English, which is no reason to refuse the language.
     qtTranslations_.apply(language, strings_.locale());
+    listModel_->setSortLocale(interfaceLocale());
     applyCaptions();
     statusLabel_->setText(ToQ(LastSaveStatus(strings_["lastsave"], lastSaveTime_)));
     markLanguage(language);
@@ -615,10 +745,14 @@ void MainWindow::applyCaptions() {
         {&MainWindowActions::print, "print"},
         {&MainWindowActions::recoverDraft, "recoverdraft"},
         {&MainWindowActions::spellingOff, "spellingoff"},
+        {&MainWindowActions::writeEmail, "email"},
+        {&MainWindowActions::zoomIn, "zoomin"},
+        {&MainWindowActions::zoomOut, "zoomout"},
+        {&MainWindowActions::zoomReset, "zoomreset"},
     };
     for (const auto& [command, key] : kActionCaptions)
         (actions_.*command)->setText(text(key));
-    static constexpr std::pair<QMenu* MainWindowMenus::*, const char*> kMenuCaptions[] = {
+    static constexpr std::pair<QMenu * MainWindowMenus::*, const char*> kMenuCaptions[] = {
         {&MainWindowMenus::file, "file"},         {&MainWindowMenus::view, "view"},
         {&MainWindowMenus::edit, "edit"},         {&MainWindowMenus::colours, "colors"},
         {&MainWindowMenus::language, "language"}, {&MainWindowMenus::help, "help"},
@@ -626,6 +760,7 @@ void MainWindow::applyCaptions() {
     };
     for (const auto& [menu, key] : kMenuCaptions)
         (menus_.*menu)->setTitle(text(key));
+    GiveAccessLetters(menuBar()->actions());
     // A label with a buddy reads "&" as a keyboard marker; its caption shows
     // every character as the language file has it.
     const auto caption = [this](std::string_view key) {
@@ -701,13 +836,17 @@ void MainWindow::newPoem() {
     keepDraft();
     currentPoemId_ = 0;
     clearEditor();
+    highlightEditorPoem();
+    titleEdit_->setFocus();
 }
 
 void MainWindow::savePoem() {
     const QString title = titleEdit_->text();
     const QString poem = poemEdit_->toPlainText();
-    if (title.isEmpty() || poem.isEmpty())
+    if (title.isEmpty() || poem.isEmpty()) {
+        explain(title.isEmpty() ? "needtitle" : "needtext");
         return;
+    }
     // The poem and the time and counter of the last save reach the disk
     // together or not at all.
     const std::string savedAt = FromQ(nowStamp());
@@ -721,8 +860,8 @@ void MainWindow::savePoem() {
     for (int attempt = 1;; ++attempt) {
         const FileIdentity seen = keepVersionSavedElsewhere();
         try {
-            saved.id = store_.SavePoem(saved.id, saved.title, saved.poet, saved.date,
-                                       saved.text, &settings, &seen);
+            saved.id = store_.SavePoem(saved.id, saved.title, saved.poet, saved.date, saved.text,
+                                       &settings, &seen);
             break;
         } catch (const PoemChangedElsewhere&) {
             if (attempt == kSaveAttempts)
@@ -732,6 +871,7 @@ void MainWindow::savePoem() {
     currentPoemId_ = saved.id;
     lastSaveTime_ = savedAt;
     holdEditorContents();
+    highlightEditorPoem();
     findPanel_->poemSaved(saved);
     dialogs_.message(this, UserDialogs::Icon::Information, text("save"),
                      ToQ(FormatTemplate(strings_["savemsg"], FromQ(title))));
@@ -739,29 +879,36 @@ void MainWindow::savePoem() {
 }
 
 void MainWindow::deletePoem() {
-    if (selectedRow_ < 0 || currentPoemId_ == 0)
-        return;
-    // Only the poem in the editor, and only while its own row is selected:
-    // after New the old row may still be selected with nothing of it loaded.
+    // Only the poem in the editor, and only while its own row is selected.
     const std::string id = FormatInt32(currentPoemId_);
-    if (store_.id(static_cast<std::size_t>(selectedRow_)) != id)
+    if (selectedRow_ < 0 || currentPoemId_ == 0 ||
+        store_.id(static_cast<std::size_t>(selectedRow_)) != id) {
+        explain("nodeleterow");
         return;
+    }
     if (!dialogs_.question(this, text("quest"),
-                           ToQ(FormatTemplate(strings_["deletemsg"], FromQ(titleEdit_->text())))))
+                           ToQ(FormatTemplate(strings_["deletemsg"], FromQ(titleEdit_->text()))),
+                           UserDialogs::Answer::No))
         return;
+    const std::uint64_t kept = keepDeletedPoem(id);
     try {
         // The row goes without another being selected and loaded in its place.
         const QSignalBlocker blocker(listView_->selectionModel());
         store_.DeletePoem(id);
     } catch (const StorageError&) {
-        // Show the list as the index now stands, then report.
+        // Show the list as the index now stands, then report; a poem still
+        // listed has no deleted draft to come back from.
         refreshCollection();
+        if (store_.rowOf(id))
+            drafts_.Remove(kept);
         throw;
     }
+    const std::string title = FromQ(titleEdit_->text());
     keepDraft();
     selectRowQuietly(std::nullopt);
     currentPoemId_ = 0;
     clearEditor();
+    explain("poemdeleted", title);
 }
 
 void MainWindow::exitProgram() {
@@ -790,26 +937,42 @@ void MainWindow::writeClosingSettings() {
         WriteSetting(settings, setting::spellingDictionary, spellingSetting_);
     for (auto [entry, colour] : colourEntries())
         WriteSetting(settings, *entry, *colour);
+    // A maximised window keeps the place it had before.
+    WriteSetting(settings, setting::windowMaximized, isMaximized() ? 1 : 0);
+    if (!isMaximized() && !isMinimized()) {
+        WriteSetting(settings, setting::windowLeft, pos().x());
+        WriteSetting(settings, setting::windowTop, pos().y());
+        WriteSetting(settings, setting::windowWidth, width());
+        WriteSetting(settings, setting::windowHeight, height());
+    }
+    writeReadingSettings(settings);
     settings.WriteHeld();
 }
 
 void MainWindow::showAbout() {
     const QString title = actions_.about->text().remove(QLatin1Char('&'));
-    dialogs_.message(this, UserDialogs::Icon::Information, title,
-                     QStringLiteral(" ") + QString::fromLatin1(product::kTitle) +
-                         QStringLiteral("\n\n") + QString::fromUtf8(product::kCredits) +
-                         QStringLiteral("\n\nCollection: ") +
-                         QString::fromStdString(programDir().string()));
+    const QString credits =
+        QStringList{text("aboutline"), QString(), text("aboutwriters"), text("aboutbuilt"),
+                    ToQ(FormatTemplate(strings_["abouthome"], product::kHomePage))}
+            .join(QLatin1Char('\n'));
+    dialogs_.message(
+        this, UserDialogs::Icon::Information, title,
+        QStringLiteral(" ") + QString::fromLatin1(product::kTitle) + QStringLiteral("\n\n") +
+            credits + QStringLiteral("\n\n") +
+            ToQ(FormatTemplate(strings_["aboutcollection"],
+                               QFile::decodeName(programDir().c_str()).toStdString())));
 }
 
 void MainWindow::openHomePage() {
-    dialogs_.openUrl(QUrl(QString::fromLatin1(product::kHomePage)));
+    if (!dialogs_.openUrl(QUrl(QString::fromLatin1(product::kHomePage))))
+        explain("nobrowser", product::kHomePage);
 }
 
 void MainWindow::writeEmail() {
-    dialogs_.openUrl(QUrl(QStringLiteral("mailto:") +
-                          QString::fromLatin1(product::kContactAddress) +
-                          QStringLiteral("?subject=") + QString::fromLatin1(product::kTitle)));
+    if (!dialogs_.openUrl(QUrl(QStringLiteral("mailto:") +
+                               QString::fromLatin1(product::kContactAddress) +
+                               QStringLiteral("?subject=") + QString::fromLatin1(product::kTitle))))
+        explain("nomailprogram", product::kContactAddress);
 }
 
 } // namespace stanzel

@@ -5,8 +5,8 @@
 #include "localisation/qt_locale.h"
 #include "mainwindow/poem_edit.h"
 #include "search/online_search.h"
-#include "spelling/spell_checked_line_edit.h"
 #include "spelling/poem_language.h"
+#include "spelling/spell_checked_line_edit.h"
 #include "storage/colour.h"
 #include "storage/draft_store.h"
 #include "storage/poem_store.h"
@@ -23,6 +23,7 @@
 #include <vector>
 
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -95,6 +96,10 @@ struct MainWindowActions {
     QAction* about = nullptr;
     QAction* openHomePage = nullptr;
     QAction* writeEmail = nullptr;
+    QAction* openMenuBar = nullptr; // F10, in no menu
+    QAction* zoomIn = nullptr;
+    QAction* zoomOut = nullptr;
+    QAction* zoomReset = nullptr;
 };
 
 struct MainWindowMenus {
@@ -102,7 +107,7 @@ struct MainWindowMenus {
     QMenu* view = nullptr;
     QMenu* edit = nullptr;
     QMenu* colours = nullptr;
-    QMenu* spelling = nullptr;  // Edit > Spelling: the dictionaries and Off
+    QMenu* spelling = nullptr; // Edit > Spelling: the dictionaries and Off
     QMenu* language = nullptr;
     QMenu* help = nullptr;
     QMenu* listPopup = nullptr; // the poem list's right-click menu
@@ -188,6 +193,15 @@ public:
     void showAbout();
     void openHomePage();
     void writeEmail();
+    void openMenuBar();
+    // View: the poem box's zoom, in steps from its normal size.
+    void zoomPoem(int steps);
+    void zoomPoemIn() { zoomPoem(+1); }
+    void zoomPoemOut() { zoomPoem(-1); }
+    void resetPoemZoom() { zoomPoem(-poemZoom_); }
+    int poemZoom() const { return poemZoom_; }
+    // A click on the list's header: by that column up, down, then index order.
+    void sortListBy(int column);
     // The poem list
     void selectPoem(int row);
     // A click on a row: the selected row's poem loads again when the editor
@@ -259,12 +273,21 @@ private:
     void createToolBar();
     void createCentralWidget();
     void readStartSettings();
+    // The size and place the window last closed with, inside the screen.
+    void placeWindow();
     // Find in Poems: its command, panel and what choosing a result does.
     void createFindInPoems();
     void openFoundPoem(int row);
     void showFirstMatch(const FindQuery& query);
     // Print Preview and Export as PDF, in the File menu beside Print.
     void createPrintCommands();
+    // The zoom commands and the list's sorting header.
+    void createReadingCommands();
+    void readReadingSettings(const IniFile& settings);
+    void writeReadingSettings(IniFile& settings) const;
+    void showListOrder();
+    // Ctrl+wheel over the poem zooms it; true when it took the event.
+    bool takeZoomWheel(QObject* watched, QEvent* event);
     // The poem in the editor as the page lays it out, saved or not.
     PrintedPoem printedPoem() const;
     void runStartupSteps();
@@ -294,6 +317,17 @@ private:
     // The time a draft is kept under, "2026-12-08 10:15:42".
     std::string draftTime() const;
     void selectRowQuietly(std::optional<std::size_t> row);
+    // The row of the poem the editor holds becomes the highlighted one, in
+    // sight; a new poem highlights none.
+    void highlightEditorPoem();
+    // The store row of the editor's poem; none for a poem not stored.
+    std::optional<std::size_t> editorRow() const;
+    // The window's title names the poem and marks an edit not yet saved.
+    void showEditorState();
+    bool editorHoldsEdit() const;
+    // Says in the status bar, for a few seconds, why a command did nothing;
+    // `argument` fills the text's "%s".
+    void explain(std::string_view key, std::string_view argument = {});
     std::filesystem::path programDir() const { return collection_->path(); }
     // Spelling: its menu and dictionary, the marks, the words' pop-up menu.
     void startSpelling();
@@ -322,6 +356,12 @@ private:
     void holdEditorContents();
     void keepDraft(bool atClose = false);
     void announceKeptDraft();
+    // Delete keeps the stored poem as a draft first, so that it can come
+    // back; the draft's number.
+    std::uint64_t keepDeletedPoem(const std::string& id);
+    // A deleted poem's draft goes back into the collection: under its own id
+    // while no other poem has taken it.
+    PoemRecord restoreDeletedPoem(const PoemRecord& poem);
     void writeClosingSettings();
     void fillEngineMenu();
     void buildLanguageMenu();
@@ -339,12 +379,17 @@ private:
     void guarded(const std::function<void()>& command);
     QString text(std::string_view key) const;
     QString nowStamp() const;
+    // Dates and times as the interface's language writes them.
+    QLocale interfaceLocale() const;
     // The text boxes (the editor's five and Find in Poems'), each as the
     // widget that receives drops.
     bool isDropTarget(const QObject* object) const;
     // Takes a drag that carries files away from a text box for the import;
     // true when it did.
     bool takeFileDrag(QEvent* event);
+    // The keys that move the focus or the highlight where the widget's own
+    // handling would not; true when it took the key.
+    bool takeMovementKey(QObject* watched, const QKeyEvent& key);
 
     std::shared_ptr<const Folder> collection_;
     UserDialogs& dialogs_;
@@ -368,6 +413,7 @@ private:
     WindowColours colours_;
     bool startupDone_ = false;
     bool painted_ = false;
+    int poemZoom_ = 0;
 
     MainWindowActions actions_;
     std::vector<QAction*> commands_; // every action above, for their shortcuts
@@ -395,14 +441,13 @@ private:
     FindInPoemsPanel* findPanel_ = nullptr;
     std::vector<QAction*> engineActions_;   // by menu position, separators too
     std::vector<QAction*> languageActions_; // English first, then the language files
-    QColor lastChosenColour_ = Qt::black;
-    QTimer* readTimer_ = nullptr; // the index, then the tidying, in slices
+    QTimer* readTimer_ = nullptr;           // the index, then the tidying, in slices
     QFileSystemWatcher* folderWatch_ = nullptr;
     QTimer* outsideChanges_ = nullptr; // gathers a burst of changes into one
     std::vector<std::unique_ptr<StaleFileTidy>> tidying_;
     std::vector<std::filesystem::path> dictionaryFolders_;
     std::vector<QAction*> dictionaryActions_; // by installed dictionary
-    std::string spellingSetting_; // as stored, or as last chosen
+    std::string spellingSetting_;             // as stored, or as last chosen
     SpellingHighlighter* poemSpelling_ = nullptr;
     std::unique_ptr<WordMenuRequest> wordMenu_; // the open menu's word, awaiting suggestions
     // Declared last, so it goes first: its worker's thread ends while the

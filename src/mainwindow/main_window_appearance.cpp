@@ -2,6 +2,7 @@
 // menu.
 #include "counting/syllable_margin.h"
 #include "localisation/language_list.h"
+#include "mainwindow/find_in_poems_panel.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/poem_list_model.h"
 #include "mainwindow/qt_colour.h"
@@ -11,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTableView>
@@ -18,18 +20,6 @@
 #include <QToolBar>
 
 namespace stanzel {
-
-namespace {
-
-// The background, and text that reads on it whatever the desktop's theme.
-void SetBackground(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Base, colour);
-    palette.setColor(QPalette::Text, TextColourOn(colour));
-    widget->setPalette(palette);
-}
-
-} // namespace
 
 std::vector<std::pair<const ColourSetting*, Colour*>> MainWindow::colourEntries() {
     return {{&setting::titleColour, &colours_.title},
@@ -55,6 +45,9 @@ void MainWindow::applyColours() {
     syllableMargin_->update();
     SetBackground(searchEdit_, ToQColor(colours_.search, palette));
     SetBackground(listView_, ToQColor(colours_.listBackground, palette));
+    // Find in Poems is read like the list, and typed into like the search box.
+    SetBackground(findPanel_->resultsView(), ToQColor(colours_.list, palette));
+    SetBackground(findPanel_->queryEdit(), ToQColor(colours_.search, palette));
     listModel_->setRowColours(ToQColor(colours_.list, palette),
                               ToQColor(colours_.secondRow, palette),
                               actions_.toggleRowColouring->isChecked());
@@ -93,11 +86,10 @@ void MainWindow::toggleIdColumn() {
 }
 
 void MainWindow::chooseColour(Colour& colour) {
-    // The chooser opens on the colour last confirmed in it, for any element.
-    const auto chosen = dialogs_.chooseColour(this, lastChosenColour_);
+    // The chooser opens on the colour being changed.
+    const auto chosen = dialogs_.chooseColour(this, ToQColor(colour, QApplication::palette()));
     if (!chosen)
         return;
-    lastChosenColour_ = *chosen;
     colour = FromQColor(*chosen);
     applyColours();
 }
@@ -137,8 +129,8 @@ void MainWindow::buildLanguageMenu() {
     QMenu* menu = menus_.language;
     for (const std::string& language : ListLanguages(programDir())) {
         // The name is shown as it stands: a "&" in it is no keyboard marker.
-        QAction* action =
-            menu->addAction(ToQ(language).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        QAction* action = menu->addAction(ToQ(LanguageOwnName(programDir(), language))
+                                              .replace(QLatin1Char('&'), QStringLiteral("&&")));
         action->setCheckable(true);
         action->setData(ToQ(language));
         const int position = static_cast<int>(languageActions_.size());

@@ -1,13 +1,18 @@
 // The main window's safety net: an edit that a command is about to drop is
 // kept as a draft first, and Edit > Recover Draft brings it back.
+#include "mainwindow/find_in_poems_panel.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/poem_list_model.h"
+#include "mainwindow/qt_colour.h"
 #include "mainwindow/qt_text.h"
 #include "mainwindow/user_dialogs.h"
 #include "storage/atomic_file.h"
+#include "storage/ini_file.h"
 #include "storage/number_text.h"
+#include "storage/settings.h"
 #include "storage/storage_error.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -21,10 +26,10 @@ namespace {
 constexpr auto kDraftTimeFormat = "yyyy-MM-dd HH:mm:ss";
 constexpr int kStatusMs = 6000;
 
-// The time a draft was kept as the user's desktop writes times.
-QString ShownDraftTime(const std::string& stored) {
+// The time a draft was kept as the interface's language writes times.
+QString ShownDraftTime(const std::string& stored, const QLocale& locale) {
     const QDateTime time = QDateTime::fromString(ToQ(stored), QLatin1String(kDraftTimeFormat));
-    return time.isValid() ? QLocale::system().toString(time, QLocale::ShortFormat) : ToQ(stored);
+    return time.isValid() ? locale.toString(time, QLocale::ShortFormat) : ToQ(stored);
 }
 
 } // namespace
@@ -39,13 +44,18 @@ EditorContents MainWindow::editorContents() const {
 
 void MainWindow::holdEditorContents() {
     held_ = editorContents();
+    showEditorState();
+}
+
+bool MainWindow::editorHoldsEdit() const {
+    const EditorContents shown = editorContents();
+    return currentPoemId_ == 0 ? shown != EditorContents{} : shown != held_;
 }
 
 void MainWindow::keepDraft(bool atClose) {
-    const EditorContents shown = editorContents();
-    const bool edited = currentPoemId_ == 0 ? shown != EditorContents{} : shown != held_;
-    if (!edited)
+    if (!editorHoldsEdit())
         return;
+    const EditorContents shown = editorContents();
     // The command that drops the edit goes on whatever happens here: a draft
     // that cannot be written (a full disk, a read-only collection) is lost
     // as the edit would have been, without a message in the user's way.
@@ -84,9 +94,34 @@ FileIdentity MainWindow::keepVersionSavedElsewhere() {
                            "\" saved elsewhere could not be kept: " + DescribeError(kept.error));
     // What the save now goes over is the version just kept.
     held_ = AsShown(stored);
-    statusBar()->showMessage(
-        ToQ(FormatTemplate(strings_["otherversionkept"], stored.title)), kStatusMs);
+    statusBar()->showMessage(ToQ(FormatTemplate(strings_["otherversionkept"], stored.title)),
+                             kStatusMs);
     return seen;
+}
+
+std::uint64_t MainWindow::keepDeletedPoem(const std::string& id) {
+    const PoemRecord stored = store_.LoadPoem(id);
+    const auto kept = drafts_.KeepDeleted(stored, draftTime());
+    // A deletion that could not be undone is not made.
+    if (kept.error)
+        throw StorageError("\"" + stored.title + "\" was not deleted: it could not be kept for " +
+                           "Recover Draft: " + DescribeError(kept.error));
+    return kept.number;
+}
+
+PoemRecord MainWindow::restoreDeletedPoem(const PoemRecord& poem) {
+    PoemRecord restored = poem;
+    const bool idFree = poem.id != 0 && !store_.rowOf(FormatInt32(poem.id));
+    if (idFree) {
+        store_.SavePoem(poem.id, poem.title, poem.poet, poem.date, poem.text);
+    } else {
+        // A new id moves the counter, which is stored with the poem.
+        IniFile settings(SettingsFile(collection_));
+        settings.HoldWrites();
+        restored.id = store_.SavePoem(0, poem.title, poem.poet, poem.date, poem.text, &settings);
+    }
+    findPanel_->poemSaved(restored);
+    return restored;
 }
 
 void MainWindow::announceKeptDraft() {
@@ -107,11 +142,16 @@ void MainWindow::recoverDraft() {
     std::vector<UserDialogs::DraftRow> rows;
     rows.reserve(drafts.size());
     for (const Draft& draft : drafts)
-        rows.push_back({draft.number, ShownDraftTime(draft.time), ToQ(draft.poem.title),
+        rows.push_back({draft.number, ShownDraftTime(draft.time, interfaceLocale()),
+                        draft.deleted
+                            ? ToQ(FormatTemplate(strings_["draftofdeleted"], draft.poem.title))
+                            : ToQ(draft.poem.title),
                         ToQ(FirstLineOf(draft.poem.text))});
     const UserDialogs::DraftListTexts texts{
-        text("drafts"),       text("drafttime"),   text("drafttitle"), text("draftline"),
-        text("draftrecover"), text("draftdelete"), text("draftcancel")};
+        text("drafts"),       text("drafttime"),
+        text("drafttitle"),   text("draftline"),
+        text("draftrecover"), text("draftdelete"),
+        text("draftcancel"),  ToQColor(colours_.list, QApplication::palette())};
     const auto chosen = dialogs_.chooseDraft(
         this, texts, rows, [this](std::uint64_t number) { return drafts_.Remove(number); });
     if (!chosen)
@@ -119,14 +159,33 @@ void MainWindow::recoverDraft() {
     const auto draft = drafts_.Read(*chosen);
     if (!draft)
         return;
+    // A deleted poem is back in the collection before its draft goes.
+    std::optional<PoemRecord> restored;
+    if (draft->deleted) {
+        store_.Refresh();
+        restored = restoreDeletedPoem(draft->poem);
+    }
     // The recovered draft leaves the list before the edit it replaces is kept,
     // so that keeping that one can never push it out.
     drafts_.Remove(*chosen);
     keepDraft();
 
+    store_.Refresh();
+    if (restored) {
+        currentPoemId_ = restored->id;
+        const EditorContents shown = AsShown(*restored);
+        titleEdit_->setText(shown.title);
+        searchEdit_->setText(shown.title);
+        poetEdit_->setText(shown.poet);
+        dateEdit_->setText(shown.date);
+        poemEdit_->setPlainText(shown.text);
+        holdEditorContents();
+        highlightEditorPoem();
+        titleEdit_->setFocus();
+        return;
+    }
     // An edit of a poem that is still stored; of a deleted one, a new poem.
     const std::string id = FormatInt32(draft->poem.id);
-    store_.Refresh();
     const bool stored = draft->poem.id != 0 && store_.rowOf(id).has_value();
     currentPoemId_ = stored ? draft->poem.id : 0;
     held_ = {};
@@ -143,6 +202,8 @@ void MainWindow::recoverDraft() {
     poetEdit_->setText(recovered.poet);
     dateEdit_->setText(recovered.date);
     poemEdit_->setPlainText(recovered.text);
+    highlightEditorPoem();
+    showEditorState();
     titleEdit_->setFocus();
 }
 

@@ -87,6 +87,7 @@ void MainWindow::importDroppedFiles(const std::vector<std::filesystem::path>& pa
         return;
     keepDraft();
     currentPoemId_ = 0;
+    highlightEditorPoem();
     searchEdit_->clear();
     poetEdit_->clear();
     dateEdit_->clear();
@@ -146,8 +147,7 @@ void MainWindow::exportAll() {
     std::unique_ptr<UserDialogs::Progress> progress;
     setup->prompts.progress = [&](std::size_t done, std::size_t total) {
         if (!progress)
-            progress =
-                dialogs_.progress(this, actions_.exportAll->text().remove(QLatin1Char('&')));
+            progress = dialogs_.progress(this, actions_.exportAll->text().remove(QLatin1Char('&')));
         const bool goOn = !progress || progress->update(done, total);
         // Every poem is read: the window goes before the overwrite question
         // and the writing, which it has no part in.

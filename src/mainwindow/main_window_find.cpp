@@ -26,6 +26,9 @@ std::pair<int, int> QtPositions(const std::string& text, ByteRange range) {
     return {begin, end};
 }
 
+// The lines of the poem box that the docked panel never takes.
+constexpr int kLeastPoemLines = 12;
+
 } // namespace
 
 void MainWindow::createFindInPoems() {
@@ -46,6 +49,16 @@ void MainWindow::createFindInPoems() {
     connect(findPanel_, &FindInPoemsPanel::poemChosen, this,
             [this](int row) { guarded([this, row] { openFoundPoem(row); }); });
     connect(findPanel_, &FindInPoemsPanel::failed, this, &MainWindow::showError);
+    connect(findPanel_, &FindInPoemsPanel::dismissed, this, [this] { poemEdit_->setFocus(); });
+    // The panel docked below takes only the room the poem box can spare: a
+    // dozen lines of the poem stay in view. Only while it is open, so that
+    // a small screen at a large scale still holds the window without it.
+    connect(findPanel_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        const int lines = kLeastPoemLines * QFontMetrics(poemEdit_->font()).lineSpacing() +
+                          2 * poemEdit_->frameWidth() +
+                          2 * static_cast<int>(poemEdit_->document()->documentMargin());
+        poemEdit_->setMinimumHeight(visible ? lines : 0);
+    });
 }
 
 void MainWindow::findInPoems() {
@@ -55,7 +68,7 @@ void MainWindow::findInPoems() {
 void MainWindow::openFoundPoem(int row) {
     if (row < 0 || row >= listModel_->rowCount())
         return;
-    const QModelIndex found = listModel_->index(row, 0);
+    const QModelIndex found = listModel_->indexOfStoreRow(static_cast<std::size_t>(row));
     // Choosing the poem that is already selected loads it again, as a
     // selection of its row would the first time.
     if (selectedRow_ == row)

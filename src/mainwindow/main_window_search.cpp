@@ -22,7 +22,7 @@ void MainWindow::searchTitle() {
         dialogs_.inputText(this, text("searching"), text("searchmsg")).value_or(QString());
     // Listed after the prompt: the collection may have changed while it was open.
     if (const auto row = FindTitle(store_.ListPoems(), FromQ(wanted))) {
-        const QModelIndex found = listModel_->index(static_cast<int>(*row), 0);
+        const QModelIndex found = listModel_->indexOfStoreRow(*row);
         listView_->selectionModel()->select(found, QItemSelectionModel::ClearAndSelect |
                                                        QItemSelectionModel::Rows);
         listView_->setCurrentIndex(found);
@@ -36,9 +36,17 @@ void MainWindow::searchTitle() {
 }
 
 void MainWindow::searchOnline() {
-    // Nothing is said when there is nothing to open: no text, or no engine.
-    if (const auto address = search_.AddressFor(FromQ(searchEdit_->text())))
-        dialogs_.openUrl(QUrl(QString::fromStdString(*address), QUrl::TolerantMode));
+    if (search_.searchUrl().empty()) {
+        explain("noengine");
+        return;
+    }
+    const auto address = search_.AddressFor(FromQ(searchEdit_->text()));
+    if (!address) {
+        explain("nosearchwords");
+        return;
+    }
+    if (!dialogs_.openUrl(QUrl(QString::fromStdString(*address), QUrl::TolerantMode)))
+        explain("nobrowser", *address);
 }
 
 void MainWindow::searchPoetOnline() {

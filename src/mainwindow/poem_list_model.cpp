@@ -1,6 +1,11 @@
 #include "mainwindow/poem_list_model.h"
 
 #include "mainwindow/qt_colour.h"
+#include "storage/number_text.h"
+
+#include <QCollator>
+#include <algorithm>
+#include <limits>
 
 namespace stanzel {
 
@@ -14,6 +19,12 @@ PoemListModel::~PoemListModel() {
 }
 
 void PoemListModel::aboutToChange(Change change, std::size_t first, std::size_t last) {
+    // A sorted list takes any change as a new list: a row added or renamed
+    // may belong anywhere.
+    if (sorted()) {
+        beginResetModel();
+        return;
+    }
     switch (change) {
     case Change::Reset:
         beginResetModel();
@@ -30,6 +41,11 @@ void PoemListModel::aboutToChange(Change change, std::size_t first, std::size_t 
 }
 
 void PoemListModel::changed(Change change, std::size_t first, std::size_t last) {
+    if (sorted()) {
+        makeOrder();
+        endResetModel();
+        return;
+    }
     switch (change) {
     case Change::Reset:
         endResetModel();
@@ -45,6 +61,71 @@ void PoemListModel::changed(Change change, std::size_t first, std::size_t last) 
                          index(static_cast<int>(last), columnCount() - 1));
         break;
     }
+}
+
+void PoemListModel::sortBy(int column, Qt::SortOrder order) {
+    beginResetModel();
+    sortColumn_ = column == TitleColumn || column == IdColumn ? column : -1;
+    sortOrder_ = order;
+    makeOrder();
+    endResetModel();
+}
+
+void PoemListModel::setSortLocale(const QLocale& locale) {
+    sortLocale_ = locale;
+    if (sorted())
+        sortBy(sortColumn_, sortOrder_);
+}
+
+void PoemListModel::makeOrder() {
+    order_.clear();
+    rank_.clear();
+    if (!sorted())
+        return;
+    const std::size_t count = store_.size();
+    order_.resize(count);
+    for (std::size_t row = 0; row < count; ++row)
+        order_[row] = static_cast<std::uint32_t>(row);
+    if (sortColumn_ == TitleColumn) {
+        // Titles in the order of the interface's language, figures by value;
+        // each title's key is made once, not at every comparison.
+        QCollator collator(sortLocale_);
+        collator.setNumericMode(true);
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(count);
+        for (std::size_t row = 0; row < count; ++row) {
+            const std::string_view title = store_.title(row);
+            keys.push_back(collator.sortKey(
+                QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()))));
+        }
+        std::stable_sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return keys[a].compare(keys[b]) < 0;
+        });
+    } else {
+        // Ids by value; a section name that is no number goes after them.
+        std::vector<std::int64_t> values(count);
+        for (std::size_t row = 0; row < count; ++row) {
+            const auto id = CanonicalPoemId(store_.id(row));
+            values[row] = id ? *id : std::numeric_limits<std::int64_t>::max();
+        }
+        std::stable_sort(order_.begin(), order_.end(),
+                         [&](std::uint32_t a, std::uint32_t b) { return values[a] < values[b]; });
+    }
+    if (sortOrder_ == Qt::DescendingOrder)
+        std::reverse(order_.begin(), order_.end());
+    rank_.resize(count);
+    for (std::size_t at = 0; at < count; ++at)
+        rank_[order_[at]] = static_cast<std::uint32_t>(at);
+}
+
+std::size_t PoemListModel::storeRow(int listRow) const {
+    const auto at = static_cast<std::size_t>(listRow);
+    return sorted() && at < order_.size() ? order_[at] : at;
+}
+
+int PoemListModel::listRow(std::size_t storeRow) const {
+    return static_cast<int>(sorted() && storeRow < rank_.size() ? rank_[storeRow] : storeRow);
 }
 
 bool PoemListModel::readSome(std::size_t bytes) {
@@ -85,7 +166,7 @@ QVariant PoemListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole: {
-        const auto row = static_cast<std::size_t>(index.row());
+        const std::size_t row = storeRow(index.row());
         // A hand-edited index may hold a title of megabytes; the list shows
         // its beginning, which is all that fits, and keeps drawing quickly.
         constexpr std::size_t kShown = 1000;

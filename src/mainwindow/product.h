@@ -6,10 +6,5 @@ namespace stanzel::product {
 inline constexpr char kTitle[] = "Stanzel v0.1 Beta";
 inline constexpr char kHomePage[] = "https://stanzel-notebook.org/";
 inline constexpr char kContactAddress[] = "hello@stanzel-notebook.org";
-inline constexpr char kCredits[] = "A notebook for poems.\n"
-                                   "\n"
-                                   "Written by the Stanzel developers.\n"
-                                   "Built with Qt 6.\n"
-                                   "Home page: https://stanzel-notebook.org/";
 
 } // namespace stanzel::product

@@ -1,5 +1,6 @@
 #include "mainwindow/qt_colour.h"
 
+#include <QWidget>
 #include <array>
 
 namespace stanzel {
@@ -69,6 +70,13 @@ Colour FromQColor(const QColor& colour) {
 QColor TextColourOn(const QColor& background) {
     const Colour text = ContrastingText(FromQColor(background));
     return QColor(Red(text), Green(text), Blue(text));
+}
+
+void SetBackground(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Base, colour);
+    palette.setColor(QPalette::Text, TextColourOn(colour));
+    widget->setPalette(palette);
 }
 
 } // namespace stanzel

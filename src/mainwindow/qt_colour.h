@@ -5,6 +5,8 @@
 #include <QColor>
 #include <QPalette>
 
+class QWidget;
+
 namespace stanzel {
 
 // Red-green-blue colours as they are; a system colour (high byte 0xFF) as the
@@ -13,5 +15,8 @@ QColor ToQColor(Colour colour, const QPalette& palette);
 Colour FromQColor(const QColor& colour);
 // The colour text is drawn in on `background` (see ContrastingText).
 QColor TextColourOn(const QColor& background);
+// A box's or list's background, and text that reads on it whatever the
+// desktop's theme.
+void SetBackground(QWidget* widget, const QColor& colour);
 
 } // namespace stanzel

@@ -37,15 +37,15 @@ void QtUserDialogs::message(QWidget* parent, Icon icon, const QString& title, co
     box.exec();
 }
 
-bool QtUserDialogs::question(QWidget* parent, const QString& title, const QString& text) {
+bool QtUserDialogs::question(QWidget* parent, const QString& title, const QString& text,
+                             Answer preferred) {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(preferred == Answer::Yes ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 
-void QtUserDialogs::openUrl(const QUrl& url) {
-    // A desktop that cannot open the address reports nothing here either.
-    QDesktopServices::openUrl(url);
+bool QtUserDialogs::openUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
 }
 
 std::optional<QString> QtUserDialogs::inputText(QWidget* parent, const QString& title,
@@ -80,7 +80,7 @@ QtUserDialogs::saveFile(QWidget* parent, const QStringList& filters, int presele
 }
 
 std::optional<QString> QtUserDialogs::saveFileIn(QWidget* parent, const QString& filter,
-                                                const QString& folder, const QString& name) {
+                                                 const QString& folder, const QString& name) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);

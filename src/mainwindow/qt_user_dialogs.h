@@ -8,15 +8,16 @@ namespace stanzel {
 class QtUserDialogs : public UserDialogs {
 public:
     void message(QWidget* parent, Icon icon, const QString& title, const QString& text) override;
-    bool question(QWidget* parent, const QString& title, const QString& text) override;
-    void openUrl(const QUrl& url) override;
+    bool question(QWidget* parent, const QString& title, const QString& text,
+                  Answer preferred) override;
+    bool openUrl(const QUrl& url) override;
     std::optional<QString> inputText(QWidget* parent, const QString& title,
                                      const QString& prompt) override;
     bool exec(QDialog& dialog) override;
     std::optional<SaveChoice> saveFile(QWidget* parent, const QStringList& filters,
                                        int preselected) override;
-    std::optional<QString> saveFileIn(QWidget* parent, const QString& filter,
-                                      const QString& folder, const QString& name) override;
+    std::optional<QString> saveFileIn(QWidget* parent, const QString& filter, const QString& folder,
+                                      const QString& name) override;
     std::unique_ptr<Progress> progress(QWidget* parent, const QString& title) override;
     std::optional<QColor> chooseColour(QWidget* parent, const QColor& initial) override;
     void print(const PrintedPoem& poem) override;

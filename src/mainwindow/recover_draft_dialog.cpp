@@ -1,5 +1,7 @@
 #include "mainwindow/recover_draft_dialog.h"
 
+#include "mainwindow/qt_colour.h"
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QPushButton>
@@ -28,6 +30,9 @@ RecoverDraftDialog::RecoverDraftDialog(const UserDialogs::DraftListTexts& texts,
     list_->setAllColumnsShowFocus(true);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setHeaderLabels({texts.time, texts.title, texts.firstLine});
+    // The colours the user gave the poem list, dark ones too.
+    if (texts.background.isValid())
+        SetBackground(list_, texts.background);
     for (const auto& row : rows) {
         auto* item = new QTreeWidgetItem(list_, {row.time, row.title, row.firstLine});
         item->setData(0, kNumberRole, QVariant::fromValue<qulonglong>(row.number));

@@ -29,10 +29,14 @@ public:
 
     // A message with an OK button.
     virtual void message(QWidget* parent, Icon icon, const QString& title, const QString& text) = 0;
-    // A question with Yes and No buttons; true for Yes.
-    virtual bool question(QWidget* parent, const QString& title, const QString& text) = 0;
-    // Hands an address (web or mailto) to the desktop's default handler.
-    virtual void openUrl(const QUrl& url) = 0;
+    // A question with Yes and No buttons; true for Yes. Enter gives
+    // `preferred`: No for a question whose Yes loses something.
+    enum class Answer { Yes, No };
+    virtual bool question(QWidget* parent, const QString& title, const QString& text,
+                          Answer preferred = Answer::Yes) = 0;
+    // Hands an address (web or mailto) to the desktop's default handler;
+    // false when the desktop has none for it.
+    virtual bool openUrl(const QUrl& url) = 0;
     // A one-line prompt that starts empty; nothing when it is cancelled.
     virtual std::optional<QString> inputText(QWidget* parent, const QString& title,
                                              const QString& prompt) = 0;
@@ -80,6 +84,7 @@ public:
     };
     struct DraftListTexts {
         QString windowTitle, time, title, firstLine, recover, remove, cancel;
+        QColor background; // the poem list's, which the user chose
     };
     virtual std::optional<std::uint64_t>
     chooseDraft(QWidget* parent, const DraftListTexts& texts, const std::vector<DraftRow>& rows,

@@ -63,6 +63,9 @@ std::string FormatDraft(const Draft& draft) {
     bytes.append("[").append(kSection).append("]\r\n");
     for (const auto& [key, value] : entries)
         bytes += FormatIniEntry(key, value) + "\r\n";
+    // Only a deleted poem's draft says so: every other one reads as before.
+    if (draft.deleted)
+        bytes += FormatIniEntry("deleted", "1") + "\r\n";
     return bytes;
 }
 
@@ -95,6 +98,7 @@ std::optional<Draft> ReadDraftFile(const fs::path& path, std::uint64_t number) {
     draft.poem.poet = UnescapeDraftField(*poet);
     draft.poem.date = UnescapeDraftField(*date);
     draft.poem.text = UnescapeDraftField(*text);
+    draft.deleted = field("deleted") == "1";
     if (*id != "0") {
         const auto poemId = CanonicalPoemId(*id);
         if (!poemId)
@@ -176,6 +180,14 @@ std::vector<DraftStore::Entry> DraftStore::entries() const {
 }
 
 DraftStore::Kept DraftStore::Keep(const PoemRecord& poem, std::string_view time) {
+    return keep(poem, time, false);
+}
+
+DraftStore::Kept DraftStore::KeepDeleted(const PoemRecord& poem, std::string_view time) {
+    return keep(poem, time, true);
+}
+
+DraftStore::Kept DraftStore::keep(const PoemRecord& poem, std::string_view time, bool deleted) {
     Kept kept;
     // Only the drafts folder itself: a collection folder moved away while
     // the program runs is never made again at its old place.
@@ -218,6 +230,7 @@ DraftStore::Kept DraftStore::Keep(const PoemRecord& poem, std::string_view time)
     draft.number = number;
     draft.time = time;
     draft.poem = poem;
+    draft.deleted = deleted;
     kept.error = ReplaceFileAtomically(pathOf(number), FormatDraft(draft));
     if (kept.error)
         return kept;

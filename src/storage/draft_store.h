@@ -18,6 +18,7 @@ struct Draft {
     std::uint64_t number = 0; // names the file; a later draft has a higher number
     std::string time;         // local time it was kept, "2026-12-08 10:15:42"
     PoemRecord poem;          // id 0 for a poem that was never stored
+    bool deleted = false;     // the poem as it was stored when Delete removed it
 };
 
 // The drafts of a collection: one profile file per draft in its "drafts"
@@ -29,6 +30,7 @@ struct Draft {
 //   time=<local time>
 //   length=<bytes of the text>
 //   text=<the text, escaped>
+//   deleted=1   (only in the draft of a deleted poem)
 //
 // Every field is escaped so that it stays one line and reads back byte for
 // byte: "\\" stands for a backslash, "\r" for CR, "\n" for LF, "\0" for NUL;
@@ -57,6 +59,9 @@ public:
     // The same, and remembers it as the draft kept when the window closed, for
     // TakeKeptAtClose at the next start.
     Kept KeepAtClose(const PoemRecord& poem, std::string_view time);
+    // The same for a poem about to be deleted, marked so, so that Delete
+    // can be undone.
+    Kept KeepDeleted(const PoemRecord& poem, std::string_view time);
     // The draft kept when the window last closed, once: the note is gone after.
     std::optional<Draft> TakeKeptAtClose();
 
@@ -76,6 +81,7 @@ private:
         bool regularFile;
     };
     std::vector<Entry> entries() const;
+    Kept keep(const PoemRecord& poem, std::string_view time, bool deleted);
 
     std::filesystem::path folder_;
     // Temporary files that a killed run left are removed once per run.

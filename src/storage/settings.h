@@ -50,6 +50,18 @@ inline constexpr IntegerSetting searchEngine{"Search", "selected", 0};
 inline constexpr IntegerSetting syllableCounts{"View", "syllables", 1};
 // The poem's language: a dictionary's code, "off", or empty until chosen.
 inline constexpr TextSetting spellingDictionary{"Spelling", "dictionary", ""};
+// The window as it last closed: where its frame stood, the size inside it,
+// and whether it filled the screen. No width until it has closed once.
+inline constexpr IntegerSetting windowLeft{"Window", "left", 0};
+inline constexpr IntegerSetting windowTop{"Window", "top", 0};
+inline constexpr IntegerSetting windowWidth{"Window", "width", 0};
+inline constexpr IntegerSetting windowHeight{"Window", "height", 0};
+inline constexpr IntegerSetting windowMaximized{"Window", "maximized", 0};
+// The poem box's zoom in steps from the normal size.
+inline constexpr IntegerSetting poemZoom{"View", "zoom", 0};
+// The list's order: the column clicked (-1: index order) and 0 up, 1 down.
+inline constexpr IntegerSetting listSortColumn{"List", "sortcolumn", -1};
+inline constexpr IntegerSetting listSortOrder{"List", "sortorder", 0};
 // The sync tools' conflict copies already taken in, their names separated by
 // "/", so that a copy is merged once.
 inline constexpr TextSetting conflictCopies{"Sync", "conflictcopies", ""};

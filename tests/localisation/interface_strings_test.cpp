@@ -18,9 +18,9 @@ TEST(InterfaceStrings, TableHoldsEachKeyOnceButSave) {
         keys.insert(row.key);
         captions += row.use == StringUse::Caption;
     }
-    EXPECT_EQ(InterfaceStringTable().size(), 98u);
-    EXPECT_EQ(keys.size(), 97u);
-    EXPECT_EQ(captions, 47);
+    EXPECT_EQ(InterfaceStringTable().size(), 118u);
+    EXPECT_EQ(keys.size(), 117u);
+    EXPECT_EQ(captions, 52);
     EXPECT_EQ(InterfaceStrings::English()["engineinfo"], "Format:  name|url");
 }
 
@@ -71,6 +71,17 @@ TEST(InterfaceStrings, ShippedLanguagesTranslateEveryKey) {
                 << language << " " << row.key;
         }
     }
+}
+
+// What is said before the window opens speaks the collection's language.
+TEST(InterfaceStrings, TheCollectionsLanguageIsTheOneItsSettingsName) {
+    TestDir dir;
+    std::filesystem::create_directory(dir / "lang");
+    WriteBytes(dir / "lang" / "Magyar.lng", "[language]\r\nalreadyopen=Már nyitva: %s\r\n");
+    EXPECT_EQ(InterfaceStrings::OfCollection(dir.path())["alreadyopen"],
+              "Stanzel is already open on the collection in %s.");
+    WriteBytes(dir / "settings.ini", "[Language]\r\ncurrent=Magyar\r\n");
+    EXPECT_EQ(InterfaceStrings::OfCollection(dir.path())["alreadyopen"], "Már nyitva: %s");
 }
 
 TEST(InterfaceStrings, LanguageNamesStayInsideTheLanguageFolder) {

@@ -14,6 +14,7 @@
 namespace stanzel {
 namespace {
 
+using testing::Caption;
 using testing::MainWindowTest;
 using testing::WriteBytes;
 
@@ -57,9 +58,9 @@ protected:
         areas.emplace_back("poem", poemEdit()->viewport(),
                            poemEdit()->viewport()->rect().adjusted(2, 2, -2, -2));
         for (int row : {0, 1})
-            areas.emplace_back(row == 0 ? "row 1" : "row 2", list()->viewport(),
-                               list()->visualRect(window->poemList().index(row, 0))
-                                   .adjusted(1, 1, -1, -1));
+            areas.emplace_back(
+                row == 0 ? "row 1" : "row 2", list()->viewport(),
+                list()->visualRect(window->poemList().index(row, 0)).adjusted(1, 1, -1, -1));
         return areas;
     }
     void typeEverywhere() {
@@ -69,13 +70,14 @@ protected:
     std::string colourSection() {
         window->close();
         const std::string settings = file("settings.ini");
-        return settings.substr(settings.find("[Colors]"));
+        const auto colours = settings.find("[Colors]");
+        return settings.substr(colours, settings.find("[Window]") - colours);
     }
     QMenu* languageMenu() const { return window->menus().language; }
     QStringList languageItems() const {
         QStringList items;
         for (QAction* action : languageMenu()->actions())
-            items << action->text() + (action->isChecked() ? "*" : "");
+            items << Caption(action) + (action->isChecked() ? "*" : "");
         return items;
     }
 };
@@ -89,16 +91,19 @@ TEST_F(AppearanceTest, EmptySettingsShowAndStoreTheDefaults) {
                                "l1=$00CBF2FA\r\nl2=$00E2F8FC\r\n");
 }
 
-TEST_F(AppearanceTest, ChooserStartsOnTheLastConfirmedColour) {
+TEST_F(AppearanceTest, ChooserStartsOnTheColourBeingChanged) {
     start();
-    dialogs.colours = {QColor(Qt::white), std::nullopt, QColor(1, 2, 3)};
+    dialogs.colours = {QColor(Qt::white), std::nullopt, QColor(1, 2, 3), std::nullopt};
     actions().chooseTitleColour->trigger(); // title box: white
-    actions().choosePoetColour->trigger(); // cancelled: nothing changes
-    actions().chooseDateColour->trigger(); // date box
-    ASSERT_EQ(dialogs.chooserOpenedOn.size(), 3u);
-    EXPECT_EQ(dialogs.chooserOpenedOn[0], QColor(Qt::black));
-    EXPECT_EQ(dialogs.chooserOpenedOn[1], QColor(Qt::white));
-    EXPECT_EQ(dialogs.chooserOpenedOn[2], QColor(Qt::white));
+    actions().choosePoetColour->trigger();  // cancelled: nothing changes
+    actions().chooseDateColour->trigger();  // date box
+    actions().chooseTitleColour->trigger(); // again, cancelled
+    const QColor box(0xFC, 0xF8, 0xE2);
+    ASSERT_EQ(dialogs.chooserOpenedOn.size(), 4u);
+    EXPECT_EQ(dialogs.chooserOpenedOn[0], box);
+    EXPECT_EQ(dialogs.chooserOpenedOn[1], box);
+    EXPECT_EQ(dialogs.chooserOpenedOn[2], box);
+    EXPECT_EQ(dialogs.chooserOpenedOn[3], QColor(Qt::white));
     EXPECT_EQ(titleEdit()->palette().color(QPalette::Base), QColor(Qt::white));
     EXPECT_EQ(colourSection(), "[Colors]\r\npoemt=clWhite\r\npoet=$00E2F8FC\r\ndate=$00030201\r\n"
                                "poem=$00E2F8FC\r\nlist=$00E2F8FC\r\nsearch=$00CBF2FA\r\n"
@@ -166,10 +171,10 @@ TEST_F(AppearanceTest, TextContrastsWithEveryBoxAndRow) {
 
     QApplication::setPalette(desktop);
     dialogs.colours.assign(7, QColor(Qt::black));
-    for (QAction* choose : {actions().chooseListColour, actions().chooseSecondRowColour,
-                            actions().chooseSearchColour, actions().chooseTitleColour,
-                            actions().choosePoetColour, actions().chooseDateColour,
-                            actions().choosePoemColour})
+    for (QAction* choose :
+         {actions().chooseListColour, actions().chooseSecondRowColour, actions().chooseSearchColour,
+          actions().chooseTitleColour, actions().choosePoetColour, actions().chooseDateColour,
+          actions().choosePoemColour})
         choose->trigger();
     for (const auto& [name, widget, area] : textAreas())
         EXPECT_GT(inkLightness(widget, area), 160) << name << " on black";
@@ -231,8 +236,9 @@ TEST(QtTranslationsInTheWindow, DeleteQuestionSaysJaAndNeinInGerman) {
         texts.sort();
         return texts;
     };
-    window.poemListView()->selectionModel()->select(
-        window.poemList().index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    window.poemListView()->selectionModel()->select(window.poemList().index(0, 0),
+                                                    QItemSelectionModel::ClearAndSelect |
+                                                        QItemSelectionModel::Rows);
     window.menus().language->actions()[1]->trigger();
     ASSERT_EQ(window.currentLanguage(), "German");
     EXPECT_EQ(deleteButtons(), QStringList({"Ja", "Nein"}));
@@ -270,7 +276,7 @@ TEST_F(AppearanceTest, LanguageMenuListsTheFilesAndSwitches) {
     EXPECT_EQ(languageItems(), QStringList({"English*", "Deutsch"}));
     languageMenu()->actions()[1]->trigger();
     EXPECT_EQ(languageItems(), QStringList({"English", "Deutsch*"}));
-    EXPECT_EQ(actions().newPoem->text(), "Neu");
+    EXPECT_EQ(Caption(actions().newPoem), "Neu");
     EXPECT_EQ(status(), "Gespeichert: -");
     window->close();
     EXPECT_TRUE(file("settings.ini").starts_with("[Language]\r\ncurrent=Deutsch\r\nid=1\r\n"));
@@ -285,9 +291,9 @@ TEST_F(AppearanceTest, OddLanguageFileNames) {
     items.sort();
     EXPECT_EQ(items, QStringList({"English*", "Magyar.LNG", "Twice"}));
     for (QAction* item : languageMenu()->actions()) {
-        if (item->text() == "Magyar.LNG") {
+        if (Caption(item) == "Magyar.LNG") {
             item->trigger(); // looks for "Magyar.LNG.lng": English texts
-            EXPECT_EQ(actions().newPoem->text(), "New");
+            EXPECT_EQ(Caption(actions().newPoem), "New");
             EXPECT_TRUE(item->isChecked());
             EXPECT_EQ(window->currentLanguage(), "Magyar.LNG");
         }
@@ -301,7 +307,7 @@ TEST_F(AppearanceTest, StoredIndexAndNameMayDisagree) {
     start();
     // The stored name has no file: English texts, no item by name, the
     // stored position checked all the same, and both written back.
-    EXPECT_EQ(actions().newPoem->text(), "New");
+    EXPECT_EQ(Caption(actions().newPoem), "New");
     EXPECT_EQ(languageItems(), QStringList({"English", "Deutsch*"}));
     EXPECT_EQ(window->languageIndex(), 1);
     window->close();

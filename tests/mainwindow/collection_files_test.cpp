@@ -4,6 +4,7 @@
 #include "file_faults.h"
 #include "mainwindow/window_fixture.h"
 #include "search/engine_editor.h"
+#include "storage/draft_store.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -44,7 +45,9 @@ struct Session {
     ScriptedDialogs dialogs;
     std::unique_ptr<MainWindow> window;
 
-    explicit Session(const fs::path& dir) {
+    fs::path dir;
+
+    explicit Session(const fs::path& folder) : dir(folder) {
         WriteCollection(dir);
         window = std::make_unique<MainWindow>(dir, dialogs);
         window->setClock([] { return QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)); });
@@ -115,6 +118,8 @@ const std::vector<WritingCommand>& Commands() {
              return Drive(
                  dir,
                  [](Session& s) {
+                     // Made by the first draft a collection keeps.
+                     fs::create_directory(s.dir / "drafts");
                      s.select(0);
                      s.dialogs.answers.push_back(true);
                  },
@@ -123,6 +128,10 @@ const std::vector<WritingCommand>& Commands() {
          [](const fs::path& dir) {
              EXPECT_FALSE(fs::exists(dir / "poems" / "1.poem"));
              EXPECT_EQ(ReadBytes(dir / "poems.dmp"), "[2]\r\ntitle=Two\r\npoet=B\r\ndate=1902\r\n");
+             const auto kept = DraftStore(dir).List();
+             ASSERT_EQ(kept.size(), 1u) << "the deleted poem, to recover";
+             EXPECT_TRUE(kept[0].deleted);
+             EXPECT_EQ(kept[0].poem.text, "first");
          }},
         {"Close",
          [](const fs::path& dir) {

@@ -9,6 +9,7 @@
 namespace stanzel {
 namespace {
 
+using testing::Caption;
 using testing::MainWindowTest;
 using testing::WriteBytes;
 
@@ -134,7 +135,7 @@ TEST_F(FindInPoemsWindowTest, SpeaksTheInterfaceLanguage) {
                                           "findpanel=Versekben\r\nfindcount=Talált: %s\r\n");
     window->applyLanguage("Test");
     find("winter");
-    EXPECT_EQ(actions().findInPoems->text(), "Versek…");
+    EXPECT_EQ(Caption(actions().findInPoems), "Versek…");
     EXPECT_EQ(panel().windowTitle(), "Versekben");
     EXPECT_EQ(panel().statusLabel()->text(), "Talált: 1");
 }

@@ -57,7 +57,7 @@ TEST_P(LegacyCollectionWindow, ShowsEveryLetterAndSavesTheEditAsUtf8) {
     const auto& row = GetParam();
     start();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    EXPECT_EQ(actions().savePoem->text(), QString::fromUtf8(row.saveCaption));
+    EXPECT_EQ(testing::Caption(actions().savePoem), QString::fromUtf8(row.saveCaption));
     EXPECT_EQ(window->poemList().data(window->poemList().index(0, 0), Qt::DisplayRole).toString(),
               QString::fromUtf8(row.title));
 

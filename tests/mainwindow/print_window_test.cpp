@@ -15,6 +15,7 @@
 namespace stanzel {
 namespace {
 
+using testing::Caption;
 using testing::HavePdfTools;
 using testing::MainWindowTest;
 using testing::PdfWords;
@@ -237,8 +238,8 @@ TEST_F(PrintWindowTest, NewCommandsSitInTheFileMenuAndSpeakTheLanguage) {
     const auto at = [&items](QAction* action) { return items.indexOf(action); };
     EXPECT_EQ(at(actions().exportPdf), at(actions().exportAll) + 1);
     EXPECT_EQ(at(actions().printPreview), at(actions().print) - 1);
-    EXPECT_EQ(actions().printPreview->text(), "Print Preview\u2026");
-    EXPECT_EQ(actions().exportPdf->text(), "Export as PDF\u2026");
+    EXPECT_EQ(Caption(actions().printPreview), "Print Preview\u2026");
+    EXPECT_EQ(Caption(actions().exportPdf), "Export as PDF\u2026");
 
     struct Language {
         const char* name;
@@ -258,8 +259,8 @@ TEST_F(PrintWindowTest, NewCommandsSitInTheFileMenuAndSpeakTheLanguage) {
                                        ".lng",
                                    dir / "lang" / (std::string(language.name) + ".lng"));
         window->applyLanguage(language.name);
-        EXPECT_EQ(actions().printPreview->text(), QString::fromUtf8(language.preview));
-        EXPECT_EQ(actions().exportPdf->text(), QString::fromUtf8(language.exportPdf));
+        EXPECT_EQ(Caption(actions().printPreview), QString::fromUtf8(language.preview));
+        EXPECT_EQ(Caption(actions().exportPdf), QString::fromUtf8(language.exportPdf));
         type("Rain", "one line");
         actions().exportPdf->trigger();
         EXPECT_EQ(dialogs.saveFilters, QStringList{QString::fromUtf8(language.filter)});

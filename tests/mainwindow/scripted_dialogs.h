@@ -25,8 +25,9 @@ public:
     void message(QWidget*, Icon icon, const QString& title, const QString& text) override {
         shown.push_back({icon, title, text});
     }
-    bool question(QWidget*, const QString& title, const QString& text) override {
+    bool question(QWidget*, const QString& title, const QString& text, Answer preferred) override {
         shown.push_back({Icon::Question, title, text});
+        preferredAnswers.push_back(preferred);
         progressOpenAtQuestion.push_back(progressOpen);
         if (answers.empty())
             return false; // an unscripted question is declined
@@ -34,7 +35,10 @@ public:
         answers.pop_front();
         return answer;
     }
-    void openUrl(const QUrl& url) override { opened.push_back(url); }
+    bool openUrl(const QUrl& url) override {
+        opened.push_back(url);
+        return desktopOpensAddresses;
+    }
     std::optional<QString> inputText(QWidget*, const QString& title,
                                      const QString& prompt) override {
         shown.push_back({Icon::Question, title, prompt});
@@ -162,6 +166,8 @@ public:
     std::deque<std::function<void(QDialog&)>> windowScripts;
     std::vector<Shown> shown;
     std::vector<QUrl> opened;
+    bool desktopOpensAddresses = true;
+    std::vector<Answer> preferredAnswers; // Enter's answer, for each question asked
     std::vector<PrintedPoem> printed;
     std::deque<std::optional<QColor>> colours;
     std::deque<std::optional<SaveChoice>> saveChoices;

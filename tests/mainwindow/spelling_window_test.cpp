@@ -51,14 +51,14 @@ protected:
     }
     static QAction* item(QMenu* menu, const QString& caption) {
         for (QAction* action : menu->actions())
-            if (action->text() == caption)
+            if (Caption(action) == caption)
                 return action;
         return nullptr;
     }
     static QStringList captions(QMenu* menu) {
         QStringList all;
         for (QAction* action : menu->actions())
-            all << action->text();
+            all << Caption(action);
         return all;
     }
 };
@@ -162,8 +162,9 @@ TEST_F(SpellingWindowTest, AddToDictionaryKeepsTheWordInTheCollection) {
 TEST_F(SpellingWindowTest, IgnoreUnmarksTheWordForTheRun) {
     startChecking();
     titleEdit()->setText(QStringLiteral("Wnid"));
-    QMenu* menu = rightClick(titleEdit(), QPoint(static_cast<SpellCheckedLineEdit*>(titleEdit())->xOfPosition(1),
-                                                 titleEdit()->height() / 2));
+    QMenu* menu = rightClick(titleEdit(),
+                             QPoint(static_cast<SpellCheckedLineEdit*>(titleEdit())->xOfPosition(1),
+                                    titleEdit()->height() / 2));
     ASSERT_TRUE(menu);
     item(menu, QStringLiteral("Ignore"))->trigger();
     menu->close();
@@ -175,13 +176,15 @@ TEST_F(SpellingWindowTest, TheSpellingMenuListsTheDictionariesAndKeepsTheChoice)
     startChecking();
     QStringList names;
     for (QAction* action : window->dictionaryActions())
-        names << action->text();
-    for (const char* name : {"English (United States)", "Deutsch (Deutschland)", "magyar (Magyarország)"})
+        names << Caption(action);
+    for (const char* name :
+         {"English (United States)", "Deutsch (Deutschland)", "magyar (Magyarország)"})
         EXPECT_TRUE(names.contains(QString::fromUtf8(name))) << name;
     // English interface, so English spelling, checked.
     EXPECT_EQ(window->poemLanguage().code(), "en_US");
-    const auto german = std::find_if(window->dictionaryActions().begin(), window->dictionaryActions().end(),
-                                     [](QAction* a) { return a->data().toString() == QStringLiteral("de_DE"); });
+    const auto german =
+        std::find_if(window->dictionaryActions().begin(), window->dictionaryActions().end(),
+                     [](QAction* a) { return a->data().toString() == QStringLiteral("de_DE"); });
     ASSERT_NE(german, window->dictionaryActions().end());
     (*german)->trigger();
     EXPECT_TRUE((*german)->isChecked());
@@ -212,7 +215,7 @@ TEST_F(SpellingWindowTest, TheInterfacesLanguageChoosesTheFirstDictionary) {
                                dir / "lang/Hungarian.lng");
     startChecking();
     EXPECT_EQ(window->poemLanguage().code(), "hu_HU");
-    EXPECT_EQ(window->menus().spelling->title(), QStringLiteral("Helyesírás"));
+    EXPECT_EQ(Caption(window->menus().spelling->menuAction()), QStringLiteral("Helyesírás"));
 }
 
 TEST_F(SpellingWindowTest, ABrokenDictionaryLeavesSpellingOffWithAMessage) {

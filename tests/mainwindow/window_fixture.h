@@ -19,6 +19,15 @@
 
 namespace stanzel::testing {
 
+// A menu caption as it reads, without the marker of its access letter.
+inline QString Caption(const QAction* action) {
+    QString text = action->text();
+    for (int at = 0; at < text.size(); ++at)
+        if (text[at] == QLatin1Char('&'))
+            text.remove(at, 1); // "&&" leaves the one it stands for
+    return text;
+}
+
 // The real main window on a fresh program directory, with scripted dialogs
 // and a fixed clock.
 class MainWindowTest : public ::testing::Test {

@@ -163,6 +163,25 @@ TEST_F(DraftStoreTest, ReadAndRemoveOne) {
     EXPECT_EQ(keep("three").number, second.number);
 }
 
+// A deleted poem's draft says so; every other draft's file stays as it was
+// before deleted poems were kept, and reads as an edit.
+TEST_F(DraftStoreTest, ADeletedPoemsDraftIsMarkedAndOthersAreNot) {
+    const auto edit = keep("edited");
+    const auto deleted = store.KeepDeleted(Poem(7, "gone", "its text"), "2026-12-08 10:15:43");
+    ASSERT_FALSE(deleted.error);
+    EXPECT_EQ(ReadBytes(store.pathOf(edit.number)).find("deleted="), std::string::npos);
+    EXPECT_TRUE(
+        ReadBytes(store.pathOf(deleted.number)).ends_with("text=its text\r\ndeleted=1\r\n"));
+    const auto drafts = store.List();
+    ASSERT_EQ(drafts.size(), 2u);
+    EXPECT_TRUE(drafts[0].deleted);
+    ExpectSamePoem(drafts[0].poem, Poem(7, "gone", "its text"));
+    EXPECT_FALSE(drafts[1].deleted);
+    // Only "1" marks one: a hand-edited value is an edit.
+    WriteBytes(store.pathOf(edit.number), ReadBytes(store.pathOf(edit.number)) + "deleted=yes\r\n");
+    EXPECT_FALSE(store.Read(edit.number)->deleted);
+}
+
 TEST_F(DraftStoreTest, NeverWritesOverWhatStandsUnderTheNextName) {
     keep("one");
     fs::create_directories(store.pathOf(2));
