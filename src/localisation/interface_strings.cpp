@@ -13,7 +13,7 @@ namespace {
 constexpr auto C = StringUse::Caption;
 constexpr auto M = StringUse::Message;
 
-constexpr std::array<InterfaceString, 118> kTable{{
+constexpr std::array<InterfaceString, 119> kTable{{
     {"file", "File", C},
     {"new", "New", C},
     {"save", "Save", C},
@@ -122,6 +122,7 @@ constexpr std::array<InterfaceString, 118> kTable{{
     {"nomailprogram", "No mail program is set up: write to %s", M},
     {"poemdeleted", "\"%s\" was deleted: Edit > Recover Draft brings it back", M},
     {"draftofdeleted", "%s (deleted)", M},
+    {"draftfromelsewhere", "%s (changed elsewhere)", M},
     {"email", "Email", C},
     {"aboutline", "A notebook for poems.", M},
     {"aboutwriters", "Written by the Stanzel developers.", M},

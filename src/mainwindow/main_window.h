@@ -316,6 +316,8 @@ private:
     FileIdentity keepVersionSavedElsewhere();
     // The time a draft is kept under, "2026-12-08 10:15:42".
     std::string draftTime() const;
+    // A draft's title in the Recover Draft list, with what kind of draft it is.
+    QString draftListTitle(const Draft& draft) const;
     void selectRowQuietly(std::optional<std::size_t> row);
     // The row of the poem the editor holds becomes the highlighted one, in
     // sight; a new poem highlights none.

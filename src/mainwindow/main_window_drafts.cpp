@@ -75,6 +75,14 @@ std::string MainWindow::draftTime() const {
     return FromQ(clock_().toString(QLatin1String(kDraftTimeFormat)));
 }
 
+QString MainWindow::draftListTitle(const Draft& draft) const {
+    if (draft.deleted)
+        return ToQ(FormatTemplate(strings_["draftofdeleted"], draft.poem.title));
+    if (draft.elsewhere)
+        return ToQ(FormatTemplate(strings_["draftfromelsewhere"], draft.poem.title));
+    return ToQ(draft.poem.title);
+}
+
 FileIdentity MainWindow::keepVersionSavedElsewhere() {
     if (currentPoemId_ == 0)
         return {};
@@ -87,8 +95,7 @@ FileIdentity MainWindow::keepVersionSavedElsewhere() {
     const PoemRecord stored = store_.LoadPoem(id);
     if (AsShown(stored) == held_)
         return seen;
-    const auto kept =
-        drafts_.Keep(stored, draftTime());
+    const auto kept = drafts_.KeepElsewhere(stored, draftTime());
     if (kept.error)
         throw StorageError("The version of \"" + stored.title +
                            "\" saved elsewhere could not be kept: " + DescribeError(kept.error));
@@ -143,10 +150,7 @@ void MainWindow::recoverDraft() {
     rows.reserve(drafts.size());
     for (const Draft& draft : drafts)
         rows.push_back({draft.number, ShownDraftTime(draft.time, interfaceLocale()),
-                        draft.deleted
-                            ? ToQ(FormatTemplate(strings_["draftofdeleted"], draft.poem.title))
-                            : ToQ(draft.poem.title),
-                        ToQ(FirstLineOf(draft.poem.text))});
+                        draftListTitle(draft), ToQ(FirstLineOf(draft.poem.text))});
     const UserDialogs::DraftListTexts texts{
         text("drafts"),       text("drafttime"),
         text("drafttitle"),   text("draftline"),

@@ -261,7 +261,7 @@ ConflictMerge MergeConflictCopies(PoemStore& store, DraftStore& drafts, IniFile&
             return draft.poem.id == poem.id && draft.poem.text == poem.text;
         });
         if (!keptBefore) {
-            if (const auto error = drafts.Keep(poem, time).error) {
+            if (const auto error = drafts.KeepElsewhere(poem, time).error) {
                 merge.refused.push_back(copy->name + ": " + DescribeError(error));
                 continue;
             }

@@ -66,6 +66,8 @@ std::string FormatDraft(const Draft& draft) {
     // Only a deleted poem's draft says so: every other one reads as before.
     if (draft.deleted)
         bytes += FormatIniEntry("deleted", "1") + "\r\n";
+    if (draft.elsewhere)
+        bytes += FormatIniEntry("elsewhere", "1") + "\r\n";
     return bytes;
 }
 
@@ -99,6 +101,7 @@ std::optional<Draft> ReadDraftFile(const fs::path& path, std::uint64_t number) {
     draft.poem.date = UnescapeDraftField(*date);
     draft.poem.text = UnescapeDraftField(*text);
     draft.deleted = field("deleted") == "1";
+    draft.elsewhere = field("elsewhere") == "1";
     if (*id != "0") {
         const auto poemId = CanonicalPoemId(*id);
         if (!poemId)
@@ -180,14 +183,19 @@ std::vector<DraftStore::Entry> DraftStore::entries() const {
 }
 
 DraftStore::Kept DraftStore::Keep(const PoemRecord& poem, std::string_view time) {
-    return keep(poem, time, false);
+    return keep(poem, time, false, false);
 }
 
 DraftStore::Kept DraftStore::KeepDeleted(const PoemRecord& poem, std::string_view time) {
-    return keep(poem, time, true);
+    return keep(poem, time, true, false);
 }
 
-DraftStore::Kept DraftStore::keep(const PoemRecord& poem, std::string_view time, bool deleted) {
+DraftStore::Kept DraftStore::KeepElsewhere(const PoemRecord& poem, std::string_view time) {
+    return keep(poem, time, false, true);
+}
+
+DraftStore::Kept DraftStore::keep(const PoemRecord& poem, std::string_view time, bool deleted,
+                                  bool elsewhere) {
     Kept kept;
     // Only the drafts folder itself: a collection folder moved away while
     // the program runs is never made again at its old place.
@@ -231,6 +239,7 @@ DraftStore::Kept DraftStore::keep(const PoemRecord& poem, std::string_view time,
     draft.time = time;
     draft.poem = poem;
     draft.deleted = deleted;
+    draft.elsewhere = elsewhere;
     kept.error = ReplaceFileAtomically(pathOf(number), FormatDraft(draft));
     if (kept.error)
         return kept;

@@ -19,6 +19,7 @@ struct Draft {
     std::string time;         // local time it was kept, "2026-12-08 10:15:42"
     PoemRecord poem;          // id 0 for a poem that was never stored
     bool deleted = false;     // the poem as it was stored when Delete removed it
+    bool elsewhere = false;   // a version another computer or program saved
 };
 
 // The drafts of a collection: one profile file per draft in its "drafts"
@@ -31,6 +32,7 @@ struct Draft {
 //   length=<bytes of the text>
 //   text=<the text, escaped>
 //   deleted=1   (only in the draft of a deleted poem)
+//   elsewhere=1 (only in a version saved elsewhere)
 //
 // Every field is escaped so that it stays one line and reads back byte for
 // byte: "\\" stands for a backslash, "\r" for CR, "\n" for LF, "\0" for NUL;
@@ -62,6 +64,9 @@ public:
     // The same for a poem about to be deleted, marked so, so that Delete
     // can be undone.
     Kept KeepDeleted(const PoemRecord& poem, std::string_view time);
+    // The same for a version of a poem saved elsewhere that the one saved
+    // here replaces, or that a sync tool kept as a conflict copy.
+    Kept KeepElsewhere(const PoemRecord& poem, std::string_view time);
     // The draft kept when the window last closed, once: the note is gone after.
     std::optional<Draft> TakeKeptAtClose();
 
@@ -81,7 +86,7 @@ private:
         bool regularFile;
     };
     std::vector<Entry> entries() const;
-    Kept keep(const PoemRecord& poem, std::string_view time, bool deleted);
+    Kept keep(const PoemRecord& poem, std::string_view time, bool deleted, bool elsewhere);
 
     std::filesystem::path folder_;
     // Temporary files that a killed run left are removed once per run.

@@ -123,6 +123,11 @@ TEST_F(OutsideChangesTest, AnEditHereAndAChangeElsewhereBothSurvive) {
     ASSERT_EQ(drafts.size(), 1u);
     EXPECT_EQ(drafts.front().poem.id, 1);
     EXPECT_EQ(drafts.front().poem.text, "first line\r\nsecond line (theirs)");
+    // Recover Draft tells it from the user's own dropped edits.
+    actions().recoverDraft->trigger();
+    ASSERT_EQ(dialogs.draftLists.size(), 1u);
+    ASSERT_EQ(dialogs.draftLists.front().size(), 1u);
+    EXPECT_EQ(dialogs.draftLists.front().front().title, "One (changed elsewhere)");
 }
 
 TEST_F(OutsideChangesTest, APoemDeletedElsewhereWhileEditedIsStoredAgainOnlyBySave) {

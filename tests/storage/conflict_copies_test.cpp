@@ -142,8 +142,10 @@ TEST(ConflictCopies, WhatOnlyACopyHoldsComesBackOnce) {
         for (const auto& [name, bytes] : row.expectedTexts)
             EXPECT_EQ(ReadBytes(collection / ("poems/" + name)), bytes) << name;
         std::vector<std::string> drafts;
-        for (const Draft& draft : collection.Drafts())
+        for (const Draft& draft : collection.Drafts()) {
             drafts.push_back(draft.poem.text);
+            EXPECT_TRUE(draft.elsewhere);
+        }
         EXPECT_EQ(drafts, row.draftTexts);
         for (const auto& [name, bytes] : row.files)
             EXPECT_EQ(ReadBytes(collection / name), bytes) << "a copy was changed: " << name;
