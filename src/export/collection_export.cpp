@@ -47,12 +47,12 @@ public:
             if (!index_.section(i).firstOfName)
                 continue;
             const std::string_view id = index_.name(i);
-            const FileContents text = readText(id);
+            const std::string text = readText(id);
             visit(id,
                   IndexEntries{index_.valueOr(i, "title", kMissingEntry),
                                index_.valueOr(i, "poet", kMissingEntry),
                                index_.valueOr(i, "date", kMissingEntry)},
-                  std::string_view(text.bytes));
+                  std::string_view(text));
             if (!poemWritten(++done))
                 return false;
         }
@@ -86,7 +86,9 @@ private:
     // The whole text file must be read; unlike loading a poem for the
     // editor, a file that is missing is an error, since the poem would
     // silently lose its text.
-    FileContents readText(std::string_view id) const {
+    // The same limits as the editor's (PoemStore::ReadTextFile): a file too
+    // large for a poem is reported, never read whole.
+    std::string readText(std::string_view id) const {
         const auto file = store_.poemFile(id);
         if (!file) {
             // An id that is not a decimal number names no file, so that a
@@ -94,11 +96,12 @@ private:
             throw StorageError("Cannot open file \"" + store_.poemsFolder().path().string() + "/" +
                                std::string(id) + ".poem\". The poem's id is not a number.");
         }
-        FileContents text = ReadWholeFile(*file);
-        if (text.error)
-            throw StorageError("Cannot open file \"" + file->path().string() + "\". " +
-                               DescribeError(text.error));
-        return text;
+        auto text = store_.ReadTextFile(id);
+        if (!text)
+            throw StorageError(
+                "Cannot open file \"" + file->path().string() + "\". " +
+                DescribeError(std::make_error_code(std::errc::no_such_file_or_directory)));
+        return std::move(*text);
     }
 
     // Called after each poem with the number done so far; false when the user
