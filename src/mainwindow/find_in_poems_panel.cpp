@@ -172,6 +172,7 @@ FindInPoemsPanel::FindInPoemsPanel(PoemStore& store, const PoemListModel& list,
     layout->setContentsMargins(4, 4, 4, 4);
     queryEdit_ = new QLineEdit(body);
     queryEdit_->setClearButtonEnabled(true);
+    KeepEveryCharacter(queryEdit_);
     statusLabel_ = new QLabel(body);
     resultsView_ = new QListView(body);
     model_ = new FoundPoemsModel(text_, store_, this);

@@ -7,6 +7,7 @@
 #include "storage/atomic_file.h"
 #include "storage/number_text.h"
 #include "storage/storage_error.h"
+#include "storage/text_lines.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -41,24 +42,23 @@ void MainWindow::holdEditorContents() {
     held_ = editorContents();
 }
 
-void MainWindow::keepDraft(bool atClose) {
+bool MainWindow::keepDraft(bool atClose) {
     const EditorContents shown = editorContents();
     const bool edited = currentPoemId_ == 0 ? shown != EditorContents{} : shown != held_;
     if (!edited)
-        return;
-    // The command that drops the edit goes on whatever happens here: a draft
-    // that cannot be written (a full disk, a read-only collection) is lost
-    // as the edit would have been, without a message in the user's way.
-    try {
-        const PoemRecord poem{currentPoemId_, FromQ(shown.title), FromQ(shown.poet),
-                              FromQ(shown.date), EditorToPoem(shown.text)};
-        const std::string time = FromQ(clock_().toString(QLatin1String(kDraftTimeFormat)));
-        if (atClose)
-            drafts_.KeepAtClose(poem, time);
-        else
-            drafts_.Keep(poem, time);
-    } catch (const std::exception&) {
-    }
+        return true;
+    const PoemRecord poem{currentPoemId_, FromQ(shown.title), FromQ(shown.poet), FromQ(shown.date),
+                          EditorToPoem(shown.text)};
+    const std::string time = FromQ(clock_().toString(QLatin1String(kDraftTimeFormat)));
+    const auto kept = atClose ? drafts_.KeepAtClose(poem, time) : drafts_.Keep(poem, time);
+    if (!kept.error)
+        return true;
+    // A draft that cannot be written (a full disk, a read-only collection)
+    // is never lost silently: the user decides, once.
+    const std::string_view name = poem.title.empty() ? FirstLineOf(poem.text) : poem.title;
+    return dialogs_.question(
+        this, text("quest"),
+        ToQ(FormatTemplate(strings_["draftnotkept"], name, kept.error.message())));
 }
 
 FileIdentity MainWindow::keepVersionSavedElsewhere() {
@@ -115,10 +115,13 @@ void MainWindow::recoverDraft() {
     const auto draft = drafts_.Read(*chosen);
     if (!draft)
         return;
-    // The recovered draft leaves the list before the edit it replaces is kept,
-    // so that keeping that one can never push it out.
+    if (const auto why = TooLargeToShow(draft->poem.text))
+        throw StorageError("Cannot recover the draft \"" + draft->poem.title + "\". " + *why);
+    // The edit it replaces is kept first, and the recovered draft, already
+    // read, leaves the list only once the editor is to take it.
+    if (!keepDraft())
+        return;
     drafts_.Remove(*chosen);
-    keepDraft();
 
     // An edit of a poem that is still stored; of a deleted one, a new poem.
     const std::string id = FormatInt32(draft->poem.id);

@@ -396,8 +396,7 @@ std::optional<FileReplacement::Failure> FileReplacement::Commit() {
         done.push_back(file);
     }
     for (const auto& file : removals_) {
-        if (Refused(FileStep::Remove) ||
-            (RemoveInFolder(file) != 0 && errno != ENOENT)) {
+        if (Refused(FileStep::Remove) || (RemoveInFolder(file) != 0 && errno != ENOENT)) {
             const auto error = LastError();
             putBack(done);
             return Failure{file, file.path(), error, true};

@@ -239,7 +239,7 @@ DraftStore::Kept DraftStore::Keep(const PoemRecord& poem, std::string_view time)
     // Past the largest number there is none left: the draft is refused, never
     // given a number that wraps round below the others.
     std::uint64_t number = inUse.empty() ? 1 : inUse.front().number + 1;
-    for (struct stat info {}; number <= kLargestNumber; ++number) {
+    for (struct stat info{}; number <= kLargestNumber; ++number) {
         // A folder that cannot be searched says nothing about any name; the
         // write below then fails and reports it.
         if (!StatNameInFolder(fileOf(number), info))

@@ -161,9 +161,8 @@ int OpenInFolder(const FileRef& file, int flags, unsigned mode) {
 
 bool StatInFolder(const FileRef& file, struct stat& info) {
     const FileParent parent(file);
-    return parent.fd() >= 0 &&
-           ::fstatat(parent.fd(), parent.leaf(), &info,
-                     parent.noFollow() ? AT_SYMLINK_NOFOLLOW : 0) == 0;
+    return parent.fd() >= 0 && ::fstatat(parent.fd(), parent.leaf(), &info,
+                                         parent.noFollow() ? AT_SYMLINK_NOFOLLOW : 0) == 0;
 }
 
 bool StatNameInFolder(const FileRef& file, struct stat& info) {

@@ -75,9 +75,9 @@ std::optional<std::string> TooLargeToShow(std::string_view text) {
                 end = text.size();
             for (; i < end; ++i)
                 characters += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 ? 1 : 0;
-            return "Its line " + std::to_string(line) + " holds " +
-                   std::to_string(characters - 1) + " characters, more than the " +
-                   std::to_string(kLongestPoemLine) + " a line may hold to be shown at once.";
+            return "Its line " + std::to_string(line) + " holds " + std::to_string(characters - 1) +
+                   " characters, more than the " + std::to_string(kLongestPoemLine) +
+                   " a line may hold to be shown at once.";
         }
     }
     return std::nullopt;

@@ -1,4 +1,5 @@
 #include "export/collection_export.h"
+#include "file_faults.h"
 #include "search/engine_list.h"
 #include "storage/atomic_file.h"
 #include "storage/draft_store.h"
@@ -8,7 +9,6 @@
 
 #include <functional>
 #include <gtest/gtest.h>
-#include <map>
 #include <unistd.h>
 
 namespace stanzel {
@@ -18,21 +18,6 @@ namespace fs = std::filesystem;
 using testing::ReadBytes;
 using testing::TestDir;
 using testing::WriteBytes;
-
-// Every name below a folder, links as links, with a file's bytes.
-std::map<std::string, std::string> Snapshot(const fs::path& folder) {
-    std::map<std::string, std::string> found;
-    for (auto it = fs::recursive_directory_iterator(folder); it != fs::end(it); ++it) {
-        const auto name = fs::relative(it->path(), folder).string();
-        if (it->is_symlink())
-            found[name] = "-> " + fs::read_symlink(it->path()).string();
-        else if (it->is_regular_file())
-            found[name] = ReadBytes(it->path());
-        else
-            found[name] = "<folder>";
-    }
-    return found;
-}
 
 // A collection beside a folder that is not the collection's: whatever a link
 // inside the collection does, the other folder's bytes stay as they are.
@@ -46,9 +31,11 @@ protected:
         fs::create_directories(home / "poems");
         WriteBytes(home / "poems.dmp", "[1]\r\ntitle=Mine\r\n[2]\r\ntitle=Linked\r\n");
         WriteBytes(home / "poems" / "1.poem", "my own text");
-        before = Snapshot(outside);
+        before = testing::FolderSnapshot(outside);
     }
-    void TearDown() override { EXPECT_EQ(Snapshot(outside), before) << "a file outside changed"; }
+    void TearDown() override {
+        EXPECT_EQ(testing::FolderSnapshot(outside), before) << "a file outside changed";
+    }
 
     static void Link(const fs::path& target, const fs::path& link) {
         fs::remove_all(link);
@@ -120,7 +107,7 @@ TEST_F(CollectionWithLinks, APoemsFolderThatIsALinkIsNeitherReadNorWritten) {
     EXPECT_NE(failureOf([&] { store.DeletePoem(2); }), "");
     // A temporary file of a process long gone, in the other folder.
     WriteBytes(outside / ".2.poem.stanzel-tmp-999999999-1-1", "x");
-    before = Snapshot(outside);
+    before = testing::FolderSnapshot(outside);
     store.RemoveStaleTemporaryFiles();
     EXPECT_EQ(ReadBytes(home / "poems.dmp"), "[1]\r\ntitle=Mine\r\n[2]\r\ntitle=Linked\r\n");
 }

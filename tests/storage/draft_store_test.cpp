@@ -368,7 +368,6 @@ INSTANTIATE_TEST_SUITE_P(Folders, DraftWriteRefused,
                                                         }}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-
 // ---- numbers never wrap ---------------------------------------------------
 
 struct NumberCase {

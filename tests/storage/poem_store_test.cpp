@@ -219,7 +219,6 @@ TEST(CanonicalPoemId, AcceptsOnlyPlainPositiveDecimals) {
         EXPECT_FALSE(CanonicalPoemId(odd)) << odd;
 }
 
-
 // ---- a poem too large to show is refused alike everywhere -----------------
 
 struct HugePoemCase {
@@ -259,9 +258,9 @@ TEST_P(HugePoem, IsRefusedByTheEditorAndTheExportAndLeftAsItIs) {
     };
 
     const long peakBefore = PeakKilobytes();
-    for (const std::string& shown :
-         {refusal([&] { store.LoadPoem("1"); }),
-          refusal([&] { BuildCollectionDocument(store, ExportFormat::Text, {}, {}); })}) {
+    for (const std::string& shown : {refusal([&] { store.LoadPoem("1"); }), refusal([&] {
+                                         BuildCollectionDocument(store, ExportFormat::Text, {}, {});
+                                     })}) {
         EXPECT_NE(shown.find("Cannot open file"), std::string::npos) << shown;
         EXPECT_NE(shown.find(GetParam().why), std::string::npos) << shown;
     }
