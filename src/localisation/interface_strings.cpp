@@ -11,7 +11,7 @@ namespace {
 constexpr auto C = StringUse::Caption;
 constexpr auto M = StringUse::Message;
 
-constexpr std::array<InterfaceString, 85> kTable{{
+constexpr std::array<InterfaceString, 88> kTable{{
     {"file", "File", C},
     {"new", "New", C},
     {"save", "Save", C},
@@ -82,6 +82,9 @@ constexpr std::array<InterfaceString, 85> kTable{{
     {"poemchangedelsewhere",
      "\"%s\" was changed elsewhere; Save keeps your version and the other as a draft", M},
     {"otherversionkept", "The version of \"%s\" saved elsewhere was kept as a draft", M},
+    {"conflictpoems", "Poems brought back from a sync tool's conflict copy: %s", M},
+    {"conflicttexts", "Texts of a sync tool's conflict copy kept as drafts: %s", M},
+    {"conflictrefused", "A conflict copy was not taken in: %s", M},
     {"findinpoems", "Find in Poems…", C},
     {"findpanel", "Find in Poems", C},
     {"findwords", "Words in a title, poet, date or poem", C},

@@ -268,11 +268,16 @@ private:
     void watchCollection();
     void armFolderWatch();
     void takeOutsideChanges();
+    // The sync tools' conflict copies taken in, what came back told in the
+    // status bar.
+    void takeConflictCopies();
     void followOpenPoem();
     // Before a save: a version of the poem written elsewhere since it was
     // loaded is kept as a draft, so that both survive.
     // The identity of the poem's text as compared, for the save to hold it to.
     FileIdentity keepVersionSavedElsewhere();
+    // The time a draft is kept under, "2026-12-08 10:15:42".
+    std::string draftTime() const;
     void selectRowQuietly(std::optional<std::size_t> row);
     std::filesystem::path programDir() const { return collection_->path(); }
     // Spelling: its menu and dictionary, the marks, the words' pop-up menu.

@@ -49,7 +49,7 @@ bool MainWindow::keepDraft(bool atClose) {
         return true;
     const PoemRecord poem{currentPoemId_, FromQ(shown.title), FromQ(shown.poet), FromQ(shown.date),
                           EditorToPoem(shown.text)};
-    const std::string time = FromQ(clock_().toString(QLatin1String(kDraftTimeFormat)));
+    const std::string time = draftTime();
     const auto kept = atClose ? drafts_.KeepAtClose(poem, time) : drafts_.Keep(poem, time);
     if (!kept.error)
         return true;
@@ -59,6 +59,10 @@ bool MainWindow::keepDraft(bool atClose) {
     return dialogs_.question(
         this, text("quest"),
         ToQ(FormatTemplate(strings_["draftnotkept"], name, kept.error.message())));
+}
+
+std::string MainWindow::draftTime() const {
+    return FromQ(clock_().toString(QLatin1String(kDraftTimeFormat)));
 }
 
 FileIdentity MainWindow::keepVersionSavedElsewhere() {
@@ -74,7 +78,7 @@ FileIdentity MainWindow::keepVersionSavedElsewhere() {
     if (AsShown(stored) == held_)
         return seen;
     const auto kept =
-        drafts_.Keep(stored, FromQ(clock_().toString(QLatin1String(kDraftTimeFormat))));
+        drafts_.Keep(stored, draftTime());
     if (kept.error)
         throw StorageError("The version of \"" + stored.title +
                            "\" saved elsewhere could not be kept: " + DescribeError(kept.error));

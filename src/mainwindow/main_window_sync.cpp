@@ -3,6 +3,8 @@
 // is lost.
 #include "mainwindow/main_window.h"
 #include "mainwindow/qt_text.h"
+#include "storage/conflict_copies.h"
+#include "storage/ini_file.h"
 #include "storage/number_text.h"
 
 #include <QDir>
@@ -13,7 +15,6 @@
 #include <QTableView>
 #include <QTextEdit>
 #include <QTimer>
-
 #include <algorithm>
 
 namespace stanzel {
@@ -87,11 +88,35 @@ void MainWindow::takeOutsideChanges() {
                                              : std::nullopt);
         listView_->verticalScrollBar()->setValue(scrolled);
         if (const auto changed = ChangedPoems(*before, *store_.indexAsRead()))
-            statusBar()->showMessage(ToQ(FormatTemplate(strings_["changedelsewhere"],
-                                                        std::to_string(changed))),
-                                     kStatusMs);
+            statusBar()->showMessage(
+                ToQ(FormatTemplate(strings_["changedelsewhere"], std::to_string(changed))),
+                kStatusMs);
     }
+    takeConflictCopies();
     followOpenPoem();
+}
+
+void MainWindow::takeConflictCopies() {
+    std::vector<std::string> said;
+    try {
+        IniFile settings(SettingsFile(collection_));
+        const ConflictMerge merge = MergeConflictCopies(store_, drafts_, settings, draftTime());
+        if (merge.poems > 0)
+            said.push_back(FormatTemplate(strings_["conflictpoems"], std::to_string(merge.poems)));
+        if (merge.drafts > 0)
+            said.push_back(FormatTemplate(strings_["conflicttexts"], std::to_string(merge.drafts)));
+        if (!merge.refused.empty())
+            said.push_back(FormatTemplate(strings_["conflictrefused"], merge.refused.front()));
+    } catch (const StorageError& error) {
+        // A folder that cannot be written keeps its copies for a later look;
+        // a message box at every change would only be in the way.
+        said.push_back(FormatTemplate(strings_["conflictrefused"], error.what()));
+    }
+    std::string message;
+    for (const std::string& part : said)
+        message.append(message.empty() ? "" : " · ").append(part);
+    if (!message.empty())
+        statusBar()->showMessage(ToQ(message), kStatusMs);
 }
 
 void MainWindow::followOpenPoem() {
@@ -107,8 +132,7 @@ void MainWindow::followOpenPoem() {
     if (editorContents() != held_) {
         // The user's edit is theirs: the boxes stay, and Save keeps both.
         statusBar()->showMessage(
-            ToQ(FormatTemplate(strings_["poemchangedelsewhere"], FromQ(stored.title))),
-            kStatusMs);
+            ToQ(FormatTemplate(strings_["poemchangedelsewhere"], FromQ(stored.title))), kStatusMs);
         return;
     }
     ReplaceKeepingCursor(titleEdit_, stored.title);

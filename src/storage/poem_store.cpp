@@ -8,12 +8,11 @@
 #include "storage/text_lines.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <limits>
 #include <stdexcept>
-#include <utility>
-
-#include <fcntl.h>
 #include <sys/stat.h>
+#include <utility>
 
 namespace stanzel {
 
@@ -125,8 +124,8 @@ bool PoemStore::ReadSome(std::size_t bytes) {
     if (!reader_)
         return false;
     const std::size_t sections = index_->sectionCount();
-    const bool more = index_->AppendFrom(
-        [&](std::string& text) { return reader_->ReadSome(text, bytes); });
+    const bool more =
+        index_->AppendFrom([&](std::string& text) { return reader_->ReadSome(text, bytes); });
     if (!more) {
         // Written in place while it was read: what was read may be torn.
         if (reader_->ChangedSinceOpened()) {
@@ -238,18 +237,25 @@ PoemRecord PoemStore::LoadPoem(std::string_view id) {
 }
 
 std::string PoemStore::LoadText(std::string_view id) const {
-    return NormaliseLineBreaks(ReadTextFile(id).value_or(std::string()));
+    const auto file = poemFile(id);
+    return file ? ReadPoemText(*file) : std::string();
 }
 
 std::optional<std::string> PoemStore::ReadTextFile(std::string_view id) const {
     const auto file = poemFile(id);
-    if (!file)
-        return std::nullopt;
-    FileReader reader(*file);
+    return file ? ReadPoemFile(*file) : std::nullopt;
+}
+
+std::string ReadPoemText(const FileRef& file) {
+    return NormaliseLineBreaks(ReadPoemFile(file).value_or(std::string()));
+}
+
+std::optional<std::string> ReadPoemFile(const FileRef& file) {
+    FileReader reader(file);
     if (reader.error() == std::errc::no_such_file_or_directory)
         return std::nullopt;
     const auto cannotOpen = [&](const std::string& why) {
-        return StorageError("Cannot open file " + Quoted(file->path()) + ". " + why);
+        return StorageError("Cannot open file " + Quoted(file.path()) + ". " + why);
     };
     if (reader.error())
         throw cannotOpen(DescribeError(reader.error()));
@@ -354,7 +360,8 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
         if (readError_)
             throw StorageError(unableToWrite());
         const std::string idText = FormatInt32(id);
-        const ProfileText::Entry entries[] = {{kTitleKey, title}, {kPoetKey, poet}, {kDateKey, date}};
+        const ProfileText::Entry entries[] = {
+            {kTitleKey, title}, {kPoetKey, poet}, {kDateKey, date}};
         const auto edit = index_->WriteEdit(idText, entries);
 
         // Every file is written in full beside its target before any is
@@ -386,11 +393,94 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
             if (failure->path == file.path())
                 throw StorageError(CannotCreate(file.path(), failure->error));
             throw StorageError(failure->path == indexFile().path() ? unableToWrite()
-                                                            : settings->UnableToWrite());
+                                                                   : settings->UnableToWrite());
         }
         identity_ = replacement.PlacedIdentity(indexFile());
         apply(edit, idText);
         return id;
+    }
+    throw StorageError(unableToWrite());
+}
+
+std::vector<std::int32_t> PoemStore::AddPoems(std::span<const PoemRecord> poems,
+                                              IniFile* settings) {
+    const std::int32_t counter = autoid_;
+    for (int attempt = 0; attempt < kSaveAttempts; ++attempt) {
+        Refresh();
+        autoid_ = counter;
+        if (readError_)
+            throw StorageError(unableToWrite());
+        std::vector<std::int32_t> ids;
+        std::vector<std::string> names;
+        std::string added;
+        if (const std::string_view text = index_->bytes();
+            !text.empty() && text.back() != '\n' && text.back() != '\r')
+            added += "\r\n";
+        const auto taken = [&](std::int32_t id) {
+            return index_->find(FormatInt32(id)) ||
+                   std::find(ids.begin(), ids.end(), id) != ids.end();
+        };
+        std::int32_t largestKept = 0;
+        for (const PoemRecord& poem : poems) {
+            std::int32_t id = poem.id;
+            if (id <= 0 || taken(id)) {
+                do {
+                    id = newId();
+                    autoid_ = id == kLargestId ? kLargestId : id + 1;
+                } while (taken(id) && id != kLargestId);
+                if (taken(id))
+                    throw StorageError("No id is left for a new poem in " +
+                                       Quoted(indexFile().path()) + ".");
+                names.push_back(FormatInt32(id));
+            } else {
+                largestKept = std::max(largestKept, id);
+                names.emplace_back();
+            }
+            ids.push_back(id);
+            added.append("[").append(FormatInt32(id)).append("]\r\n");
+            for (const auto& [key, value] : {std::pair{kTitleKey, std::string_view(poem.title)},
+                                             std::pair{kPoetKey, std::string_view(poem.poet)},
+                                             std::pair{kDateKey, std::string_view(poem.date)}})
+                added.append(FormatIniEntry(key, value)).append("\r\n");
+        }
+        if (ids.empty())
+            return ids;
+        if (largestKept >= autoid_)
+            autoid_ = largestKept == kLargestId ? kLargestId : largestKept + 1;
+        const std::size_t end = index_->bytes().size();
+        const ProfileText::Edit edit{{end, end, std::move(added)}};
+
+        FileReplacement replacement;
+        if (replacement.Prepare(indexFile(), index_->EditedPieces(edit), &index_->bytes()))
+            throw StorageError(unableToWrite());
+        replacement.ExpectUnchanged(indexFile(), identity_);
+        if (settings) {
+            WriteSetting(*settings, setting::autoid, autoid_);
+            if (replacement.Prepare(settings->file(), settings->Contents(),
+                                    settings->HeldOriginal()))
+                throw StorageError(settings->UnableToWrite());
+        }
+        ::mkdirat(folder_->fd(), "poems", 0777);
+        for (std::size_t i = 0; i < poems.size(); ++i) {
+            if (names[i].empty())
+                continue;
+            const auto file = *poemFile(names[i]);
+            if (const auto error = replacement.Prepare(file, poems[i].text))
+                throw StorageError(CannotCreate(file.path(), error));
+        }
+        const auto failure = replacement.Commit();
+        if (failure && failure->changedMeanwhile)
+            continue;
+        if (failure) {
+            if (failure->path == indexFile().path())
+                throw StorageError(unableToWrite());
+            if (settings && failure->path == settings->path())
+                throw StorageError(settings->UnableToWrite());
+            throw StorageError(CannotCreate(failure->path, failure->error));
+        }
+        identity_ = replacement.PlacedIdentity(indexFile());
+        apply(edit, FormatInt32(ids.front()));
+        return ids;
     }
     throw StorageError(unableToWrite());
 }

@@ -128,10 +128,16 @@ public:
     // rename, nothing is written and PoemChangedElsewhere says so, so that a
     // text saved elsewhere is never replaced unseen.
     std::int32_t SavePoem(std::int32_t currentPoemId, std::string_view title, std::string_view poet,
-                          std::string_view date, std::string_view text,
-                          IniFile* settings = nullptr, const FileIdentity* textAsSeen = nullptr);
+                          std::string_view date, std::string_view text, IniFile* settings = nullptr,
+                          const FileIdentity* textAsSeen = nullptr);
     void DeletePoem(std::string_view id);
     void DeletePoem(std::int32_t id);
+    // Adds poems at the end of the index in one write, whole or not at all,
+    // and returns their ids in order. A poem keeps its id when the index
+    // lacks it, and its text file stays as it stands; any other gets a new id
+    // from the counter, and its text is written. `settings` as for SavePoem.
+    std::vector<std::int32_t> AddPoems(std::span<const PoemRecord> poems,
+                                       IniFile* settings = nullptr);
 
     // Removes what writes killed part-way left in the collection folder and
     // in "poems": the program's own temporary files of processes now gone.
@@ -142,8 +148,7 @@ private:
     void finishReading();
     void addRows(std::size_t fromSection);
     void makeRows();
-    void notify(bool before, PoemListObserver::Change change, std::size_t first,
-                std::size_t last);
+    void notify(bool before, PoemListObserver::Change change, std::size_t first, std::size_t last);
     void apply(const ProfileText::Edit& edit, std::string_view id);
     std::string unableToWrite() const;
     std::int32_t newId() const;
@@ -153,8 +158,8 @@ private:
     PoemListObserver* observer_ = nullptr;
 
     std::shared_ptr<ProfileText> index_;
-    FileIdentity identity_;     // of the version `index_` holds
-    std::error_code readError_; // why an existing index could not be read
+    FileIdentity identity_;              // of the version `index_` holds
+    std::error_code readError_;          // why an existing index could not be read
     std::unique_ptr<FileReader> reader_; // while the index is read in pieces
     bool started_ = false;
     bool notifying_ = false;
@@ -167,6 +172,12 @@ class PoemChangedElsewhere : public StorageError {
 public:
     using StorageError::StorageError;
 };
+
+// The text of a poem's file as LoadText gives it, read from any file: a
+// file too large for a poem is refused (StorageError).
+std::string ReadPoemText(const FileRef& file);
+// Its bytes as they stand, as ReadTextFile gives them.
+std::optional<std::string> ReadPoemFile(const FileRef& file);
 
 // How many poems two versions of an index tell apart: those listed in one
 // only, and those whose section holds other bytes.

@@ -48,6 +48,9 @@ inline constexpr IntegerSetting languageIndex{"Language", "id", 0};
 inline constexpr IntegerSetting searchEngine{"Search", "selected", 0};
 // The poem's language: a dictionary's code, "off", or empty until chosen.
 inline constexpr TextSetting spellingDictionary{"Spelling", "dictionary", ""};
+// The sync tools' conflict copies already taken in, their names separated by
+// "/", so that a copy is merged once.
+inline constexpr TextSetting conflictCopies{"Sync", "conflictcopies", ""};
 inline constexpr ColourSetting titleColour{"Colors", "poemt", kBoxColour};
 inline constexpr ColourSetting poetColour{"Colors", "poet", kBoxColour};
 inline constexpr ColourSetting dateColour{"Colors", "date", kBoxColour};

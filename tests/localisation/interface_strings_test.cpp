@@ -18,8 +18,8 @@ TEST(InterfaceStrings, TableHoldsEachKeyOnceButSave) {
         keys.insert(row.key);
         captions += row.use == StringUse::Caption;
     }
-    EXPECT_EQ(InterfaceStringTable().size(), 85u);
-    EXPECT_EQ(keys.size(), 84u);
+    EXPECT_EQ(InterfaceStringTable().size(), 88u);
+    EXPECT_EQ(keys.size(), 87u);
     EXPECT_EQ(captions, 46);
     EXPECT_EQ(InterfaceStrings::English()["engineinfo"], "Format:  name|url");
 }

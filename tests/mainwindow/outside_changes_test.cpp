@@ -4,9 +4,13 @@
 #include "storage/atomic_file.h"
 #include "storage/draft_store.h"
 
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 #include <functional>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace stanzel {
 namespace {
@@ -33,15 +37,15 @@ protected:
     // What the other computer's sync tool does with each file it brings.
     void arrive(std::string_view name, std::string_view bytes) {
         const fs::path target = dir / name;
-        const fs::path temporary = target.parent_path() / (".syncthing." +
-                                                           target.filename().string() + ".tmp");
+        const fs::path temporary =
+            target.parent_path() / (".syncthing." + target.filename().string() + ".tmp");
         WriteBytes(temporary, bytes);
         fs::rename(temporary, target);
     }
 
-    // Runs the event loop until `done` holds, for at most three seconds.
-    bool waitFor(const std::function<bool()>& done) {
-        for (int waited = 0; waited < 3000 && !done(); waited += 20)
+    // Runs the event loop until `done` holds, for at most `ms`.
+    bool waitFor(const std::function<bool()>& done, int ms = 3000) {
+        for (int waited = 0; waited < ms && !done(); waited += 20)
             QTest::qWait(20);
         return done();
     }
@@ -97,7 +101,8 @@ TEST_F(OutsideChangesTest, TheOpenPoemUneditedFollowsItsTextWithTheCursorKept) {
     cursor.setPosition(5);
     poemEdit()->setTextCursor(cursor);
     arrive("poems/1.poem", "first line, longer now\r\nsecond line");
-    ASSERT_TRUE(waitFor([&] { return poemEdit()->toPlainText().startsWith("first line, longer"); }));
+    ASSERT_TRUE(
+        waitFor([&] { return poemEdit()->toPlainText().startsWith("first line, longer"); }));
     EXPECT_EQ(poemEdit()->textCursor().position(), 5);
     // Nothing was edited here: leaving the poem keeps no draft.
     select(1);
@@ -146,6 +151,148 @@ TEST_F(OutsideChangesTest, ATextArrivingDuringTheSaveIsKeptAsADraft) {
     const auto drafts = DraftStore(dir.path()).List();
     ASSERT_EQ(drafts.size(), 1u);
     EXPECT_EQ(drafts.front().poem.text, "theirs");
+}
+
+// Another process, writing as sync tools do, adds poems and rewrites a
+// poem's text for 500 rounds while the window saves edits and new poems:
+// afterwards everything either side wrote is listed with its text.
+TEST_F(OutsideChangesTest, FiveHundredRoundsWithAnotherWriterLoseNothing) {
+    constexpr int kRounds = 500;
+    const fs::path folder = dir.path();
+    const pid_t other = ::fork();
+    if (other == 0) {
+        for (int round = 0; round < kRounds; ++round) {
+            const std::string id = std::to_string(100000 + round);
+            const fs::path text = folder / "poems" / (id + ".poem");
+            WriteBytes(folder / "poems" / ".other.tmp", "other " + id);
+            fs::rename(folder / "poems" / ".other.tmp", text);
+            WriteBytes(folder / "poems" / ".other.tmp", "two, round " + std::to_string(round));
+            fs::rename(folder / "poems" / ".other.tmp", folder / "poems" / "2.poem");
+            // A sync tool places the index it has only when the file is
+            // still the one it started from; otherwise it starts again.
+            for (;;) {
+                const FileIdentity before = FileIdentity::Now(folder / "poems.dmp");
+                std::string index = ReadBytes(folder / "poems.dmp");
+                index += "[" + id + "]\r\ntitle=Other " + id + "\r\npoet=\r\ndate=\r\n";
+                WriteBytes(folder / ".other-index.tmp", index);
+                if (FileIdentity::Now(folder / "poems.dmp") == before) {
+                    fs::rename(folder / ".other-index.tmp", folder / "poems.dmp");
+                    break;
+                }
+            }
+            ::usleep(1000);
+        }
+        ::_exit(0);
+    }
+    select(0);
+    std::vector<std::pair<std::int32_t, std::string>> mine;
+    int status = 0;
+    for (int round = 0; ::waitpid(other, &status, WNOHANG) == 0 || round < 20; ++round) {
+        if (round % 4 == 0) {
+            actions().newPoem->trigger();
+            const QString title = QStringLiteral("Mine %1").arg(round);
+            titleEdit()->setText(title);
+            QTest::keyClicks(poemEdit(), title);
+            QTest::keyClick(poemEdit(), Qt::Key_S, Qt::ControlModifier);
+            mine.emplace_back(window->currentPoemId(), title.toStdString());
+        } else {
+            QTest::keyClick(poemEdit(), Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClicks(poemEdit(), "!");
+            QTest::keyClick(poemEdit(), Qt::Key_S, Qt::ControlModifier);
+        }
+        QTest::qWait(2);
+    }
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(dialogs.errors().empty());
+    ASSERT_TRUE(
+        waitFor([&] { return rows() == static_cast<int>(2 + kRounds + mine.size()); }, 30000));
+
+    const std::string index = ReadBytes(dir / "poems.dmp");
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string id = std::to_string(100000 + round);
+        EXPECT_NE(index.find("[" + id + "]\r\ntitle=Other " + id), std::string::npos) << id;
+        EXPECT_EQ(ReadBytes(dir / "poems" / (id + ".poem")), "other " + id);
+    }
+    for (const auto& [id, title] : mine) {
+        EXPECT_NE(index.find("[" + std::to_string(id) + "]\r\ntitle=" + title), std::string::npos)
+            << title;
+        EXPECT_EQ(ReadBytes(dir / "poems" / (std::to_string(id) + ".poem")), title);
+    }
+    EXPECT_EQ(ReadBytes(dir / "poems" / "2.poem"), "two, round " + std::to_string(kRounds - 1));
+}
+
+// A whole collection arriving at once is taken in as one reading of the
+// index, however many files came.
+TEST_F(OutsideChangesTest, ABurstOfTenThousandChangesIsOneReload) {
+    constexpr int kPoems = 10000;
+    QSignalSpy resets(&window->poemList(), &QAbstractItemModel::modelReset);
+    const fs::path folder = dir.path();
+    const pid_t other = ::fork();
+    if (other == 0) {
+        std::string index(kTwoPoems);
+        for (int n = 0; n < kPoems; ++n) {
+            const std::string id = std::to_string(10 + n);
+            WriteBytes(folder / "poems" / ".burst.tmp", "poem " + id);
+            fs::rename(folder / "poems" / ".burst.tmp", folder / "poems" / (id + ".poem"));
+            index += "[" + id + "]\r\ntitle=Poem " + id + "\r\npoet=\r\ndate=\r\n";
+        }
+        WriteBytes(folder / ".burst-index.tmp", index);
+        fs::rename(folder / ".burst-index.tmp", folder / "poems.dmp");
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_TRUE(waitFor(
+        [&] { return ::waitpid(other, &status, WNOHANG) != 0 && rows() == kPoems + 2; }, 60000));
+    EXPECT_EQ(resets.count(), 1);
+    EXPECT_EQ(message(), QStringLiteral("Poems changed elsewhere: %1").arg(kPoems));
+}
+
+// Both computers saved a new poem while apart: the sync tool kept one index
+// and one text under each name, and the other side's as conflict copies.
+TEST_F(OutsideChangesTest, ConflictCopiesBringBackWhatOnlyTheyHold) {
+    select(0);
+    const std::string theirIndex =
+        std::string(kTwoPoems) + "[3]\r\ntitle=Laptop's\r\npoet=L\r\ndate=\r\n";
+    const std::string textCopy = "poems/3.sync-conflict-20261208-101500-LAPTOP1.poem";
+    arrive("poems/3.poem", "desk's poem");
+    arrive(textCopy, "laptop's poem");
+    arrive("poems.sync-conflict-20261208-101500-LAPTOP1.dmp", theirIndex);
+    arrive("poems.dmp", std::string(kTwoPoems) + "[3]\r\ntitle=Desk's\r\npoet=D\r\ndate=\r\n");
+    ASSERT_TRUE(waitFor([&] { return rows() == 4; }));
+    EXPECT_EQ(window->poemList().data(window->poemList().index(3, 0), Qt::DisplayRole).toString(),
+              "Laptop's");
+    EXPECT_EQ(ReadBytes(dir / "poems" / "4.poem"), "laptop's poem");
+    EXPECT_EQ(ReadBytes(dir / "poems" / "3.poem"), "desk's poem");
+    EXPECT_EQ(ReadBytes(dir / textCopy), "laptop's poem");
+    EXPECT_EQ(ReadBytes(dir / "poems.sync-conflict-20261208-101500-LAPTOP1.dmp"), theirIndex);
+    EXPECT_TRUE(message().contains("Poems brought back from a sync tool's conflict copy: 1"))
+        << message().toStdString();
+    EXPECT_EQ(titleEdit()->text(), "One");
+    EXPECT_EQ(selectedRow(), 0);
+
+    // The next start finds nothing more to bring back.
+    const std::string index = ReadBytes(dir / "poems.dmp");
+    window.reset();
+    start();
+    ASSERT_TRUE(waitFor([&] { return rows() == 4; }));
+    QTest::qWait(100);
+    EXPECT_EQ(ReadBytes(dir / "poems.dmp"), index);
+    EXPECT_TRUE(DraftStore(dir.path()).List().empty());
+}
+
+// A text copy found at start is kept as a draft of its poem, and said so.
+TEST_F(OutsideChangesTest, ATextConflictCopyFoundAtStartBecomesADraft) {
+    window.reset();
+    WriteBytes(dir / "poems" / "2 (Laptop's conflicted copy 2026-12-08).poem", "the laptop's two");
+    start();
+    ASSERT_TRUE(waitFor([&] { return !DraftStore(dir.path()).List().empty(); }));
+    const auto drafts = DraftStore(dir.path()).List();
+    ASSERT_EQ(drafts.size(), 1u);
+    EXPECT_EQ(drafts.front().poem.id, 2);
+    EXPECT_EQ(drafts.front().poem.title, "Two");
+    EXPECT_EQ(drafts.front().poem.text, "the laptop's two");
+    EXPECT_TRUE(message().contains("kept as drafts: 1")) << message().toStdString();
+    EXPECT_EQ(ReadBytes(dir / "poems" / "2.poem"), "second poem");
 }
 
 } // namespace
