@@ -13,8 +13,8 @@ Folder::Folder(int fd, std::filesystem::path opened, std::error_code error)
 std::shared_ptr<const Folder> Folder::Open(const std::filesystem::path& path) {
     const std::filesystem::path shown = path.empty() ? std::filesystem::path(".") : path;
     const int fd = ::open(shown.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const std::error_code error = fd < 0 ? std::error_code(errno, std::generic_category())
-                                         : std::error_code();
+    const std::error_code error =
+        fd < 0 ? std::error_code(errno, std::generic_category()) : std::error_code();
     return std::shared_ptr<const Folder>(new Folder(fd, shown, error));
 }
 
@@ -150,13 +150,24 @@ int FileParent::noFollow() const {
     return nested_ ? O_NOFOLLOW : 0;
 }
 
-int OpenInFolder(const FileRef& file, int flags, unsigned mode) {
+namespace {
+
+// Runs `operation` on the file's folder, or fails as reaching it failed.
+template <typename Operation> int InParent(const FileRef& file, Operation operation) {
     const FileParent parent(file);
     if (parent.fd() < 0) {
         SetErrno(parent.error());
         return -1;
     }
-    return ::openat(parent.fd(), parent.leaf(), flags | parent.noFollow(), mode);
+    return operation(parent);
+}
+
+} // namespace
+
+int OpenInFolder(const FileRef& file, int flags, unsigned mode) {
+    return InParent(file, [&](const FileParent& parent) {
+        return ::openat(parent.fd(), parent.leaf(), flags | parent.noFollow(), mode);
+    });
 }
 
 bool StatInFolder(const FileRef& file, struct stat& info) {
@@ -172,31 +183,21 @@ bool StatNameInFolder(const FileRef& file, struct stat& info) {
 }
 
 int RemoveInFolder(const FileRef& file) {
-    const FileParent parent(file);
-    if (parent.fd() < 0) {
-        SetErrno(parent.error());
-        return -1;
-    }
-    return ::unlinkat(parent.fd(), parent.leaf(), 0);
+    return InParent(
+        file, [](const FileParent& parent) { return ::unlinkat(parent.fd(), parent.leaf(), 0); });
 }
 
 int RenameInFolder(const FileRef& from, const FileRef& to) {
-    const FileParent parent(to);
-    if (parent.fd() < 0) {
-        SetErrno(parent.error());
-        return -1;
-    }
-    return ::renameat(parent.fd(), from.fileName().c_str(), parent.fd(), parent.leaf());
+    return InParent(to, [&](const FileParent& parent) {
+        return ::renameat(parent.fd(), from.fileName().c_str(), parent.fd(), parent.leaf());
+    });
 }
 
 int MakeFolderIn(const FileRef& folder) {
-    const FileParent parent(folder);
-    if (parent.fd() < 0) {
-        SetErrno(parent.error());
-        return -1;
-    }
     // mkdirat never follows a link in the new folder's place.
-    return ::mkdirat(parent.fd(), parent.leaf(), 0777);
+    return InParent(folder, [](const FileParent& parent) {
+        return ::mkdirat(parent.fd(), parent.leaf(), 0777);
+    });
 }
 
 } // namespace stanzel
