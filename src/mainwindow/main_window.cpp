@@ -497,8 +497,9 @@ void MainWindow::readMoreOfTheIndex() {
     // files it removes are those of processes gone, never this one's.
     disconnect(readTimer_, &QTimer::timeout, this, &MainWindow::readMoreOfTheIndex);
     connect(readTimer_, &QTimer::timeout, this, &MainWindow::tidyMoreStaleFiles);
-    // What the sync tool kept of both sides while the program was not running.
-    guarded([this] { takeConflictCopies(); });
+    // What changed while the list was read, and what the sync tool kept of
+    // both sides while the program was not running.
+    guarded([this] { takeOutsideChanges(); });
 }
 
 void MainWindow::tidyMoreStaleFiles() {

@@ -99,6 +99,9 @@ void MainWindow::takeOutsideChanges() {
 void MainWindow::takeConflictCopies() {
     std::vector<std::string> said;
     try {
+        // A list read again here keeps the editor's poem selected; the
+        // merge only adds rows after it.
+        refreshCollection();
         IniFile settings(SettingsFile(collection_));
         const ConflictMerge merge = MergeConflictCopies(store_, drafts_, settings, draftTime());
         if (merge.poems > 0)

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits>
@@ -365,6 +366,54 @@ void FileReplacement::Remove(const FileRef& file) {
     removals_.push_back(file);
 }
 
+FileReplacement::Placed FileReplacement::PlaceFile(const Pending& file,
+                                                   const FileIdentity* expected) {
+    if (Refused(FileStep::Rename))
+        return Placed::Failed;
+    // Both names within the file's own folder, reached without a link.
+    const FileParent parent(file.target);
+    if (parent.fd() < 0) {
+        const auto why = parent.error();
+        errno = why.category() == std::generic_category() ? why.value() : ELOOP;
+        return Placed::Failed;
+    }
+    const int dir = parent.fd();
+    const std::string temporaryName = FileRef(file.target.folder, file.temporary).fileName();
+    const char* const temporary = temporaryName.c_str();
+    const char* const target = parent.leaf();
+    if (expected && !expected->exists) {
+        if (::renameat2(dir, temporary, dir, target, RENAME_NOREPLACE) == 0)
+            return Placed::Done;
+        if (errno == EEXIST)
+            return Placed::ChangedMeanwhile;
+    } else if (expected) {
+        if (::renameat2(dir, temporary, dir, target, RENAME_EXCHANGE) == 0) {
+            struct stat info {};
+            // What was taken out is looked at as the expected identity was:
+            // a link the user made in the index's place, through the link.
+            const int follow = parent.noFollow() ? AT_SYMLINK_NOFOLLOW : 0;
+            const bool same = ::fstatat(dir, temporary, &info, follow) == 0 &&
+                              SameVersion(FileIdentity::Of(info), *expected);
+            if (same) {
+                ::unlinkat(dir, temporary, 0);
+                return Placed::Done;
+            }
+            if (::renameat2(dir, temporary, dir, target, RENAME_EXCHANGE) == 0) {
+                ::unlinkat(dir, temporary, 0);
+                return Placed::ChangedMeanwhile;
+            }
+            // Should the other version not go back, it stays beside the
+            // target rather than be removed.
+            return Placed::Done;
+        }
+    }
+    // A file system without these renames (some network and FUSE ones)
+    // falls back to the plain one, and the check above alone.
+    if (expected && errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return Placed::Failed;
+    return ::renameat(dir, temporary, dir, target) == 0 ? Placed::Done : Placed::Failed;
+}
+
 std::optional<FileReplacement::Failure> FileReplacement::Commit() {
     abandon(); // a file begun and never ended
     if (g_beforeRenames)
@@ -385,14 +434,36 @@ std::optional<FileReplacement::Failure> FileReplacement::Commit() {
 
     std::vector<const Pending*> done;
     for (Pending* file : order) {
-        if (Refused(FileStep::Rename) ||
-            RenameInFolder(FileRef(file->target.folder, file->temporary), file->target) != 0) {
+        const auto expected = std::find_if(expected_.begin(), expected_.end(), [&](const auto& e) {
+            return e.file.folder == file->named.folder && e.file.name == file->named.name;
+        });
+        // The check above and the rename are two steps; another program's
+        // file placed between them would be replaced unseen. So an expected
+        // file is exchanged with its new version, and the one taken out must
+        // be the version expected, else it goes back; a file that was not
+        // there must still not be.
+        struct stat written {};
+        StatNameInFolder(FileRef(file->target.folder, file->temporary), written);
+        const auto placed = expected == expected_.end() ? PlaceFile(*file, nullptr)
+                                                        : PlaceFile(*file, &expected->identity);
+        if (placed == Placed::ChangedMeanwhile) {
+            putBack(done);
+            return Failure{file->named, file->named.path(),
+                           std::make_error_code(std::errc::resource_unavailable_try_again), false,
+                           true};
+        }
+        if (placed == Placed::Failed) {
             const auto error = LastError();
             putBack(done);
             return Failure{file->named, file->named.path(), error};
         }
         file->temporary.clear();
+        // Should another program's file have come in right after the rename,
+        // the identity kept is still this one's, so that the next look reads
+        // the other file rather than take it for the one written here.
         file->placed = FileIdentity::Now(file->target);
+        if (file->placed.inode != written.st_ino || file->placed.device != written.st_dev)
+            file->placed = FileIdentity::Of(written);
         done.push_back(file);
     }
     for (const auto& file : removals_) {
@@ -425,6 +496,12 @@ FileIdentity FileReplacement::PlacedIdentity(const FileRef& file) const {
     for (const Pending& pending : files_) {
         if (pending.target.folder == file.folder && pending.target.name == file.name)
             return pending.placed;
+    }
+    // A file left as it was is still the version the commit was held to,
+    // whatever came in since: that one has not been read.
+    for (const Expected& expected : expected_) {
+        if (expected.file.folder == file.folder && expected.file.name == file.name)
+            return expected.identity;
     }
     return FileIdentity::Now(file);
 }

@@ -106,9 +106,9 @@ public:
 
 private:
     struct Pending {
-        FileRef named;                   // as the caller named it
-        FileRef target;                  // the file replaced
-        std::string temporary;           // beside the target; empty once put in place
+        FileRef named;         // as the caller named it
+        FileRef target;        // the file replaced
+        std::string temporary; // beside the target; empty once put in place
         bool existed = false;
         const std::string* previous = nullptr;
         FileIdentity placed;
@@ -118,6 +118,9 @@ private:
         FileIdentity identity;
     };
     void putBack(const std::vector<const Pending*>& done);
+    enum class Placed { Done, ChangedMeanwhile, Failed };
+    // Renames the file's temporary into place, held to `expected` when given.
+    static Placed PlaceFile(const Pending& file, const FileIdentity* expected);
     std::error_code writeOut(std::span<const std::string_view> pieces);
     void abandon();
 

@@ -127,6 +127,13 @@ struct FileIdentity {
     // at) has the identity of no file.
     static FileIdentity Now(const FileRef& file);
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+    // The same contents, however often the file was renamed since: a rename
+    // gives it a new change time, nothing else.
+    friend bool SameVersion(const FileIdentity& a, const FileIdentity& b) {
+        return a.exists == b.exists && a.device == b.device && a.inode == b.inode &&
+               a.size == b.size && a.modifiedSeconds == b.modifiedSeconds &&
+               a.modifiedNanoseconds == b.modifiedNanoseconds;
+    }
 };
 
 } // namespace stanzel

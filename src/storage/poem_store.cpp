@@ -8,6 +8,7 @@
 #include "storage/text_lines.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fcntl.h>
 #include <limits>
 #include <stdexcept>
@@ -23,9 +24,21 @@ constexpr std::string_view kPoetKey = "poet";
 constexpr std::string_view kDateKey = "date";
 constexpr std::string_view kMissingTitle = "def";
 constexpr std::int32_t kLargestId = std::numeric_limits<std::int32_t>::max();
-// A save whose index another program keeps replacing gives up after this
-// many fresh starts rather than loop.
-constexpr int kSaveAttempts = 8;
+// A save whose index another program keeps replacing starts over on the
+// new one; it gives up only after this long of that, rather than loop. A
+// count alone would give up on a busy sync, whose index can arrive several
+// times during one save's flushes on a slow disk.
+constexpr auto kFreshStartsFor = std::chrono::seconds(5);
+
+class FreshStarts {
+public:
+    bool another() { return first_ ? !(first_ = false) : Clock::now() < until_; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    bool first_ = true;
+    Clock::time_point until_ = Clock::now() + kFreshStartsFor;
+};
 
 std::string Quoted(const std::filesystem::path& path) {
     return "\"" + path.string() + "\"";
@@ -348,7 +361,7 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
     if (const auto why = TooLargeToShow(text))
         throw StorageError("Cannot save the poem " + Quoted(std::string(title)) + ". " + *why);
     const std::int32_t counter = autoid_;
-    for (int attempt = 0; attempt < kSaveAttempts; ++attempt) {
+    for (FreshStarts starts; starts.another();) {
         Refresh();
         // A failed save keeps the counter it took a new id from.
         autoid_ = counter;
@@ -382,10 +395,15 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
         const auto file = *poemFile(idText);
         if (const auto error = replacement.Prepare(file, text))
             throw StorageError(CannotCreate(file.path(), error));
-        if (textAsSeen && currentPoemId != 0)
+        // A new poem's text must not appear meanwhile either: another
+        // computer's poem of that id would be replaced.
+        if (currentPoemId == 0)
+            replacement.ExpectUnchanged(file, FileIdentity{});
+        else if (textAsSeen)
             replacement.ExpectUnchanged(file, *textAsSeen);
         const auto failure = replacement.Commit();
-        if (failure && failure->changedMeanwhile && failure->file.name == file.name)
+        if (failure && failure->changedMeanwhile && failure->file.name == file.name &&
+            currentPoemId != 0)
             throw PoemChangedElsewhere("The text of poem " + idText + " changed elsewhere.");
         if (failure && failure->changedMeanwhile)
             continue; // another program's index: the change goes into it
@@ -405,7 +423,7 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
 std::vector<std::int32_t> PoemStore::AddPoems(std::span<const PoemRecord> poems,
                                               IniFile* settings) {
     const std::int32_t counter = autoid_;
-    for (int attempt = 0; attempt < kSaveAttempts; ++attempt) {
+    for (FreshStarts starts; starts.another();) {
         Refresh();
         autoid_ = counter;
         if (readError_)
@@ -467,6 +485,7 @@ std::vector<std::int32_t> PoemStore::AddPoems(std::span<const PoemRecord> poems,
             const auto file = *poemFile(names[i]);
             if (const auto error = replacement.Prepare(file, poems[i].text))
                 throw StorageError(CannotCreate(file.path(), error));
+            replacement.ExpectUnchanged(file, FileIdentity{});
         }
         const auto failure = replacement.Commit();
         if (failure && failure->changedMeanwhile)
@@ -486,7 +505,7 @@ std::vector<std::int32_t> PoemStore::AddPoems(std::span<const PoemRecord> poems,
 }
 
 void PoemStore::DeletePoem(std::string_view id) {
-    for (int attempt = 0; attempt < kSaveAttempts; ++attempt) {
+    for (FreshStarts starts; starts.another();) {
         Refresh();
         if (readError_)
             throw StorageError(unableToWrite());

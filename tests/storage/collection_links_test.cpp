@@ -137,6 +137,17 @@ TEST_F(CollectionWithLinks, ADraftThatIsALinkIsNoDraft) {
     EXPECT_TRUE(fs::is_symlink(home / "drafts" / "1.draft"));
 }
 
+TEST_F(CollectionWithLinks, AnIndexThatIsALinkIsReadThroughItAndReplacedBySave) {
+    WriteBytes(outside / "poems.dmp", "[1]\r\ntitle=Theirs\r\n");
+    before = testing::FolderSnapshot(outside);
+    Link(outside / "poems.dmp", home / "poems.dmp");
+    PoemStore store(home);
+    EXPECT_EQ(store.LoadPoem("1").title, "Theirs");
+    EXPECT_EQ(store.SavePoem(1, "Mine", "", "", "my own text"), 1);
+    EXPECT_FALSE(fs::is_symlink(home / "poems.dmp"));
+    EXPECT_EQ(ReadBytes(home / "poems.dmp"), "[1]\r\ntitle=Mine\r\npoet=\r\ndate=\r\n");
+}
+
 TEST_F(CollectionWithLinks, TheEngineEditorMakesNothingWhereADanglingLinkPoints) {
     Link(outside / "search.egs", home / "search.egs");
     EXPECT_FALSE(OpenEngineEditor(home));

@@ -54,9 +54,10 @@ struct Edit {
 // Each edit of each index, made by the model and by the whole-file writer:
 // byte for byte the same file, and the kept table the same as a fresh read.
 TEST(CollectionModel, SpliceWritesWhatTheWholeFileWriterWrites) {
-    const Edit edits[] = {{"first poem", 3, false}, {"a twin", 1, false}, {"second", 2, false},
-                          {"new poem", 0, false},   {"first poem again", 3, false}, {"removed", 2, true},
-                          {"removed twin", 1, true}, {"last", 30000, false}};
+    const Edit edits[] = {{"first poem", 3, false},       {"a twin", 1, false},
+                          {"second", 2, false},           {"new poem", 0, false},
+                          {"first poem again", 3, false}, {"removed", 2, true},
+                          {"removed twin", 1, true},      {"last", 30000, false}};
     for (const std::string& index : Indexes()) {
         for (const Edit& edit : edits) {
             SCOPED_TRACE(std::string(edit.name) + " in " + index.substr(0, 40));
@@ -113,7 +114,8 @@ TEST(CollectionModel, AnIndexRenamedInDuringASaveKeepsBothChanges) {
         file_faults::BeforeRenames(nullptr);
         const std::string index = ReadBytes(dir / "poems.dmp");
         EXPECT_NE(index.find("title=From the laptop"), std::string::npos) << index;
-        EXPECT_NE(index.find("[" + std::to_string(id) + "]\r\ntitle=Edited here"), std::string::npos)
+        EXPECT_NE(index.find("[" + std::to_string(id) + "]\r\ntitle=Edited here"),
+                  std::string::npos)
             << index;
         EXPECT_NE(id, 2) << "the other program's poem taken over";
         EXPECT_EQ(store.rowOf("2").has_value(), true);
@@ -146,6 +148,34 @@ TEST(CollectionModel, ASaveNeverReplacesATextThatChangedSinceItWasSeen) {
     const FileIdentity now = FileIdentity::Now(*store.poemFile("1"));
     EXPECT_EQ(store.SavePoem(1, "One, edited", "", "", "edited here", nullptr, &now), 1);
     EXPECT_EQ(ReadBytes(dir / "poems" / "1.poem"), "edited here");
+}
+
+// A save that changes only the text leaves the index as it was: an index
+// renamed in meanwhile is not taken for the version held, and the next save
+// goes into it.
+TEST(CollectionModel, AnIndexArrivingDuringATextOnlySaveIsReadBeforeTheNext) {
+    TestDir dir;
+    fs::create_directories(dir / "poems");
+    const std::string index = "[1]\r\ntitle=One\r\npoet=\r\ndate=\r\n";
+    WriteBytes(dir / "poems.dmp", index);
+    PoemStore store(dir.path());
+    store.setAutoid(2);
+    ASSERT_EQ(store.ListPoems().size(), 1u);
+    const std::string theirs = index + "[7]\r\ntitle=Laptop\r\npoet=\r\ndate=\r\n";
+    file_faults::BeforeRenames([&] {
+        WriteBytes(dir / ".sync-tmp", theirs);
+        fs::rename(dir / ".sync-tmp", dir / "poems.dmp");
+    });
+    // The index check comes after the hook: the save starts over, unchanged.
+    EXPECT_EQ(store.SavePoem(1, "One", "", "", "new text"), 1);
+    file_faults::BeforeRenames(nullptr);
+    WriteBytes(dir / ".sync-tmp", theirs + "[8]\r\ntitle=Later\r\npoet=\r\ndate=\r\n");
+    fs::rename(dir / ".sync-tmp", dir / "poems.dmp");
+    EXPECT_EQ(store.SavePoem(1, "One, retitled", "", "", "new text"), 1);
+    const std::string after = ReadBytes(dir / "poems.dmp");
+    EXPECT_NE(after.find("title=Laptop"), std::string::npos) << after;
+    EXPECT_NE(after.find("title=Later"), std::string::npos) << after;
+    EXPECT_NE(after.find("title=One, retitled"), std::string::npos) << after;
 }
 
 // The collection folder moved while the program runs: the save lands in the
