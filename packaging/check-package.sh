@@ -107,9 +107,9 @@ expect_field Section editors
 depends=$(field Depends)
 # One package name a line, without versions or alternatives.
 depends_names=$(sed 's/ *([^)]*)//g; s/ *[,|] */\n/g' <<<"$depends")
-# The Qt libraries come from dpkg-shlibdeps; the SVG plugins and Qt's
-# translations nothing links.
-for package in libqt6svg6 qt6-translations-l10n libqt6widgets6 libqt6gui6 libqt6printsupport6 libstdc++6 libhunspell-1.7-0; do
+# The Qt, Hunspell and uchardet libraries come from dpkg-shlibdeps; the SVG
+# plugins and Qt's translations nothing links.
+for package in libqt6svg6 qt6-translations-l10n libqt6widgets6 libqt6gui6 libqt6printsupport6 libstdc++6 libhunspell-1.7-0 libuchardet0; do
     grep -Fqx "$package" <<<"$depends_names" || fail "Depends lacks $package: $depends"
 done
 recommends_names=$(field Recommends | sed 's/ *([^)]*)//g; s/ *[,|] */\n/g')

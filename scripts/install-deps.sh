@@ -9,6 +9,8 @@ packages=(
     cmake g++ ninja-build qt6-base-dev pkgconf
     # spelling: the library, and the English, German and Hungarian dictionaries the tests check against
     libhunspell-dev hunspell-en-us hunspell-de-de hunspell-hu
+    # telling the code page of text from older systems
+    libuchardet-dev
     # unit tests, benchmarks, sanitizers and the fuzzer (libFuzzer ships with clang's runtime)
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev clang-format
     # window tests: a virtual display, input events, screenshots, fonts for offscreen rendering

@@ -48,11 +48,14 @@ public:
                 continue;
             const std::string_view id = index_.name(i);
             const std::string text = readText(id);
+            // What is not UTF-8 is read in the collection's code page, so
+            // that the document holds every letter.
+            const CollectionCodePage& codePage = store_.codePage();
             visit(id,
-                  IndexEntries{index_.valueOr(i, "title", kMissingEntry),
-                               index_.valueOr(i, "poet", kMissingEntry),
-                               index_.valueOr(i, "date", kMissingEntry)},
-                  std::string_view(text));
+                  IndexEntries{codePage.ToUtf8(index_.valueOr(i, "title", kMissingEntry), title_),
+                               codePage.ToUtf8(index_.valueOr(i, "poet", kMissingEntry), poet_),
+                               codePage.ToUtf8(index_.valueOr(i, "date", kMissingEntry), date_)},
+                  codePage.ToUtf8(text, text_));
             if (!poemWritten(++done))
                 return false;
         }
@@ -64,7 +67,8 @@ public:
         for (std::size_t i = 0; i < index_.sectionCount(); ++i) {
             if (!index_.section(i).firstOfName)
                 continue;
-            visit(index_.name(i), index_.valueOr(i, "title", kMissingEntry));
+            visit(index_.name(i),
+                  store_.codePage().ToUtf8(index_.valueOr(i, "title", kMissingEntry), title_));
             flushWhenFull();
         }
     }
@@ -123,6 +127,8 @@ private:
     const DocumentSink& sink_;
     std::string& pending_;
     std::size_t step_;
+    // The readings of the poem at hand that were not UTF-8.
+    mutable std::string title_, poet_, date_, text_;
 };
 
 bool BuildText(DocumentWriter& doc, Collection& collection, const ExportLabels& labels) {

@@ -1,5 +1,6 @@
 #include "localisation/interface_strings.h"
 
+#include "storage/code_page.h"
 #include "storage/ini_file.h"
 
 #include <array>
@@ -122,12 +123,19 @@ std::filesystem::path LanguageFilePath(const std::filesystem::path& programDir,
     return programDir / "lang" / (fileName + ".lng");
 }
 
-InterfaceStrings InterfaceStrings::Load(const std::filesystem::path& languageFile) {
+InterfaceStrings InterfaceStrings::Load(const std::filesystem::path& languageFile,
+                                        const CollectionCodePage* codePage) {
     const IniFile file(languageFile);
+    // The whole file tells its code page best, should nothing else of the
+    // collection tell it.
+    const auto read = [&](std::string_view key, std::string_view fallback) {
+        std::string text = file.ReadText(kLanguageSection, key, fallback);
+        return codePage ? codePage->ToUtf8(text, file.Contents()) : text;
+    };
     InterfaceStrings strings;
     for (const auto& row : kTable)
-        strings.texts_[row.key] = file.ReadText(kLanguageSection, row.key, row.english);
-    strings.locale_ = file.ReadText(kLanguageSection, kLocaleKey, "");
+        strings.texts_[row.key] = read(row.key, row.english);
+    strings.locale_ = read(kLocaleKey, "");
     return strings;
 }
 

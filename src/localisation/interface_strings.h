@@ -8,6 +8,8 @@
 
 namespace stanzel {
 
+class CollectionCodePage;
+
 // Captions go on their controls when a language is applied; message texts are
 // kept and taken by each command at the moment it shows them.
 enum class StringUse { Caption, Message };
@@ -34,7 +36,10 @@ class InterfaceStrings {
 public:
     // Reads every key from the language file, with its English text where the
     // file lacks it; a missing or unreadable file gives English throughout.
-    static InterfaceStrings Load(const std::filesystem::path& languageFile);
+    // A text that is not UTF-8 is read in `codePage`, the collection's;
+    // without one it is taken as it stands.
+    static InterfaceStrings Load(const std::filesystem::path& languageFile,
+                                 const CollectionCodePage* codePage = nullptr);
     static InterfaceStrings English();
 
     // The key's current text; empty for a key that is not in the table.

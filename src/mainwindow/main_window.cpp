@@ -563,7 +563,7 @@ void MainWindow::runStartupSteps() {
 }
 
 void MainWindow::applyLanguage(const std::string& language) {
-    strings_ = InterfaceStrings::Load(LanguageFilePath(programDir(), language));
+    strings_ = InterfaceStrings::Load(LanguageFilePath(programDir(), language), &store_.codePage());
     // Without Qt's translation for the language the toolkit's own buttons
     // stay English, which is no reason to refuse the language.
     qtTranslations_.apply(language, strings_.locale());

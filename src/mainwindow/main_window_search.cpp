@@ -52,8 +52,9 @@ void MainWindow::chooseEngine(int position) {
 }
 
 void MainWindow::editSearchEngines() {
+    // A list written on an older system is shown, and saved, with its letters.
     if (const auto loaded = OpenEngineEditor(programDir()))
-        engineEditor_->setText(ToQ(*loaded));
+        engineEditor_->setText(ToQ(store_.AsUtf8(*loaded)));
     if (!dialogs_.exec(*engineEditor_))
         return;
     search_.RebuildAfterEdit(programDir());
@@ -83,8 +84,8 @@ void MainWindow::fillEngineMenu() {
             continue;
         }
         // A "&" in a name is shown, not taken as a keyboard marker.
-        QAction* action =
-            menu->addAction(ToQ(entry.caption).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        QAction* action = menu->addAction(
+            ToQ(store_.AsUtf8(entry.caption)).replace(QLatin1Char('&'), QStringLiteral("&&")));
         action->setCheckable(true);
         const int at = static_cast<int>(position);
         connect(action, &QAction::triggered, this,

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "spelling/dictionary_list.h"
-#include "spelling/text_encoding.h"
 #include "spelling/word_splitter.h"
+#include "storage/text_encoding.h"
 
 #include <memory>
 #include <optional>

@@ -201,12 +201,18 @@ ConflictMerge MergeConflictCopies(PoemStore& store, DraftStore& drafts, IniFile&
             const auto id = CanonicalPoemId(copy.name(i));
             if (!copy.section(i).firstOfName || !id)
                 continue;
+            // Written back as the copy holds them; told apart as the store
+            // reads them, in the collection's code page.
             PoemRecord poem;
             poem.title = copy.valueOr(i, "title", "def");
             poem.poet = copy.valueOr(i, "poet", "");
             poem.date = copy.valueOr(i, "date", "");
+            PoemRecord shown;
+            shown.title = store.AsUtf8(poem.title);
+            shown.poet = store.AsUtf8(poem.poet);
+            shown.date = store.AsUtf8(poem.date);
             const auto row = store.rowOf(copy.name(i));
-            if ((row && SameFields(store.fields(*row), poem)) || holds(poem))
+            if ((row && SameFields(store.fields(*row), shown)) || holds(shown))
                 continue;
             std::optional<std::string> text;
             if (!row) {
@@ -226,7 +232,7 @@ ConflictMerge MergeConflictCopies(PoemStore& store, DraftStore& drafts, IniFile&
                 continue;
             }
             poem.text = std::move(*text);
-            inIndex.insert(ContentKey(poem));
+            inIndex.insert(ContentKey(shown));
             returning.push_back(std::move(poem));
         }
         if (complete)
@@ -247,7 +253,8 @@ ConflictMerge MergeConflictCopies(PoemStore& store, DraftStore& drafts, IniFile&
         if (const auto row = store.rowOf(id))
             poem = store.fields(*row);
         poem.id = copy->id;
-        poem.text = std::move(*text);
+        // A draft holds what the editor would show.
+        poem.text = store.AsUtf8(*text);
         // A run stopped after keeping the draft and before remembering the
         // copy has kept it already.
         const bool keptBefore = std::any_of(kept.begin(), kept.end(), [&](const Draft& draft) {

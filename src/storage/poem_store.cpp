@@ -40,6 +40,11 @@ private:
     Clock::time_point until_ = Clock::now() + kFreshStartsFor;
 };
 
+// How much older text tells a collection's code page well enough, and how
+// many poems' files are read for it when the index holds too little.
+constexpr std::size_t kCodePageSample = 64 << 10;
+constexpr std::size_t kCodePageSamplePoems = 64;
+
 std::string Quoted(const std::filesystem::path& path) {
     return "\"" + path.string() + "\"";
 }
@@ -82,7 +87,9 @@ std::size_t ChangedPoems(const ProfileText& before, const ProfileText& after) {
 }
 
 PoemStore::PoemStore(std::shared_ptr<const Folder> collection)
-    : folder_(std::move(collection)), index_(std::make_shared<ProfileText>()) {
+    : folder_(std::move(collection)), index_(std::make_shared<ProfileText>()),
+      codePage_(SettingsFile(folder_),
+                [this](std::string& sample) { sampleLinesNotUtf8(sample); }) {
     index_->Finish();
 }
 
@@ -121,6 +128,7 @@ void PoemStore::startReading() {
     // when it changes.
     identity_ = reader_->error() ? FileIdentity::Now(indexFile()) : reader_->identity();
     index_ = std::make_shared<ProfileText>();
+    decodedTitles_.clear();
     index_->Reserve(static_cast<std::size_t>(std::max<long long>(0, identity_.size)) + 1);
     rows_.clear();
     largestId_ = 0;
@@ -199,7 +207,29 @@ std::string_view PoemStore::id(std::size_t row) const {
 }
 
 std::string_view PoemStore::title(std::size_t row) const {
-    return index_->valueOr(rows_[row], kTitleKey, kMissingTitle);
+    const std::string_view stored = index_->valueOr(rows_[row], kTitleKey, kMissingTitle);
+    if (IsUtf8(stored))
+        return stored;
+    auto [decoded, added] = decodedTitles_.try_emplace(rows_[row]);
+    if (added)
+        decoded->second = codePage_.ToUtf8(stored);
+    return decoded->second;
+}
+
+void PoemStore::sampleLinesNotUtf8(std::string& sample) const {
+    for (std::size_t row = 0; row < rows_.size() && sample.size() < kCodePageSample; ++row)
+        for (const auto key : {kTitleKey, kPoetKey, kDateKey})
+            AppendLinesNotUtf8(sample, index_->valueOr(rows_[row], key, ""));
+    // A collection whose titles are plain ASCII may still hold older texts.
+    for (std::size_t row = 0;
+         row < rows_.size() && row < kCodePageSamplePoems && sample.size() < kCodePageSample;
+         ++row) {
+        try {
+            AppendLinesNotUtf8(sample, rawText(id(row)));
+        } catch (const StorageError&) {
+            // A poem that cannot be read tells nothing.
+        }
+    }
 }
 
 std::optional<std::size_t> PoemStore::rowOf(std::string_view id) const {
@@ -216,9 +246,9 @@ PoemRecord PoemStore::fields(std::size_t row) const {
     PoemRecord poem;
     const std::size_t section = rows_[row];
     poem.id = CanonicalPoemId(index_->name(section)).value_or(0);
-    poem.title = index_->valueOr(section, kTitleKey, kMissingTitle);
-    poem.poet = index_->valueOr(section, kPoetKey, "");
-    poem.date = index_->valueOr(section, kDateKey, "");
+    poem.title = AsUtf8(index_->valueOr(section, kTitleKey, kMissingTitle));
+    poem.poet = AsUtf8(index_->valueOr(section, kPoetKey, ""));
+    poem.date = AsUtf8(index_->valueOr(section, kDateKey, ""));
     return poem;
 }
 
@@ -250,6 +280,12 @@ PoemRecord PoemStore::LoadPoem(std::string_view id) {
 }
 
 std::string PoemStore::LoadText(std::string_view id) const {
+    std::string text = rawText(id);
+    codePage_.MakeUtf8(text);
+    return text;
+}
+
+std::string PoemStore::rawText(std::string_view id) const {
     const auto file = poemFile(id);
     return file ? ReadPoemText(*file) : std::string();
 }
@@ -322,6 +358,7 @@ std::int32_t PoemStore::newId() const {
 void PoemStore::apply(const ProfileText::Edit& edit, std::string_view id) {
     if (edit.empty())
         return;
+    decodedTitles_.clear();
     // A list handed out earlier keeps the text it points into.
     if (index_.use_count() > 1)
         index_ = std::make_shared<ProfileText>(*index_);
@@ -349,6 +386,16 @@ void PoemStore::apply(const ProfileText::Edit& edit, std::string_view id) {
         index_->Apply(edit);
         addRows(sections);
     }
+}
+
+void PoemStore::prepareSettings(FileReplacement& replacement, IniFile& settings) const {
+    WriteSetting(settings, setting::autoid, autoid_);
+    // The held settings were read before the code page may have been
+    // detected and written; replacing them must not forget it.
+    if (const auto detected = codePage_.toRemember())
+        WriteSetting(settings, setting::codePage, *detected);
+    if (replacement.Prepare(settings.file(), settings.Contents(), settings.HeldOriginal()))
+        throw StorageError(settings.UnableToWrite());
 }
 
 std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view title,
@@ -385,12 +432,8 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
         if (replacement.Prepare(indexFile(), pieces, &index_->bytes()))
             throw StorageError(unableToWrite());
         replacement.ExpectUnchanged(indexFile(), identity_);
-        if (settings) {
-            WriteSetting(*settings, setting::autoid, autoid_);
-            if (replacement.Prepare(settings->file(), settings->Contents(),
-                                    settings->HeldOriginal()))
-                throw StorageError(settings->UnableToWrite());
-        }
+        if (settings)
+            prepareSettings(replacement, *settings);
         ::mkdirat(folder_->fd(), "poems", 0777);
         const auto file = *poemFile(idText);
         if (const auto error = replacement.Prepare(file, text))
@@ -472,12 +515,8 @@ std::vector<std::int32_t> PoemStore::AddPoems(std::span<const PoemRecord> poems,
         if (replacement.Prepare(indexFile(), index_->EditedPieces(edit), &index_->bytes()))
             throw StorageError(unableToWrite());
         replacement.ExpectUnchanged(indexFile(), identity_);
-        if (settings) {
-            WriteSetting(*settings, setting::autoid, autoid_);
-            if (replacement.Prepare(settings->file(), settings->Contents(),
-                                    settings->HeldOriginal()))
-                throw StorageError(settings->UnableToWrite());
-        }
+        if (settings)
+            prepareSettings(replacement, *settings);
         ::mkdirat(folder_->fd(), "poems", 0777);
         for (std::size_t i = 0; i < poems.size(); ++i) {
             if (names[i].empty())

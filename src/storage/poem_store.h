@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storage/code_page.h"
 #include "storage/folder.h"
 #include "storage/profile_text.h"
 #include "storage/storage_error.h"
@@ -12,11 +13,13 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <unordered_map>
 #include <vector>
 
 namespace stanzel {
 
 class FileReader;
+class FileReplacement;
 class IniFile;
 
 struct PoemRecord {
@@ -54,6 +57,12 @@ public:
 // the kept text with the poem's section made anew, and makes the same change
 // in the kept text. Every file is reached through the collection folder held
 // open, so a folder moved while the program runs stays the collection.
+//
+// What the files hold is given as UTF-8. A collection carried over from an
+// older system holds text in its code page: every field and line that is not
+// UTF-8 is read in the collection's code page (CollectionCodePage), never
+// replaced, and the bytes of every poem nobody saves stay as they are. A
+// saved poem is written as UTF-8.
 class PoemStore {
 public:
     explicit PoemStore(std::shared_ptr<const Folder> collection);
@@ -88,7 +97,8 @@ public:
     // The rows read so far, each section name once, in file order.
     std::size_t size() const { return rows_.size(); }
     std::string_view id(std::size_t row) const;
-    // "def" for a poem without one.
+    // "def" for a poem without one. Read as UTF-8; a title that is not
+    // holds until the store's next change, as the index does.
     std::string_view title(std::size_t row) const;
     std::optional<std::size_t> rowOf(std::string_view id) const;
     // Title, poet and date of a row as LoadPoem gives them.
@@ -139,6 +149,12 @@ public:
     std::vector<std::int32_t> AddPoems(std::span<const PoemRecord> poems,
                                        IniFile* settings = nullptr);
 
+    // The collection's code page, for every file of it that may hold text
+    // that is not UTF-8: the index, the poems' texts, the language files.
+    const CollectionCodePage& codePage() const { return codePage_; }
+    // Text as one of the collection's files holds it, as UTF-8.
+    std::string AsUtf8(std::string_view stored) const { return codePage_.ToUtf8(stored); }
+
     // Removes what writes killed part-way left in the collection folder and
     // in "poems": the program's own temporary files of processes now gone.
     void RemoveStaleTemporaryFiles() const;
@@ -152,6 +168,14 @@ private:
     void apply(const ProfileText::Edit& edit, std::string_view id);
     std::string unableToWrite() const;
     std::int32_t newId() const;
+    // The counter (and a code page just detected) into the held settings,
+    // which the replacement then writes with the index.
+    void prepareSettings(FileReplacement& replacement, IniFile& settings) const;
+    // The collection's lines that are not UTF-8, for telling its code page:
+    // the index's entries, then the texts of the first poems.
+    void sampleLinesNotUtf8(std::string& sample) const;
+    // The text file as it stands, line breaks made CR LF.
+    std::string rawText(std::string_view id) const;
 
     std::shared_ptr<const Folder> folder_;
     std::int32_t autoid_ = 1;
@@ -165,6 +189,9 @@ private:
     bool notifying_ = false;
     std::vector<std::uint32_t> rows_; // the section of each row
     std::int32_t largestId_ = 0;      // of the poems in the index
+    CollectionCodePage codePage_;
+    // The titles read in the code page, by section, until the index changes.
+    mutable std::unordered_map<std::uint32_t, std::string> decodedTitles_;
 };
 
 // A save refused because the poem's text changed since the caller read it.

@@ -51,6 +51,9 @@ inline constexpr TextSetting spellingDictionary{"Spelling", "dictionary", ""};
 // The sync tools' conflict copies already taken in, their names separated by
 // "/", so that a copy is merged once.
 inline constexpr TextSetting conflictCopies{"Sync", "conflictcopies", ""};
+// The code page of the collection's text that is not UTF-8, by a name iconv
+// knows ("Windows-1250", "ISO-8859-2"); empty until detected or set by hand.
+inline constexpr TextSetting codePage{"Text", "codepage", ""};
 inline constexpr ColourSetting titleColour{"Colors", "poemt", kBoxColour};
 inline constexpr ColourSetting poetColour{"Colors", "poet", kBoxColour};
 inline constexpr ColourSetting dateColour{"Colors", "date", kBoxColour};

@@ -2,6 +2,7 @@
 
 #include "storage/ascii.h"
 #include "storage/atomic_file.h"
+#include "storage/code_page.h"
 #include "storage/storage_error.h"
 #include "storage/text_lines.h"
 
@@ -16,86 +17,19 @@ namespace {
 
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
-// Windows-1252 at 0x80..0x9F; the five bytes the code page leaves undefined
-// map to the C1 controls of the same value, as Windows itself maps them.
-constexpr char16_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-// Strict: no overlong forms, no surrogates, nothing beyond U+10FFFF.
-bool IsUtf8(std::string_view bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0)
-                low = 0xA0; // overlong
-            if (lead == 0xED)
-                high = 0x9F; // surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0)
-                low = 0x90; // overlong
-            if (lead == 0xF4)
-                high = 0x8F; // beyond U+10FFFF
-        } else {
-            return false;
-        }
-        if (bytes.size() - i < length)
-            return false;
-        const auto second = static_cast<unsigned char>(bytes[i + 1]);
-        if (second < low || second > high)
-            return false;
-        for (std::size_t k = 2; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            if (next < 0x80 || next > 0xBF)
-                return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-void AppendUtf8(std::string& out, char16_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-std::string Windows1252ToUtf8(std::string_view bytes) {
+// A file that is not UTF-8 is taken as Windows-1252, the code page text
+// files from older systems are most often in; a byte it leaves undefined
+// stands for the C1 control of the same value, as Windows itself reads it.
+std::string AsUtf8(std::string_view bytes) {
+    if (IsUtf8(bytes))
+        return std::string(bytes);
+    static const std::optional<CodePage> windows1252 = CodePage::Named(kFallbackCodePage);
+    if (!windows1252)
+        throw StorageError("The system cannot read " + std::string(kFallbackCodePage) + " text.");
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
-    for (char byte : bytes) {
-        const auto b = static_cast<unsigned char>(byte);
-        if (b >= 0x80 && b < 0xA0)
-            AppendUtf8(out, kWindows1252High[b - 0x80]);
-        else
-            AppendUtf8(out, b);
-    }
+    windows1252->AppendUtf8(out, bytes);
     return out;
-}
-
-std::string AsUtf8(std::string_view bytes) {
-    return IsUtf8(bytes) ? std::string(bytes) : Windows1252ToUtf8(bytes);
 }
 
 std::string Quoted(const std::filesystem::path& path) {

@@ -1,0 +1,252 @@
+#include "storage/code_page.h"
+
+#include "storage/ascii.h"
+#include "storage/ini_file.h"
+#include "storage/settings.h"
+#include "storage/storage_error.h"
+#include "storage/text_encoding.h"
+
+#include <stdexcept>
+#include <uchardet.h>
+
+namespace stanzel {
+
+namespace {
+
+// Enough text for the detector to judge by, and no more than a moment's
+// reading.
+constexpr std::size_t kSampleBytes = 256 << 10;
+
+// The Windows code page each ISO 8859 set of the same letters grew into.
+struct WindowsSibling {
+    std::string_view iso;
+    std::string_view windows;
+};
+constexpr WindowsSibling kWindowsSiblings[] = {
+    {"ISO-8859-15", "WINDOWS-1252"}, {"ISO-8859-2", "WINDOWS-1250"}, {"ISO-8859-5", "WINDOWS-1251"},
+    {"ISO-8859-7", "WINDOWS-1253"},  {"ISO-8859-8", "WINDOWS-1255"}, {"ISO-8859-6", "WINDOWS-1256"},
+    {"ISO-8859-13", "WINDOWS-1257"}, {"ISO-8859-4", "WINDOWS-1257"},
+};
+
+bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view start) {
+    return text.size() >= start.size() &&
+           EqualsIgnoringAsciiCase(text.substr(0, start.size()), start);
+}
+
+bool IsUnicodeForm(std::string_view name) {
+    return StartsWithIgnoringAsciiCase(name, "UTF") || StartsWithIgnoringAsciiCase(name, "UCS") ||
+           StartsWithIgnoringAsciiCase(name, "UNICODE");
+}
+
+bool UsesC1Bytes(std::string_view sample) {
+    for (char c : sample) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80 && byte <= 0x9F)
+            return true;
+    }
+    return false;
+}
+
+// Calls line(begin, end, breakEnd) for each line of `text`, its break
+// [end, breakEnd) included.
+template <typename Line> void ForEachLine(std::string_view text, Line&& line) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = start;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+            ++end;
+        std::size_t breakEnd = end;
+        if (breakEnd < text.size())
+            breakEnd +=
+                text[breakEnd] == '\r' && breakEnd + 1 < text.size() && text[breakEnd + 1] == '\n'
+                    ? 2
+                    : 1;
+        line(start, end, breakEnd);
+        start = breakEnd;
+    }
+}
+
+} // namespace
+
+bool IsUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0)
+                low = 0xA0; // overlong
+            if (lead == 0xED)
+                high = 0x9F; // surrogates
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0)
+                low = 0x90; // overlong
+            if (lead == 0xF4)
+                high = 0x8F; // beyond U+10FFFF
+        } else {
+            return false;
+        }
+        if (text.size() - i < length)
+            return false;
+        const auto second = static_cast<unsigned char>(text[i + 1]);
+        if (second < low || second > high)
+            return false;
+        for (std::size_t k = 2; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if (next < 0x80 || next > 0xBF)
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+CodePage::CodePage(std::string name, std::shared_ptr<const TextConverter> converter)
+    : name_(std::move(name)), converter_(std::move(converter)) {}
+
+std::optional<CodePage> CodePage::Named(std::string_view name) {
+    if (name.empty() || IsUnicodeForm(name))
+        return std::nullopt;
+    try {
+        return CodePage(std::string(name), std::make_shared<const TextConverter>(name, "UTF-8"));
+    } catch (const std::runtime_error&) {
+        return std::nullopt;
+    }
+}
+
+std::string CodePage::ToUtf8(std::string_view text) const {
+    std::string out;
+    AppendUtf8(out, text);
+    return out;
+}
+
+void CodePage::AppendUtf8(std::string& out, std::string_view text) const {
+    if (IsUtf8(text)) {
+        out.append(text);
+        return;
+    }
+    out.reserve(out.size() + text.size() + text.size() / 2);
+    ForEachLine(text, [&](std::size_t begin, std::size_t end, std::size_t breakEnd) {
+        const std::string_view line = text.substr(begin, end - begin);
+        if (IsUtf8(line))
+            out.append(line);
+        else
+            converter_->AppendEveryByte(out, line);
+        out.append(text.substr(end, breakEnd - end));
+    });
+}
+
+void AppendLinesNotUtf8(std::string& sample, std::string_view text) {
+    if (IsUtf8(text))
+        return;
+    ForEachLine(text, [&](std::size_t begin, std::size_t end, std::size_t) {
+        const std::string_view line = text.substr(begin, end - begin);
+        if (!IsUtf8(line)) {
+            sample.append(line);
+            sample += '\n';
+        }
+    });
+}
+
+std::string DetectCodePage(std::string_view sample) {
+    const std::unique_ptr<struct uchardet, void (*)(uchardet_t)> detector(uchardet_new(),
+                                                                          uchardet_delete);
+    if (!detector)
+        return std::string(kFallbackCodePage);
+    sample = sample.substr(0, kSampleBytes);
+    if (uchardet_handle_data(detector.get(), sample.data(), sample.size()) != 0)
+        return std::string(kFallbackCodePage);
+    uchardet_data_end(detector.get());
+    const char* answer = uchardet_get_charset(detector.get());
+    std::string name = answer ? answer : "";
+    // Nothing, plain ASCII, a form of Unicode or a 7-bit escape scheme: none
+    // can be what text that is not UTF-8 is in.
+    if (name.empty() || EqualsIgnoringAsciiCase(name, "ASCII") || IsUnicodeForm(name) ||
+        StartsWithIgnoringAsciiCase(name, "ISO-2022") || StartsWithIgnoringAsciiCase(name, "HZ"))
+        return std::string(kFallbackCodePage);
+    // Windows-1252 and -1254 hold every letter of ISO 8859-1 and -9 at the
+    // same bytes, and letters where those have only control characters: a
+    // collection judged by text without them may still have them elsewhere.
+    if (EqualsIgnoringAsciiCase(name, "ISO-8859-1"))
+        return "WINDOWS-1252";
+    if (EqualsIgnoringAsciiCase(name, "ISO-8859-9"))
+        return "WINDOWS-1254";
+    if (UsesC1Bytes(sample)) {
+        for (const auto& sibling : kWindowsSiblings)
+            if (EqualsIgnoringAsciiCase(name, sibling.iso))
+                return std::string(sibling.windows);
+    }
+    if (!CodePage::Named(name))
+        return std::string(kFallbackCodePage);
+    return name;
+}
+
+CollectionCodePage::CollectionCodePage(FileRef settings, Sampler sampler)
+    : settings_(std::move(settings)), sampler_(std::move(sampler)) {}
+
+CollectionCodePage::~CollectionCodePage() = default;
+
+const CodePage& CollectionCodePage::Get(std::string_view sameFile) const {
+    if (codePage_)
+        return *codePage_;
+    const IniFile settings(settings_);
+    codePage_ = CodePage::Named(ReadSetting(settings, setting::codePage));
+    if (codePage_)
+        return *codePage_;
+    std::string sample;
+    if (sampler_)
+        sampler_(sample);
+    if (sample.size() < kSampleBytes)
+        AppendLinesNotUtf8(sample, sameFile.substr(0, kSampleBytes));
+    codePage_ = CodePage::Named(DetectCodePage(sample));
+    if (!codePage_)
+        codePage_ = CodePage::Named(kFallbackCodePage);
+    if (!codePage_)
+        throw std::runtime_error("The system cannot read " + std::string(kFallbackCodePage));
+    detected_ = true;
+    try {
+        IniFile writable(settings_);
+        WriteSetting(writable, setting::codePage, codePage_->name());
+    } catch (const StorageError&) {
+        // A collection that cannot be written to is still read; the next
+        // save that can write its settings remembers the code page.
+    }
+    return *codePage_;
+}
+
+std::optional<std::string> CollectionCodePage::toRemember() const {
+    if (!codePage_ || !detected_)
+        return std::nullopt;
+    return codePage_->name();
+}
+
+std::string CollectionCodePage::ToUtf8(std::string_view stored, std::string_view sameFile) const {
+    if (IsUtf8(stored))
+        return std::string(stored);
+    return Get(sameFile.empty() ? stored : sameFile).ToUtf8(stored);
+}
+
+void CollectionCodePage::MakeUtf8(std::string& text) const {
+    if (!IsUtf8(text))
+        text = Get(text).ToUtf8(text);
+}
+
+std::string_view CollectionCodePage::ToUtf8(std::string_view stored, std::string& scratch) const {
+    if (IsUtf8(stored))
+        return stored;
+    scratch.clear();
+    Get(stored).AppendUtf8(scratch, stored);
+    return scratch;
+}
+
+} // namespace stanzel
