@@ -10,6 +10,7 @@
 #include "spelling/spell_checker.h"
 #include "spelling/spelling_highlighter.h"
 #include "spelling/spelling_session.h"
+#include "window_bench_main.h"
 
 #include <QApplication>
 #include <QTextCursor>
@@ -185,12 +186,5 @@ void PrintTargets(const bench::RunTimesReporter& reporter) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    bench::RunTimesReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    PrintTargets(reporter);
-    benchmark::Shutdown();
-    return reporter.AnyFailed() ? 1 : 0;
+    return stanzel::bench::RunWindowBenchmarks(argc, argv, PrintTargets);
 }

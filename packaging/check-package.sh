@@ -136,6 +136,7 @@ expected=(
     "usr/share/metainfo/$app_id.metainfo.xml"
     usr/share/icons/hicolor/scalable/apps/stanzel.svg
     usr/share/doc/stanzel/copyright
+    usr/share/stanzel/english-syllables.txt
 )
 for png in resources/icons/hicolor/*/apps/stanzel.png; do
     expected+=("usr/share/icons/${png#resources/icons/}")
@@ -168,6 +169,7 @@ same "$desktop" "usr/share/applications/$app_id.desktop"
 same "$metainfo" "usr/share/metainfo/$app_id.metainfo.xml"
 same resources/icons/stanzel.svg usr/share/icons/hicolor/scalable/apps/stanzel.svg
 same packaging/copyright usr/share/doc/stanzel/copyright
+same "$build/share/stanzel/english-syllables.txt" usr/share/stanzel/english-syllables.txt
 for png in resources/icons/hicolor/*/apps/stanzel.png; do
     same "$png" "usr/share/icons/${png#resources/icons/}"
 done

@@ -11,6 +11,8 @@ packages=(
     libhunspell-dev hunspell-en-us hunspell-de-de hunspell-hu
     # telling the code page of text from older systems
     libuchardet-dev
+    # syllable counts: the CMU pronouncing dictionary the English syllable table is made from
+    pocketsphinx-en-us
     # unit tests, benchmarks, sanitizers and the fuzzer (libFuzzer ships with clang's runtime)
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev clang-format
     # window tests: a virtual display, input events, screenshots, fonts for offscreen rendering

@@ -12,7 +12,7 @@ namespace {
 constexpr auto C = StringUse::Caption;
 constexpr auto M = StringUse::Message;
 
-constexpr std::array<InterfaceString, 88> kTable{{
+constexpr std::array<InterfaceString, 99> kTable{{
     {"file", "File", C},
     {"new", "New", C},
     {"save", "Save", C},
@@ -102,6 +102,17 @@ constexpr std::array<InterfaceString, 88> kTable{{
     {"nosuggestions", "No suggestions", M},
     {"spellingfailed", "Spelling is off: the dictionary %s cannot be read.", M},
     {"wordlistfailed", "Unable to write to %s", M},
+    {"syllablecounts", "Syllable Counts", C},
+    {"countline", "Line %s:", M},
+    {"countsyllable", "%s syllable", M},
+    {"countsyllables", "%s syllables", M},
+    {"countabout", "about %s", M},
+    {"countlineone", "%s line", M},
+    {"countlines", "%s lines", M},
+    {"countstanza", "%s stanza", M},
+    {"countstanzas", "%s stanzas", M},
+    {"countword", "%s word", M},
+    {"countwords", "%s words", M},
 }};
 
 const std::string kNoText;

@@ -20,7 +20,7 @@ struct InterfaceString {
     StringUse use;
 };
 
-// The table in the order it is applied: 84 rows over 83 keys, since "save"
+// The table in the order it is applied: 98 rows over 97 keys, since "save"
 // is both the File > Save caption and the title of the save confirmation.
 std::span<const InterfaceString> InterfaceStringTable();
 

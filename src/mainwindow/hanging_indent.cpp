@@ -1,6 +1,7 @@
 #include "mainwindow/hanging_indent.h"
 
 #include <QFontInfo>
+#include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -22,6 +23,26 @@ HangingIndent::HangingIndent(QTextEdit& box) : QObject(&box), box_(box) {
     connect(document, &QTextDocument::contentsChange, this,
             [this](int position, int, int added) { indentParagraphs(position, added); });
     indentParagraphs(0, document->characterCount());
+    box.installEventFilter(this);
+}
+
+bool HangingIndent::eventFilter(QObject* watched, QEvent* event) {
+    // Qt takes Enter in an empty indented paragraph for "take the indent
+    // away", as in a list, and makes no new paragraph: the empty line
+    // between two stanzas could not be typed. Here Enter always makes one.
+    if (watched != &box_ || event->type() != QEvent::KeyPress || box_.isReadOnly())
+        return false;
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (!enter || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    QTextCursor cursor = box_.textCursor();
+    if (cursor.hasSelection() || cursor.block().length() != 1)
+        return false;
+    cursor.insertBlock();
+    box_.setTextCursor(cursor);
+    box_.ensureCursorVisible();
+    return true;
 }
 
 qreal HangingIndent::indent() const {

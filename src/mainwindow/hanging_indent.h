@@ -20,6 +20,9 @@ public:
     // The indent of a wrapped line's later rows, in the box's pixels.
     qreal indent() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void indentParagraphs(int position, int length);
 

@@ -2,6 +2,7 @@
 
 #include "mainwindow/find_in_poems_panel.h"
 #include "mainwindow/hanging_indent.h"
+#include "mainwindow/poem_edit.h"
 #include "mainwindow/poem_list_model.h"
 #include "mainwindow/product.h"
 #include "mainwindow/qt_text.h"
@@ -93,6 +94,7 @@ MainWindow::MainWindow(std::shared_ptr<const Folder> collection, UserDialogs& di
     createPrintCommands();
     statusLabel_ = new QLabel(this);
     statusBar()->addWidget(statusLabel_, 1);
+    createCounting();
     applyColours();
     engineEditor_ =
         new EngineEditor([this](const QString& text) { return saveEngineList(text); }, this);
@@ -160,10 +162,12 @@ void MainWindow::createActions() {
     a.exit = addCommand("application-exit", "exit.svg", &MainWindow::exitProgram);
     a.exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    for (auto [toggle, handler] : {std::pair{&a.toggleToolbar, &MainWindow::toggleToolbar},
-                                   std::pair{&a.toggleStatusBar, &MainWindow::toggleStatusBar},
-                                   std::pair{&a.toggleRowColouring, &MainWindow::toggleRowColouring},
-                                   std::pair{&a.toggleIdColumn, &MainWindow::toggleIdColumn}}) {
+    for (auto [toggle, handler] :
+         {std::pair{&a.toggleToolbar, &MainWindow::toggleToolbar},
+          std::pair{&a.toggleStatusBar, &MainWindow::toggleStatusBar},
+          std::pair{&a.toggleRowColouring, &MainWindow::toggleRowColouring},
+          std::pair{&a.toggleIdColumn, &MainWindow::toggleIdColumn},
+          std::pair{&a.toggleSyllableCounts, &MainWindow::toggleSyllableCounts}}) {
         *toggle = addCommand(nullptr, nullptr, handler);
         (*toggle)->setCheckable(true);
         (*toggle)->setChecked(true);
@@ -212,8 +216,8 @@ void MainWindow::createMenus() {
     file->addAction(a.exit);
 
     menus_.view = menuBar()->addMenu(QString());
-    menus_.view->addActions(
-        {a.toggleToolbar, a.toggleStatusBar, a.toggleRowColouring, a.toggleIdColumn});
+    menus_.view->addActions({a.toggleToolbar, a.toggleStatusBar, a.toggleRowColouring,
+                             a.toggleIdColumn, a.toggleSyllableCounts});
 
     QMenu* edit = menus_.edit = menuBar()->addMenu(QString());
     edit->addActions({a.searchTitle, a.searchOnline});
@@ -371,7 +375,7 @@ void MainWindow::createCentralWidget() {
     connect(poetSearchButton_, &QToolButton::clicked, this,
             [this] { guarded([this] { searchPoetOnline(); }); });
 
-    poemEdit_ = new QTextEdit(panel);
+    poemEdit_ = new PoemEdit(panel);
     poemEdit_->setAcceptRichText(false);
     poemEdit_->setFont(boxFont);
     poemEdit_->setLineWrapMode(QTextEdit::WidgetWidth);
@@ -437,6 +441,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     if (event->type() == QEvent::ToolTip && watched == printButton_)
         return true;
+    if (watched == poemEdit_ &&
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        QTimer::singleShot(0, this, &MainWindow::showCounts);
     if (isDropTarget(watched) && takeFileDrag(event))
         return true;
     return QMainWindow::eventFilter(watched, event);
@@ -467,6 +474,9 @@ void MainWindow::readStartSettings() {
     exportOneType_ = ReadSetting(settings, setting::exportOne);
     exportAllType_ = ReadSetting(settings, setting::exportAll);
     store_.setAutoid(ReadSetting(settings, setting::autoid));
+    syllableCountsAtStart_ = ReadSetting(settings, setting::syllableCounts) != 0;
+    actions_.toggleSyllableCounts->setChecked(syllableCountsAtStart_);
+    toggleSyllableCounts();
 }
 
 bool MainWindow::event(QEvent* event) {
@@ -485,6 +495,7 @@ void MainWindow::startBackgroundWork() {
     connect(readTimer_, &QTimer::timeout, this, &MainWindow::readMoreOfTheIndex);
     readTimer_->start();
     guarded([this] { startSpelling(); });
+    applyCountingLanguage();
 }
 
 void MainWindow::readMoreOfTheIndex() {
@@ -571,6 +582,8 @@ void MainWindow::applyLanguage(const std::string& language) {
     statusLabel_->setText(ToQ(LastSaveStatus(strings_["lastsave"], lastSaveTime_)));
     markLanguage(language);
     currentLanguage_ = language;
+    // With spelling off the poem is counted in the interface's language.
+    applyCountingLanguage();
 }
 
 void MainWindow::applyCaptions() {
@@ -587,6 +600,7 @@ void MainWindow::applyCaptions() {
         {&MainWindowActions::toggleStatusBar, "statusbar"},
         {&MainWindowActions::toggleRowColouring, "clist"},
         {&MainWindowActions::toggleIdColumn, "listid"},
+        {&MainWindowActions::toggleSyllableCounts, "syllablecounts"},
         {&MainWindowActions::searchTitle, "search"},
         {&MainWindowActions::findInPoems, "findinpoems"},
         {&MainWindowActions::searchOnline, "net"},
@@ -784,6 +798,9 @@ void MainWindow::writeClosingSettings() {
     WriteSetting(settings, setting::language, currentLanguage_);
     WriteSetting(settings, setting::languageIndex, languageIndex_);
     WriteSetting(settings, setting::searchEngine, search_.selectedEngine());
+    // Written once changed, so that a settings file no one changed stays as it was.
+    if (actions_.toggleSyllableCounts->isChecked() != syllableCountsAtStart_)
+        WriteSetting(settings, setting::syllableCounts, actions_.toggleSyllableCounts->isChecked());
     // Until the user has chosen, the poem's language follows the interface's.
     if (!spellingSetting_.empty())
         WriteSetting(settings, setting::spellingDictionary, spellingSetting_);

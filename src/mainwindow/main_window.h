@@ -1,7 +1,9 @@
 #pragma once
 
+#include "counting/syllable_table.h"
 #include "localisation/interface_strings.h"
 #include "localisation/qt_locale.h"
+#include "mainwindow/poem_edit.h"
 #include "search/online_search.h"
 #include "spelling/spell_checked_line_edit.h"
 #include "spelling/poem_language.h"
@@ -36,11 +38,13 @@ namespace stanzel {
 class EngineEditor;
 class FindInPoemsPanel;
 class FindQuery;
+class PoemCounting;
 class PoemListModel;
 class StaleFileTidy;
 class SpellCheckedLineEdit;
 class SpellingHighlighter;
 class SpellingSession;
+class SyllableMargin;
 class UserDialogs;
 struct PrintedPoem;
 
@@ -71,6 +75,7 @@ struct MainWindowActions {
     QAction* toggleStatusBar = nullptr;
     QAction* toggleRowColouring = nullptr;
     QAction* toggleIdColumn = nullptr;
+    QAction* toggleSyllableCounts = nullptr;
     QAction* searchTitle = nullptr;
     QAction* findInPoems = nullptr;
     QAction* searchOnline = nullptr;
@@ -153,6 +158,7 @@ public:
     void toggleStatusBar();
     void toggleRowColouring();
     void toggleIdColumn();
+    void toggleSyllableCounts();
     // Edit
     void searchTitle();
     void findInPoems();
@@ -211,6 +217,10 @@ public:
     QToolBar* toolBar() const { return toolBar_; }
     QToolButton* poetSearchButton() const { return poetSearchButton_; }
     QLabel* statusLabel() const { return statusLabel_; }
+    // The poem's counts in the status bar, shown while the poem box has the cursor.
+    QLabel* countsLabel() const { return countsLabel_; }
+    SyllableMargin* syllableMargin() const { return syllableMargin_; }
+    const PoemCounting& poemCounting() const { return *counting_; }
     EngineEditor& engineEditor() const { return *engineEditor_; }
     FindInPoemsPanel& findPanel() const { return *findPanel_; }
     // The language of the poems (Edit > Spelling); off until the start has
@@ -224,6 +234,11 @@ public:
     // the window is shown.
     void setDictionaryFolders(std::vector<std::filesystem::path> folders) {
         dictionaryFolders_ = std::move(folders);
+    }
+    // Where the English syllable table is looked for, first found first;
+    // beside the program unless set before the window is shown.
+    void setSyllableTablePlaces(std::vector<std::filesystem::path> places) {
+        syllableTablePlaces_ = std::move(places);
     }
     // The time of day for the last-save stamp; tests fix it.
     void setClock(Clock clock) { clock_ = std::move(clock); }
@@ -296,6 +311,10 @@ private:
         std::function<void(const QString&)> replace;
     };
     void fillSuggestions(WordMenuRequest& request, const std::vector<std::string>& found);
+    // The poem's counts: the margin, the status bar, the language they count in.
+    void createCounting();
+    void applyCountingLanguage();
+    void showCounts();
     void clearEditor();
     // Drafts: an edit the editor is about to drop is kept first, without a
     // word; a draft that cannot be written changes nothing else.
@@ -363,11 +382,18 @@ private:
     QLineEdit* poetEdit_ = nullptr;
     QLineEdit* dateEdit_ = nullptr;
     QLineEdit* searchEdit_ = nullptr;
-    QTextEdit* poemEdit_ = nullptr;
+    PoemEdit* poemEdit_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QToolButton* printButton_ = nullptr;
     QToolButton* poetSearchButton_ = nullptr;
     QLabel* statusLabel_ = nullptr;
+    QLabel* countsLabel_ = nullptr;
+    PoemCounting* counting_ = nullptr;
+    SyllableMargin* syllableMargin_ = nullptr;
+    std::vector<std::filesystem::path> syllableTablePlaces_;
+    std::shared_ptr<const SyllableTable> englishSyllables_; // once read
+    bool englishSyllablesRead_ = false;                     // found or not
+    bool syllableCountsAtStart_ = true;                     // View > Syllable Counts as read
     EngineEditor* engineEditor_ = nullptr;
     FindInPoemsPanel* findPanel_ = nullptr;
     std::vector<QAction*> engineActions_;   // by menu position, separators too

@@ -1,5 +1,6 @@
 // The main window's looks: its colours, the view switches and the Language
 // menu.
+#include "counting/syllable_margin.h"
 #include "localisation/language_list.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/poem_list_model.h"
@@ -51,6 +52,7 @@ void MainWindow::applyColours() {
     SetBackground(poetEdit_, ToQColor(colours_.poet, palette));
     SetBackground(dateEdit_, ToQColor(colours_.date, palette));
     SetBackground(poemEdit_, ToQColor(colours_.poem, palette));
+    syllableMargin_->update();
     SetBackground(searchEdit_, ToQColor(colours_.search, palette));
     SetBackground(listView_, ToQColor(colours_.listBackground, palette));
     listModel_->setRowColours(ToQColor(colours_.list, palette),

@@ -76,6 +76,7 @@ void MainWindow::applyPoemLanguage(const PoemLanguage& language) {
         action->setChecked(code && FromQ(action->data().toString()) == *code);
     actions_.spellingOff->setChecked(!code);
     recheckSpelling();
+    applyCountingLanguage();
 }
 
 void MainWindow::chooseDictionary(int position) {

@@ -66,6 +66,14 @@ bool IsLowerCase(char32_t c) {
     return locale && ::iswlower_l(static_cast<wint_t>(c), locale) != 0;
 }
 
+char32_t ToLowerCase(char32_t c) {
+    if (Ascii(c))
+        return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+    if (const locale_t locale = UnicodeLocale())
+        return static_cast<char32_t>(::towlower_l(static_cast<wint_t>(c), locale));
+    return c;
+}
+
 bool IsDigit(char32_t c) {
     // The C library's digits are 0 to 9 alone; the other scripts' decimal
     // digits that poems may hold are numbers too.

@@ -21,5 +21,7 @@ bool IsCombiningMark(char32_t codePoint);
 bool IsUpperCase(char32_t codePoint);
 bool IsLowerCase(char32_t codePoint);
 bool IsDigit(char32_t codePoint);
+// The small letter of a capital, in every script; any other character as it is.
+char32_t ToLowerCase(char32_t codePoint);
 
 } // namespace stanzel

@@ -46,6 +46,8 @@ inline constexpr TextSetting pdfFolder{"Export", "pdffolder", ""};
 inline constexpr TextSetting language{"Language", "current", "English"};
 inline constexpr IntegerSetting languageIndex{"Language", "id", 0};
 inline constexpr IntegerSetting searchEngine{"Search", "selected", 0};
+// View > Syllable Counts: 1 shows the margin beside the poem box, 0 not.
+inline constexpr IntegerSetting syllableCounts{"View", "syllables", 1};
 // The poem's language: a dictionary's code, "off", or empty until chosen.
 inline constexpr TextSetting spellingDictionary{"Spelling", "dictionary", ""};
 // The sync tools' conflict copies already taken in, their names separated by

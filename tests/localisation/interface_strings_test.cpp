@@ -18,9 +18,9 @@ TEST(InterfaceStrings, TableHoldsEachKeyOnceButSave) {
         keys.insert(row.key);
         captions += row.use == StringUse::Caption;
     }
-    EXPECT_EQ(InterfaceStringTable().size(), 88u);
-    EXPECT_EQ(keys.size(), 87u);
-    EXPECT_EQ(captions, 46);
+    EXPECT_EQ(InterfaceStringTable().size(), 99u);
+    EXPECT_EQ(keys.size(), 98u);
+    EXPECT_EQ(captions, 47);
     EXPECT_EQ(InterfaceStrings::English()["engineinfo"], "Format:  name|url");
 }
 

@@ -340,5 +340,19 @@ TEST_F(HangingIndentTest, TypedPastedLoadedAndClearedTextAllHang) {
     EXPECT_EQ(file("poems/2.poem"), "pasted one\r\npasted two\r\n" + longLine.toStdString());
 }
 
+// The empty line between two stanzas: Enter on an empty, indented line
+// makes another line, as on any other.
+TEST_F(HangingIndentTest, EnterOnAnEmptyLineMakesALine) {
+    start();
+    poemEdit()->setFocus();
+    QTest::keyClicks(poemEdit(), "first");
+    QTest::keyClick(poemEdit(), Qt::Key_Return);
+    QTest::keyClick(poemEdit(), Qt::Key_Return);
+    QTest::keyClick(poemEdit(), Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClicks(poemEdit(), "fourth");
+    EXPECT_EQ(poemEdit()->toPlainText(), "first\n\n\nfourth");
+    expectEveryParagraphIndented();
+}
+
 } // namespace
 } // namespace stanzel

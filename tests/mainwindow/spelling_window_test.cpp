@@ -24,13 +24,6 @@ protected:
         window->show();
         waitFor([&] { return window->spelling() && window->spelling()->checking(); });
     }
-    void waitFor(const std::function<bool()>& done) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done() && timer.elapsed() < 20000)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-        ASSERT_TRUE(done());
-    }
     // Red pixels of the widget as it is painted, each as its position.
     static std::vector<QPoint> redPixels(QWidget* widget) {
         const QImage image = widget->grab().toImage();

@@ -6,11 +6,14 @@
 #include "test_dir.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTableView>
 #include <QTextEdit>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -47,6 +50,14 @@ protected:
         poetEdit()->setText(poet);
         dateEdit()->setText(date);
         poemEdit()->setPlainText(text);
+    }
+    // Runs the event loop until `done`, for at most 20 seconds.
+    static void waitFor(const std::function<bool()>& done) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done() && timer.elapsed() < 20000)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        ASSERT_TRUE(done());
     }
     std::string file(std::string_view name) const { return ReadBytes(dir / name); }
     bool exists(std::string_view name) const { return std::filesystem::exists(dir / name); }
