@@ -8,8 +8,8 @@ namespace stanzel::bench {
 class SilentDialogs : public UserDialogs {
 public:
     void message(QWidget*, Icon, const QString&, const QString&) override {}
-    bool question(QWidget*, const QString&, const QString&) override { return true; }
-    void openUrl(const QUrl&) override {}
+    bool question(QWidget*, const QString&, const QString&, Answer) override { return true; }
+    bool openUrl(const QUrl&) override { return true; }
     std::optional<QString> inputText(QWidget*, const QString&, const QString&) override {
         return std::nullopt;
     }

@@ -47,7 +47,7 @@ public:
             if (!index_.section(i).firstOfName)
                 continue;
             const std::string_view id = index_.name(i);
-            const FileContents text = readText(id);
+            const std::string text = readText(id);
             // What is not UTF-8 is read in the collection's code page, so
             // that the document holds every letter.
             const CollectionCodePage& codePage = store_.codePage();
@@ -55,7 +55,7 @@ public:
                   IndexEntries{codePage.ToUtf8(index_.valueOr(i, "title", kMissingEntry), title_),
                                codePage.ToUtf8(index_.valueOr(i, "poet", kMissingEntry), poet_),
                                codePage.ToUtf8(index_.valueOr(i, "date", kMissingEntry), date_)},
-                  codePage.ToUtf8(text.bytes, text_));
+                  codePage.ToUtf8(text, text_));
             if (!poemWritten(++done))
                 return false;
         }
@@ -90,7 +90,9 @@ private:
     // The whole text file must be read; unlike loading a poem for the
     // editor, a file that is missing is an error, since the poem would
     // silently lose its text.
-    FileContents readText(std::string_view id) const {
+    // The same limits as the editor's (PoemStore::ReadTextFile): a file too
+    // large for a poem is reported, never read whole.
+    std::string readText(std::string_view id) const {
         const auto file = store_.poemFile(id);
         if (!file) {
             // An id that is not a decimal number names no file, so that a
@@ -98,11 +100,12 @@ private:
             throw StorageError("Cannot open file \"" + store_.poemsFolder().path().string() + "/" +
                                std::string(id) + ".poem\". The poem's id is not a number.");
         }
-        FileContents text = ReadWholeFile(*file);
-        if (text.error)
-            throw StorageError("Cannot open file \"" + file->path().string() + "\". " +
-                               DescribeError(text.error));
-        return text;
+        auto text = store_.ReadTextFile(id);
+        if (!text)
+            throw StorageError(
+                "Cannot open file \"" + file->path().string() + "\". " +
+                DescribeError(std::make_error_code(std::errc::no_such_file_or_directory)));
+        return std::move(*text);
     }
 
     // Called after each poem with the number done so far; false when the user

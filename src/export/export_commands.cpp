@@ -1,6 +1,8 @@
 #include "export/export_commands.h"
 
 #include "storage/poem_store.h"
+#include "storage/storage_error.h"
+#include "storage/text_lines.h"
 
 namespace stanzel {
 
@@ -49,6 +51,9 @@ ExportResult ExportPoem(const EditorPoem& poem, const ExportContext& context,
                         const ExportPrompts& prompts) {
     if (!CanExportPoem(poem))
         return {ExportOutcome::NotExportable, {}};
+    // The limits of the editor and of Export all hold for one poem too.
+    if (const auto why = TooLargeToShow(poem.text))
+        throw StorageError("Cannot export the poem \"" + poem.title + "\". " + *why);
     const Chosen chosen = ChooseFile(context, rememberedAtStart, prompts);
     if (!chosen.choice)
         return {chosen.failure, {}};

@@ -13,7 +13,7 @@ namespace {
 constexpr auto C = StringUse::Caption;
 constexpr auto M = StringUse::Message;
 
-constexpr std::array<InterfaceString, 119> kTable{{
+constexpr std::array<InterfaceString, 120> kTable{{
     {"file", "File", C},
     {"new", "New", C},
     {"save", "Save", C},
@@ -79,6 +79,7 @@ constexpr std::array<InterfaceString, 119> kTable{{
     {"draftcancel", "Cancel", M},
     {"nodrafts", "No drafts are kept.", M},
     {"draftkept", "A draft of \"%s\" was kept: Edit > Recover Draft", M},
+    {"draftnotkept", "The changes to \"%s\" could not be kept as a draft: %s. Discard them?", M},
     {"changedelsewhere", "Poems changed elsewhere: %s", M},
     {"poemchangedelsewhere",
      "\"%s\" was changed elsewhere; Save keeps your version and the other as a draft", M},
@@ -195,6 +196,17 @@ std::string FormatTemplate(std::string_view templateText, std::string_view argum
     std::string result(templateText.substr(0, at));
     result += argument;
     result += templateText.substr(at + 2);
+    return result;
+}
+
+std::string FormatTemplate(std::string_view templateText, std::string_view first,
+                           std::string_view second) {
+    const auto at = templateText.find("%s");
+    if (at == std::string_view::npos)
+        return std::string(templateText);
+    std::string result(templateText.substr(0, at));
+    result += first;
+    result += FormatTemplate(templateText.substr(at + 2), second);
     return result;
 }
 

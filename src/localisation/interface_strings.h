@@ -64,6 +64,10 @@ inline constexpr std::string_view kLocaleKey = "locale";
 // Puts `argument` in place of the template's first "%s". Anything else in the
 // template, other directives included, is shown as it stands.
 std::string FormatTemplate(std::string_view templateText, std::string_view argument);
+// The same for two: `first` in place of the first "%s", `second` of the one
+// after it; a "%s" in `first` stays as it is.
+std::string FormatTemplate(std::string_view templateText, std::string_view first,
+                           std::string_view second);
 
 // The status bar under the last-saved label: the label, one blank, the time.
 std::string LastSaveStatus(std::string_view label, std::string_view time);

@@ -187,6 +187,7 @@ FindInPoemsPanel::FindInPoemsPanel(PoemStore& store, const PoemListModel& list, 
     });
     connect(queryEdit_, &QLineEdit::textChanged, clearAction_,
             [this](const QString& text) { clearAction_->setVisible(!text.isEmpty()); });
+    KeepEveryCharacter(queryEdit_);
     statusLabel_ = new QLabel(body);
     resultsView_ = new QListView(body);
     model_ = new FoundPoemsModel(text_, store_, this);

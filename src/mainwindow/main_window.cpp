@@ -97,7 +97,7 @@ MainWindow::MainWindow(const std::filesystem::path& programDir, UserDialogs& dia
 MainWindow::MainWindow(std::shared_ptr<const Folder> collection, UserDialogs& dialogs,
                        QWidget* parent)
     : QMainWindow(parent), collection_(std::move(collection)), dialogs_(dialogs),
-      store_(collection_), drafts_(collection_->path()),
+      store_(collection_), drafts_(collection_),
       clock_([] { return QDateTime::currentDateTime(); }),
       dictionaryFolders_(SystemDictionaryFolders()) {
     InitResources();
@@ -316,6 +316,7 @@ void MainWindow::createToolBar() {
     searchEdit_->setMinimumWidth(200);
     searchEdit_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     searchEdit_->setFont(WithPointSize(font(), 8, false, true));
+    KeepEveryCharacter(searchEdit_);
     toolBar_->addWidget(searchEdit_);
     connect(searchEdit_, &QLineEdit::returnPressed, this,
             [this] { guarded([this] { searchOnline(); }); });
@@ -384,12 +385,14 @@ void MainWindow::createCentralWidget() {
     auto lineEdit = [&] {
         auto* created = new QLineEdit(panel);
         created->setFont(boxFont);
+        KeepEveryCharacter(created);
         return created;
     };
 
     labels_ = {label(), label(), label(), label()};
     titleEdit_ = new SpellCheckedLineEdit(panel);
     titleEdit_->setFont(boxFont);
+    KeepEveryCharacter(titleEdit_);
     poetEdit_ = lineEdit();
     poetEdit_->setFixedWidth(233);
     dateEdit_ = lineEdit();
@@ -790,7 +793,12 @@ void MainWindow::clearEditor() {
 }
 
 void MainWindow::selectPoem(int row) {
-    keepDraft();
+    if (!keepDraft()) {
+        // The edit stays, and so does the row it belongs to.
+        selectRowQuietly(selectedRow_ < 0 ? std::nullopt
+                                          : std::optional<std::size_t>(selectedRow_));
+        return;
+    }
     clearEditor();
     // Until the poem has loaded, the editor holds no stored poem: should
     // loading fail, a Save must not write what it shows over the poem that
@@ -833,7 +841,8 @@ void MainWindow::clickPoem(int row) {
 }
 
 void MainWindow::newPoem() {
-    keepDraft();
+    if (!keepDraft())
+        return;
     currentPoemId_ = 0;
     clearEditor();
     highlightEditorPoem();
@@ -890,6 +899,10 @@ void MainWindow::deletePoem() {
                            ToQ(FormatTemplate(strings_["deletemsg"], FromQ(titleEdit_->text()))),
                            UserDialogs::Answer::No))
         return;
+    // The edit is kept before the poem goes, so that keeping it can still
+    // stop the command.
+    if (!keepDraft())
+        return;
     const std::uint64_t kept = keepDeletedPoem(id);
     try {
         // The row goes without another being selected and loaded in its place.
@@ -904,7 +917,6 @@ void MainWindow::deletePoem() {
         throw;
     }
     const std::string title = FromQ(titleEdit_->text());
-    keepDraft();
     selectRowQuietly(std::nullopt);
     currentPoemId_ = 0;
     clearEditor();
@@ -916,9 +928,13 @@ void MainWindow::exitProgram() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // Closing is never refused; a settings file that cannot be written is
-    // reported, and the window closes all the same.
-    keepDraft(true);
+    // Closing is refused only when an edit could be kept nowhere and the user
+    // keeps it; a settings file that cannot be written is reported, and the
+    // window closes all the same.
+    if (!keepDraft(true)) {
+        event->ignore();
+        return;
+    }
     guarded([this] { writeClosingSettings(); });
     event->accept();
 }

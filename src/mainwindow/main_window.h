@@ -356,7 +356,10 @@ private:
     // word; a draft that cannot be written changes nothing else.
     EditorContents editorContents() const;
     void holdEditorContents();
-    void keepDraft(bool atClose = false);
+    // Keeps the editor's unsaved edit as a draft before a command drops it.
+    // False when no draft could be written and the user chose to keep the
+    // edit: the command then leaves the editor as it was.
+    [[nodiscard]] bool keepDraft(bool atClose = false);
     void announceKeptDraft();
     // Delete keeps the stored poem as a draft first, so that it can come
     // back; the draft's number.

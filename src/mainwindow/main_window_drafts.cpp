@@ -11,6 +11,7 @@
 #include "storage/number_text.h"
 #include "storage/settings.h"
 #include "storage/storage_error.h"
+#include "storage/text_lines.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -52,23 +53,22 @@ bool MainWindow::editorHoldsEdit() const {
     return currentPoemId_ == 0 ? shown != EditorContents{} : shown != held_;
 }
 
-void MainWindow::keepDraft(bool atClose) {
+bool MainWindow::keepDraft(bool atClose) {
     if (!editorHoldsEdit())
-        return;
+        return true;
     const EditorContents shown = editorContents();
-    // The command that drops the edit goes on whatever happens here: a draft
-    // that cannot be written (a full disk, a read-only collection) is lost
-    // as the edit would have been, without a message in the user's way.
-    try {
-        const PoemRecord poem{currentPoemId_, FromQ(shown.title), FromQ(shown.poet),
-                              FromQ(shown.date), EditorToPoem(shown.text)};
-        const std::string time = draftTime();
-        if (atClose)
-            drafts_.KeepAtClose(poem, time);
-        else
-            drafts_.Keep(poem, time);
-    } catch (const std::exception&) {
-    }
+    const PoemRecord poem{currentPoemId_, FromQ(shown.title), FromQ(shown.poet), FromQ(shown.date),
+                          EditorToPoem(shown.text)};
+    const std::string time = draftTime();
+    const auto kept = atClose ? drafts_.KeepAtClose(poem, time) : drafts_.Keep(poem, time);
+    if (!kept.error)
+        return true;
+    // A draft that cannot be written (a full disk, a read-only collection)
+    // is never lost silently: the user decides, once.
+    const std::string_view name = poem.title.empty() ? FirstLineOf(poem.text) : poem.title;
+    return dialogs_.question(
+        this, text("quest"),
+        ToQ(FormatTemplate(strings_["draftnotkept"], name, kept.error.message())));
 }
 
 std::string MainWindow::draftTime() const {
@@ -163,16 +163,19 @@ void MainWindow::recoverDraft() {
     const auto draft = drafts_.Read(*chosen);
     if (!draft)
         return;
+    if (const auto why = TooLargeToShow(draft->poem.text))
+        throw StorageError("Cannot recover the draft \"" + draft->poem.title + "\". " + *why);
+    // The edit it replaces is kept first, and the recovered draft, already
+    // read, leaves the list only once the editor is to take it.
+    if (!keepDraft())
+        return;
     // A deleted poem is back in the collection before its draft goes.
     std::optional<PoemRecord> restored;
     if (draft->deleted) {
         store_.Refresh();
         restored = restoreDeletedPoem(draft->poem);
     }
-    // The recovered draft leaves the list before the edit it replaces is kept,
-    // so that keeping that one can never push it out.
     drafts_.Remove(*chosen);
-    keepDraft();
 
     store_.Refresh();
     if (restored) {

@@ -7,7 +7,9 @@
 #include "mainwindow/qt_text.h"
 #include "mainwindow/user_dialogs.h"
 #include "printing/qt_print_surface.h"
+#include "storage/storage_error.h"
 #include "storage/text_import.h"
+#include "storage/text_lines.h"
 
 #include <QAction>
 #include <QDragEnterEvent>
@@ -85,7 +87,11 @@ void MainWindow::importDroppedFiles(const std::vector<std::filesystem::path>& pa
                          ToQ(strings_[dropped.warningKey]));
     if (dropped.outcome != DropImport::Outcome::Imported)
         return;
-    keepDraft();
+    // What the editor could not show is not put in it.
+    if (const auto why = TooLargeToShow(dropped.text))
+        throw StorageError("Cannot import \"" + dropped.title + "\". " + *why);
+    if (!keepDraft())
+        return;
     currentPoemId_ = 0;
     highlightEditorPoem();
     searchEdit_->clear();

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QLineEdit>
 #include <QString>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -27,6 +29,12 @@ inline std::string EditorToPoem(const QString& text) {
     stored.replace(QChar::LineSeparator, QLatin1Char('\n'));
     stored.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return FromQ(stored);
+}
+
+// A box holds every character it is given: Qt's own limit (32,767) would cut
+// a long title when the poem is saved, though only the text was edited.
+inline void KeepEveryCharacter(QLineEdit* box) {
+    box->setMaxLength(std::numeric_limits<int>::max());
 }
 
 } // namespace stanzel

@@ -1,5 +1,6 @@
 #include "mainwindow/qt_user_dialogs.h"
 
+#include "mainwindow/qt_text.h"
 #include "mainwindow/recover_draft_dialog.h"
 #include "printing/qt_print_surface.h"
 
@@ -50,12 +51,15 @@ bool QtUserDialogs::openUrl(const QUrl& url) {
 
 std::optional<QString> QtUserDialogs::inputText(QWidget* parent, const QString& title,
                                                 const QString& prompt) {
-    bool accepted = false;
-    const QString text =
-        QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, QString(), &accepted);
-    if (!accepted)
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(QString());
+    for (auto* box : dialog.findChildren<QLineEdit*>())
+        KeepEveryCharacter(box);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return text;
+    return dialog.textValue();
 }
 
 bool QtUserDialogs::exec(QDialog& dialog) {

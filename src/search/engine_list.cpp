@@ -95,11 +95,14 @@ std::optional<std::string> OpenEngineEditor(const std::filesystem::path& program
     if (!contents.missing())
         ThrowCannotOpen(path, contents.error);
 
-    // Without O_TRUNC, a file that appeared meanwhile keeps its contents.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
+    // Only a file of its own: a link in its place that leads nowhere (or a
+    // file that appeared meanwhile) is left as it stands, and nothing is
+    // ever made where a link points.
+    const int fd = OpenInFolder(FileRef(path), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST)
         ThrowCannotCreate(path, {errno, std::generic_category()});
-    ::close(fd);
+    if (fd >= 0)
+        ::close(fd);
     return std::nullopt;
 }
 

@@ -20,8 +20,10 @@ namespace stanzel {
 
 namespace {
 
+// A link where a file below the collection folder should be (O_NOFOLLOW)
+// reads as what it is to the program: no regular file.
 std::error_code LastError() {
-    return {errno, std::generic_category()};
+    return errno == ELOOP ? NotARegularFile() : std::error_code(errno, std::generic_category());
 }
 
 // Closes the descriptor on every path out of a function.
@@ -66,7 +68,7 @@ int OpenAt(const FileRef& file, int flags, mode_t mode = 0) {
         errno = file.folder->openError() ? file.folder->openError().value() : EBADF;
         return -1;
     }
-    return ::openat(file.dirFd(), file.name.c_str(), flags, mode);
+    return OpenInFolder(file, flags, mode);
 }
 
 std::error_code WriteAll(int fd, std::span<const std::string_view> pieces) {
@@ -156,29 +158,9 @@ std::optional<pid_t> TemporaryFileOwner(std::string_view name) {
 }
 
 void SyncFolderOf(const FileRef& file) {
-    const FileRef folder(file.folder, file.parentName());
-    FileDescriptor dir(OpenAt(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0)
-        ::fsync(dir.get());
-}
-
-class NotRegularCategory : public std::error_category {
-public:
-    const char* name() const noexcept override { return "stanzel-file"; }
-    std::string message(int) const override { return "Not a regular file"; }
-};
-
-FileRef ResolveLink(const FileRef& file) {
-    struct stat info {};
-    if (file.dirFd() >= 0 &&
-        ::fstatat(file.dirFd(), file.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISLNK(info.st_mode)) {
-        std::error_code error;
-        auto target = std::filesystem::weakly_canonical(file.path(), error);
-        if (!error)
-            return FileRef(target);
-    }
-    return file;
+    const FileParent parent(file);
+    if (parent.fd() >= 0)
+        ::fsync(parent.fd());
 }
 
 // The error of the open that made `fd`, or of what it opened if that is not a
@@ -289,7 +271,7 @@ FileReplacement::~FileReplacement() {
     abandon();
     for (const Pending& file : files_)
         if (!file.temporary.empty())
-            ::unlinkat(file.target.dirFd(), file.temporary.c_str(), 0);
+            RemoveInFolder(FileRef(file.target.folder, file.temporary));
 }
 
 std::error_code FileReplacement::Prepare(const FileRef& file, std::string_view bytes,
@@ -320,20 +302,22 @@ std::error_code FileReplacement::Begin(const FileRef& file, const std::string* p
     abandon();
     if (Refused(FileStep::Create))
         return LastError();
-    Open open{Pending{file, ResolveLink(file), {}, false, nullptr, {}}, -1};
+    // A link in the file's place is replaced itself: nothing outside the
+    // folder is ever written through it.
+    Open open{Pending{file, file, {}, false, nullptr, {}}, -1};
     open.file.previous = previous;
     struct stat existing {};
-    open.file.existed =
-        ::fstatat(open.file.target.dirFd(), open.file.target.name.c_str(), &existing, 0) == 0;
+    open.file.existed = StatNameInFolder(file, existing);
+    const bool keepMode = open.file.existed && S_ISREG(existing.st_mode);
     open.file.temporary = TemporaryName(open.file.target);
     // A new file gets the permissions any new file gets (0666 narrowed by the
     // umask); a replaced one keeps its own.
     open.fd = OpenAt(FileRef(open.file.target.folder, open.file.temporary),
-                     O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, open.file.existed ? 0600 : 0666);
+                     O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, keepMode ? 0600 : 0666);
     if (open.fd < 0)
         return LastError();
     open_ = std::move(open);
-    if (open_->file.existed && ::fchmod(open_->fd, existing.st_mode & 07777) != 0) {
+    if (keepMode && ::fchmod(open_->fd, existing.st_mode & 07777) != 0) {
         const auto error = LastError();
         abandon();
         return error;
@@ -374,7 +358,7 @@ void FileReplacement::abandon() {
         return;
     if (open_->fd >= 0)
         ::close(open_->fd);
-    ::unlinkat(open_->file.target.dirFd(), open_->file.temporary.c_str(), 0);
+    RemoveInFolder(FileRef(open_->file.target.folder, open_->file.temporary));
     open_.reset();
 }
 
@@ -384,11 +368,19 @@ void FileReplacement::Remove(const FileRef& file) {
 
 FileReplacement::Placed FileReplacement::PlaceFile(const Pending& file,
                                                    const FileIdentity* expected) {
-    const int dir = file.target.dirFd();
-    const char* const temporary = file.temporary.c_str();
-    const char* const target = file.target.name.c_str();
     if (Refused(FileStep::Rename))
         return Placed::Failed;
+    // Both names within the file's own folder, reached without a link.
+    const FileParent parent(file.target);
+    if (parent.fd() < 0) {
+        const auto why = parent.error();
+        errno = why.category() == std::generic_category() ? why.value() : ELOOP;
+        return Placed::Failed;
+    }
+    const int dir = parent.fd();
+    const std::string temporaryName = FileRef(file.target.folder, file.temporary).fileName();
+    const char* const temporary = temporaryName.c_str();
+    const char* const target = parent.leaf();
     if (expected && !expected->exists) {
         if (::renameat2(dir, temporary, dir, target, RENAME_NOREPLACE) == 0)
             return Placed::Done;
@@ -397,7 +389,10 @@ FileReplacement::Placed FileReplacement::PlaceFile(const Pending& file,
     } else if (expected) {
         if (::renameat2(dir, temporary, dir, target, RENAME_EXCHANGE) == 0) {
             struct stat info {};
-            const bool same = ::fstatat(dir, temporary, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            // What was taken out is looked at as the expected identity was:
+            // a link the user made in the index's place, through the link.
+            const int follow = parent.noFollow() ? AT_SYMLINK_NOFOLLOW : 0;
+            const bool same = ::fstatat(dir, temporary, &info, follow) == 0 &&
                               SameVersion(FileIdentity::Of(info), *expected);
             if (same) {
                 ::unlinkat(dir, temporary, 0);
@@ -448,7 +443,7 @@ std::optional<FileReplacement::Failure> FileReplacement::Commit() {
         // be the version expected, else it goes back; a file that was not
         // there must still not be.
         struct stat written {};
-        ::fstatat(file->target.dirFd(), file->temporary.c_str(), &written, AT_SYMLINK_NOFOLLOW);
+        StatNameInFolder(FileRef(file->target.folder, file->temporary), written);
         const auto placed = expected == expected_.end() ? PlaceFile(*file, nullptr)
                                                         : PlaceFile(*file, &expected->identity);
         if (placed == Placed::ChangedMeanwhile) {
@@ -472,8 +467,7 @@ std::optional<FileReplacement::Failure> FileReplacement::Commit() {
         done.push_back(file);
     }
     for (const auto& file : removals_) {
-        if (Refused(FileStep::Remove) ||
-            (::unlinkat(file.dirFd(), file.name.c_str(), 0) != 0 && errno != ENOENT)) {
+        if (Refused(FileStep::Remove) || (RemoveInFolder(file) != 0 && errno != ENOENT)) {
             const auto error = LastError();
             putBack(done);
             return Failure{file, file.path(), error, true};
@@ -515,7 +509,7 @@ FileIdentity FileReplacement::PlacedIdentity(const FileRef& file) const {
 void FileReplacement::putBack(const std::vector<const Pending*>& done) {
     for (auto file = done.rbegin(); file != done.rend(); ++file) {
         if (!(*file)->existed)
-            ::unlinkat((*file)->target.dirFd(), (*file)->target.name.c_str(), 0);
+            RemoveInFolder((*file)->target);
         else if ((*file)->previous)
             ReplaceFileAtomically((*file)->target, *(*file)->previous);
     }
@@ -533,7 +527,8 @@ std::error_code ReplaceFileAtomically(const FileRef& file, std::string_view byte
 std::error_code OverwriteFileInPlace(const FileRef& file, std::string_view bytes) {
     if (Refused(FileStep::Create))
         return LastError();
-    FileDescriptor fd(OpenAt(file, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    // Never through a link: the file written is the one named.
+    FileDescriptor fd(OpenAt(file, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
     if (const auto error = RegularFileOpened(fd, info))
         return error;
@@ -546,7 +541,8 @@ std::error_code OverwriteFileInPlace(const FileRef& file, std::string_view bytes
 }
 
 StaleFileTidy::StaleFileTidy(const FileRef& folder) {
-    const int fd = OpenAt(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // A link in the folder's place leads to a folder not the program's to tidy.
+    const int fd = OpenAt(folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd >= 0 && !(dir_ = ::fdopendir(fd)))
         ::close(fd);
 }
@@ -592,11 +588,6 @@ std::string DescribeError(const std::error_code& error) {
     if (!text.empty() && text.back() != '.')
         text += '.';
     return text;
-}
-
-std::error_code NotARegularFile() {
-    static const NotRegularCategory category;
-    return {1, category};
 }
 
 namespace file_faults {

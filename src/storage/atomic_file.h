@@ -78,8 +78,8 @@ public:
     FileReplacement& operator=(const FileReplacement&) = delete;
     ~FileReplacement(); // removes every temporary file not put in place
 
-    // Writes and flushes the new version of `file` (a link is followed and its
-    // target replaced; the file keeps its permissions). `previous`, when
+    // Writes and flushes the new version of `file` (a link in its place is
+    // replaced itself, never the file it names; a file keeps its permissions). `previous`, when
     // given, is what the file holds now; it must outlive the commit.
     std::error_code Prepare(const FileRef& file, std::string_view bytes,
                             const std::string* previous = nullptr);
@@ -107,7 +107,7 @@ public:
 private:
     struct Pending {
         FileRef named;         // as the caller named it
-        FileRef target;        // the file itself, a link followed
+        FileRef target;        // the file replaced
         std::string temporary; // beside the target; empty once put in place
         bool existed = false;
         const std::string* previous = nullptr;
@@ -167,9 +167,6 @@ void RemoveStaleTemporaryFiles(const FileRef& folder);
 
 // The system's description of an error, for messages shown to the user.
 std::string DescribeError(const std::error_code& error);
-
-// "Not a regular file": a FIFO, device or socket where a file should be.
-std::error_code NotARegularFile();
 
 // A seam for the tests that prove a failed write changes nothing: every step
 // of the writing above (creating a file, writing it, flushing it, renaming it

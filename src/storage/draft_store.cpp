@@ -5,8 +5,13 @@
 #include "storage/number_text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <dirent.h>
+#include <fcntl.h>
 #include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace stanzel {
 
@@ -16,6 +21,7 @@ namespace {
 
 constexpr std::string_view kSection = "draft";
 constexpr std::string_view kSuffix = ".draft";
+constexpr std::string_view kFolder = "drafts";
 constexpr std::string_view kKeptAtCloseNote = "kept-at-close";
 // Reading a value can never give a line break, so this tells a missing key.
 constexpr std::string_view kAbsent = "\n";
@@ -28,25 +34,28 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text) {
         return std::nullopt;
     std::uint64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size())
+    if (error != std::errc() || end != text.data() + text.size() ||
+        value > DraftStore::kLargestNumber)
         return std::nullopt;
     return value;
 }
 
 // The number in a draft file's name, "17.draft"; nothing for other names.
-std::optional<std::uint64_t> DraftNumber(const fs::path& name) {
-    const std::string text = name.filename().string();
+std::optional<std::uint64_t> DraftNumber(std::string_view text) {
     if (!text.ends_with(kSuffix))
         return std::nullopt;
-    const auto number = ParseNumber(std::string_view(text).substr(0, text.size() - kSuffix.size()));
+    const auto number = ParseNumber(text.substr(0, text.size() - kSuffix.size()));
     if (!number || *number == 0)
         return std::nullopt;
     return number;
 }
 
-bool IsRegularFile(const fs::path& path) {
-    std::error_code error;
-    return fs::symlink_status(path, error).type() == fs::file_type::regular;
+// The size of a plain file under the name itself, a link never followed.
+std::optional<std::uintmax_t> RegularFileSize(const FileRef& file) {
+    struct stat info {};
+    if (!StatNameInFolder(file, info) || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return static_cast<std::uintmax_t>(info.st_size);
 }
 
 std::string FormatDraft(const Draft& draft) {
@@ -71,14 +80,11 @@ std::string FormatDraft(const Draft& draft) {
     return bytes;
 }
 
-std::optional<Draft> ReadDraftFile(const fs::path& path, std::uint64_t number) {
+std::optional<Draft> ReadDraftFile(const FileRef& path, std::uint64_t number) {
     // A pipe or device would block the read, a link may point anywhere: only
     // a plain file is a draft.
-    std::error_code error;
-    if (!IsRegularFile(path))
-        return std::nullopt;
-    const auto size = fs::file_size(path, error);
-    if (error || size > kLargestDraft)
+    const auto size = RegularFileSize(path);
+    if (!size || *size > kLargestDraft)
         return std::nullopt;
 
     const IniFile file(path);
@@ -161,22 +167,49 @@ std::string_view FirstLineOf(std::string_view text) {
     return text.substr(0, text.find_first_of("\r\n"));
 }
 
-DraftStore::DraftStore(fs::path dataFolder) : folder_(std::move(dataFolder) / "drafts") {}
+DraftStore::DraftStore(std::shared_ptr<const Folder> collection)
+    : collection_(std::move(collection)) {}
+
+DraftStore::DraftStore(const fs::path& dataFolder) : DraftStore(Folder::Open(dataFolder)) {}
+
+fs::path DraftStore::folder() const {
+    return collection_->path() / kFolder;
+}
 
 fs::path DraftStore::pathOf(std::uint64_t number) const {
-    return folder_ / (std::to_string(number) + std::string(kSuffix));
+    return folder() / (std::to_string(number) + std::string(kSuffix));
+}
+
+FileRef DraftStore::drafts(std::string_view name) const {
+    return {collection_, std::string(kFolder) + "/" + std::string(name)};
+}
+
+FileRef DraftStore::fileOf(std::uint64_t number) const {
+    return drafts(std::to_string(number) + std::string(kSuffix));
 }
 
 std::vector<DraftStore::Entry> DraftStore::entries() const {
     std::vector<Entry> found;
-    std::error_code error;
-    for (fs::directory_iterator it(folder_, error), end; !error && it != end; it.increment(error)) {
-        if (const auto number = DraftNumber(it->path())) {
-            std::error_code typeError;
-            found.push_back(
-                {*number, it->symlink_status(typeError).type() == fs::file_type::regular});
+    // The folder itself never through a link: what it leads to is not the
+    // collection's.
+    const int fd = OpenInFolder(FileRef(collection_, std::string(kFolder)),
+                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    DIR* const dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
+        return found;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        if (const auto number = DraftNumber(entry->d_name)) {
+            struct stat info {};
+            const bool regular =
+                ::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISREG(info.st_mode);
+            found.push_back({*number, regular});
         }
     }
+    ::closedir(dir);
     std::sort(found.begin(), found.end(),
               [](const Entry& a, const Entry& b) { return a.number > b.number; });
     return found;
@@ -199,11 +232,12 @@ DraftStore::Kept DraftStore::keep(const PoemRecord& poem, std::string_view time,
     Kept kept;
     // Only the drafts folder itself: a collection folder moved away while
     // the program runs is never made again at its old place.
-    fs::create_directory(folder_, kept.error);
-    if (kept.error)
+    if (MakeFolderIn(FileRef(collection_, std::string(kFolder))) != 0 && errno != EEXIST) {
+        kept.error = {errno, std::generic_category()};
         return kept;
+    }
     if (!temporariesCleared_) {
-        RemoveStaleTemporaryFiles(folder_);
+        RemoveStaleTemporaryFiles(FileRef(collection_, std::string(kFolder)));
         temporariesCleared_ = true;
     }
 
@@ -214,10 +248,7 @@ DraftStore::Kept DraftStore::keep(const PoemRecord& poem, std::string_view time,
     for (const Entry& entry : inUse)
         if (entry.regularFile)
             files.push_back(entry.number);
-    const auto removeFile = [&](std::size_t newest) {
-        std::error_code ignored;
-        fs::remove(pathOf(files[newest]), ignored);
-    };
+    const auto removeFile = [&](std::size_t newest) { RemoveInFolder(fileOf(files[newest])); };
     // A run killed between writing its draft and removing the oldest left
     // one too many: without this, kills in a row would let the folder grow.
     for (std::size_t newest = kKept; newest < files.size(); ++newest)
@@ -225,13 +256,18 @@ DraftStore::Kept DraftStore::keep(const PoemRecord& poem, std::string_view time,
 
     // One past the highest number in use, whatever stands under it: a name
     // taken by anything at all is never written over.
+    // Past the largest number there is none left: the draft is refused, never
+    // given a number that wraps round below the others.
     std::uint64_t number = inUse.empty() ? 1 : inUse.front().number + 1;
-    for (std::error_code error;; ++number) {
+    for (struct stat info{}; number <= kLargestNumber; ++number) {
         // A folder that cannot be searched says nothing about any name; the
         // write below then fails and reports it.
-        const auto type = fs::symlink_status(pathOf(number), error).type();
-        if (type == fs::file_type::not_found || type == fs::file_type::none)
+        if (!StatNameInFolder(fileOf(number), info))
             break;
+    }
+    if (number > kLargestNumber) {
+        kept.error = std::make_error_code(std::errc::value_too_large);
+        return kept;
     }
 
     Draft draft;
@@ -240,7 +276,7 @@ DraftStore::Kept DraftStore::keep(const PoemRecord& poem, std::string_view time,
     draft.poem = poem;
     draft.deleted = deleted;
     draft.elsewhere = elsewhere;
-    kept.error = ReplaceFileAtomically(pathOf(number), FormatDraft(draft));
+    kept.error = ReplaceFileAtomically(fileOf(number), FormatDraft(draft));
     if (kept.error)
         return kept;
     kept.number = number;
@@ -253,20 +289,17 @@ DraftStore::Kept DraftStore::keep(const PoemRecord& poem, std::string_view time,
 DraftStore::Kept DraftStore::KeepAtClose(const PoemRecord& poem, std::string_view time) {
     Kept kept = Keep(poem, time);
     if (!kept.error)
-        ReplaceFileAtomically(folder_ / kKeptAtCloseNote, std::to_string(kept.number));
+        ReplaceFileAtomically(drafts(kKeptAtCloseNote), std::to_string(kept.number));
     return kept;
 }
 
 std::optional<Draft> DraftStore::TakeKeptAtClose() {
-    const fs::path note = folder_ / kKeptAtCloseNote;
-    if (!IsRegularFile(note))
-        return std::nullopt;
-    std::error_code error;
-    const auto size = fs::file_size(note, error);
-    if (error || size > 32)
+    const FileRef note = drafts(kKeptAtCloseNote);
+    const auto size = RegularFileSize(note);
+    if (!size || *size > 32)
         return std::nullopt;
     const std::string text = ReadWholeFile(note).bytes;
-    fs::remove(note, error);
+    RemoveInFolder(note);
     const auto number = ParseNumber(text);
     if (!number)
         return std::nullopt;
@@ -278,20 +311,18 @@ std::vector<Draft> DraftStore::List() const {
     for (const Entry& entry : entries()) {
         if (!entry.regularFile)
             continue;
-        if (auto draft = ReadDraftFile(pathOf(entry.number), entry.number))
+        if (auto draft = ReadDraftFile(fileOf(entry.number), entry.number))
             drafts.push_back(std::move(*draft));
     }
     return drafts;
 }
 
 std::optional<Draft> DraftStore::Read(std::uint64_t number) const {
-    return ReadDraftFile(pathOf(number), number);
+    return ReadDraftFile(fileOf(number), number);
 }
 
 bool DraftStore::Remove(std::uint64_t number) {
-    std::error_code error;
-    fs::remove(pathOf(number), error);
-    return !error;
+    return RemoveInFolder(fileOf(number)) == 0 || errno == ENOENT;
 }
 
 } // namespace stanzel

@@ -47,9 +47,14 @@ class DraftStore {
 public:
     static constexpr std::size_t kKept = 100;
 
-    explicit DraftStore(std::filesystem::path dataFolder);
+    // The drafts of the collection folder held open: every draft is reached
+    // through it, and a "drafts" that is a link, or a link among the drafts,
+    // is never followed.
+    explicit DraftStore(std::shared_ptr<const Folder> collection);
+    explicit DraftStore(const std::filesystem::path& dataFolder);
 
-    const std::filesystem::path& folder() const { return folder_; }
+    // Where the drafts are now, for messages and tests.
+    std::filesystem::path folder() const;
 
     // Writes the poem as the newest draft and removes all but the kKept newest.
     // The draft's number, or why it could not be written.
@@ -79,6 +84,11 @@ public:
 
     std::filesystem::path pathOf(std::uint64_t number) const;
 
+    // The largest number a draft is ever given. A name with a larger number
+    // was not made by the program and is no draft: counting it would leave
+    // no number for the next one.
+    static constexpr std::uint64_t kLargestNumber = 999'999'999'999'999'999;
+
 private:
     // Every name of a draft in the folder, newest first, whatever stands there.
     struct Entry {
@@ -87,8 +97,10 @@ private:
     };
     std::vector<Entry> entries() const;
     Kept keep(const PoemRecord& poem, std::string_view time, bool deleted, bool elsewhere);
+    FileRef fileOf(std::uint64_t number) const;
+    FileRef drafts(std::string_view name) const;
 
-    std::filesystem::path folder_;
+    std::shared_ptr<const Folder> collection_;
     // Temporary files that a killed run left are removed once per run.
     bool temporariesCleared_ = false;
 };

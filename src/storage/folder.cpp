@@ -13,8 +13,8 @@ Folder::Folder(int fd, std::filesystem::path opened, std::error_code error)
 std::shared_ptr<const Folder> Folder::Open(const std::filesystem::path& path) {
     const std::filesystem::path shown = path.empty() ? std::filesystem::path(".") : path;
     const int fd = ::open(shown.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const std::error_code error = fd < 0 ? std::error_code(errno, std::generic_category())
-                                         : std::error_code();
+    const std::error_code error =
+        fd < 0 ? std::error_code(errno, std::generic_category()) : std::error_code();
     return std::shared_ptr<const Folder>(new Folder(fd, shown, error));
 }
 
@@ -76,9 +76,128 @@ FileIdentity FileIdentity::Of(const struct stat& info) {
 
 FileIdentity FileIdentity::Now(const FileRef& file) {
     struct stat info {};
-    if (::fstatat(file.dirFd(), file.name.c_str(), &info, 0) != 0)
+    if (!StatInFolder(file, info))
         return {};
     return Of(info);
+}
+
+namespace {
+
+class NotRegularCategory : public std::error_category {
+public:
+    const char* name() const noexcept override { return "stanzel-file"; }
+    std::string message(int) const override { return "Not a regular file"; }
+};
+
+// A link met on the way reads as the link it is, not as the system's "Too
+// many levels of symbolic links".
+void FailOnLink(std::error_code& error, int errorNumber) {
+    error = errorNumber == ELOOP ? NotARegularFile()
+                                 : std::error_code(errorNumber, std::generic_category());
+}
+
+void SetErrno(const std::error_code& error) {
+    errno = error.category() == std::generic_category() ? error.value() : ELOOP;
+}
+
+} // namespace
+
+std::error_code NotARegularFile() {
+    static const NotRegularCategory category;
+    return {1, category};
+}
+
+FileParent::FileParent(const FileRef& file) {
+    fd_ = file.dirFd();
+    if (fd_ < 0) {
+        error_ = file.folder->openError() ? file.folder->openError()
+                                          : std::make_error_code(std::errc::bad_file_descriptor);
+        return;
+    }
+    std::string_view rest = file.name;
+    for (auto slash = rest.find('/'); slash != std::string_view::npos; slash = rest.find('/')) {
+        const std::string step(rest.substr(0, slash));
+        rest.remove_prefix(slash + 1);
+        if (step.empty() || step == ".")
+            continue;
+        nested_ = true;
+        const int next =
+            ::openat(fd_, step.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) {
+            const int why = errno;
+            // O_NOFOLLOW and O_DIRECTORY on a link give ELOOP or ENOTDIR.
+            struct stat info {};
+            const bool link = ::fstatat(fd_, step.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                              S_ISLNK(info.st_mode);
+            FailOnLink(error_, link ? ELOOP : why);
+        }
+        if (owned_)
+            ::close(fd_);
+        fd_ = next;
+        owned_ = next >= 0;
+        if (next < 0)
+            return;
+    }
+    leaf_ = rest.empty() ? std::string(".") : std::string(rest);
+}
+
+FileParent::~FileParent() {
+    if (owned_)
+        ::close(fd_);
+}
+
+int FileParent::noFollow() const {
+    return nested_ ? O_NOFOLLOW : 0;
+}
+
+namespace {
+
+// Runs `operation` on the file's folder, or fails as reaching it failed.
+template <typename Operation> int InParent(const FileRef& file, Operation operation) {
+    const FileParent parent(file);
+    if (parent.fd() < 0) {
+        SetErrno(parent.error());
+        return -1;
+    }
+    return operation(parent);
+}
+
+} // namespace
+
+int OpenInFolder(const FileRef& file, int flags, unsigned mode) {
+    return InParent(file, [&](const FileParent& parent) {
+        return ::openat(parent.fd(), parent.leaf(), flags | parent.noFollow(), mode);
+    });
+}
+
+bool StatInFolder(const FileRef& file, struct stat& info) {
+    const FileParent parent(file);
+    return parent.fd() >= 0 && ::fstatat(parent.fd(), parent.leaf(), &info,
+                                         parent.noFollow() ? AT_SYMLINK_NOFOLLOW : 0) == 0;
+}
+
+bool StatNameInFolder(const FileRef& file, struct stat& info) {
+    const FileParent parent(file);
+    return parent.fd() >= 0 &&
+           ::fstatat(parent.fd(), parent.leaf(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+int RemoveInFolder(const FileRef& file) {
+    return InParent(
+        file, [](const FileParent& parent) { return ::unlinkat(parent.fd(), parent.leaf(), 0); });
+}
+
+int RenameInFolder(const FileRef& from, const FileRef& to) {
+    return InParent(to, [&](const FileParent& parent) {
+        return ::renameat(parent.fd(), from.fileName().c_str(), parent.fd(), parent.leaf());
+    });
+}
+
+int MakeFolderIn(const FileRef& folder) {
+    // mkdirat never follows a link in the new folder's place.
+    return InParent(folder, [](const FileParent& parent) {
+        return ::mkdirat(parent.fd(), parent.leaf(), 0777);
+    });
 }
 
 } // namespace stanzel

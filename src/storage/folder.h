@@ -57,6 +57,54 @@ struct FileRef {
     std::string fileName() const;
 };
 
+// The folder a file is in, reached for one operation from the folder held
+// open one name at a time and never through a link: what keeps every read and
+// write of the collection inside it, whatever links a received collection
+// carries. For "poems.dmp" it is the folder held open itself; for
+// "poems/12.poem" the "poems" folder, refused when "poems" is a link.
+class FileParent {
+public:
+    explicit FileParent(const FileRef& file);
+    FileParent(const FileParent&) = delete;
+    FileParent& operator=(const FileParent&) = delete;
+    ~FileParent();
+
+    // -1 when the folder cannot be reached, and error() says why.
+    int fd() const { return fd_; }
+    std::error_code error() const { return error_; }
+    // The file's own name in that folder.
+    const char* leaf() const { return leaf_.c_str(); }
+    // A file directly in a folder the caller opened (the index, the settings,
+    // a file the user chose) is read through a link the user made; one below
+    // it (a poem's text, a draft) never: O_NOFOLLOW for those.
+    int noFollow() const;
+
+private:
+    int fd_ = -1;
+    bool owned_ = false;
+    bool nested_ = false;
+    std::string leaf_;
+    std::error_code error_;
+};
+
+// The file operations every part of the collection goes through, each
+// reached through its FileParent; each sets errno as the system call does.
+// A link where a file below the folder held open should be opens as "Not a
+// regular file"; a link replaced or removed is the link itself, never the
+// file it names.
+int OpenInFolder(const FileRef& file, int flags, unsigned mode = 0);
+// stat for a file directly in its folder, lstat for one below it.
+bool StatInFolder(const FileRef& file, struct stat& info);
+// lstat: what stands under the name itself, a link not followed.
+bool StatNameInFolder(const FileRef& file, struct stat& info);
+int RemoveInFolder(const FileRef& file);
+// Both names are in the same folder.
+int RenameInFolder(const FileRef& from, const FileRef& to);
+int MakeFolderIn(const FileRef& folder);
+
+// "Not a regular file": a FIFO, device, socket or link where a file should be.
+std::error_code NotARegularFile();
+
 // Whether the two name the same file of the same folder, however each was
 // opened.
 bool SameFile(const FileRef& a, const FileRef& b);

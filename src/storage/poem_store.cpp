@@ -24,7 +24,6 @@ constexpr std::string_view kPoetKey = "poet";
 constexpr std::string_view kDateKey = "date";
 constexpr std::string_view kMissingTitle = "def";
 constexpr std::int32_t kLargestId = std::numeric_limits<std::int32_t>::max();
-constexpr std::uintmax_t kLargestPoemText = 64 * 1024 * 1024;
 // A save whose index another program keeps replacing starts over on the
 // new one; it gives up only after this long of that, rather than loop. A
 // count alone would give up on a busy sync, whose index can arrive several
@@ -291,30 +290,42 @@ std::string PoemStore::rawText(std::string_view id) const {
     return file ? ReadPoemText(*file) : std::string();
 }
 
+std::optional<std::string> PoemStore::ReadTextFile(std::string_view id) const {
+    const auto file = poemFile(id);
+    return file ? ReadPoemFile(*file) : std::nullopt;
+}
+
 std::string ReadPoemText(const FileRef& file) {
+    return NormaliseLineBreaks(ReadPoemFile(file).value_or(std::string()));
+}
+
+std::optional<std::string> ReadPoemFile(const FileRef& file) {
     FileReader reader(file);
     if (reader.error() == std::errc::no_such_file_or_directory)
-        return {};
+        return std::nullopt;
     const auto cannotOpen = [&](const std::string& why) {
         return StorageError("Cannot open file " + Quoted(file.path()) + ". " + why);
     };
     if (reader.error())
         throw cannotOpen(DescribeError(reader.error()));
-    // A file of this size is no poem; reading it would only stall the window.
+    // A file of this size is no poem; reading it would only stall the window
+    // (or, for an export, fill the memory).
     const auto size = static_cast<std::uintmax_t>(std::max<long long>(0, reader.identity().size));
-    if (size > kLargestPoemText)
+    if (size > kLargestPoemBytes)
         throw cannotOpen("It holds " + std::to_string(size) + " bytes; a poem's text may hold " +
-                         std::to_string(kLargestPoemText) + ".");
+                         std::to_string(kLargestPoemBytes) + ".");
     std::string bytes;
     bytes.reserve(size + 1);
-    while (bytes.size() <= kLargestPoemText && reader.ReadSome(bytes, 1 << 16)) {
+    while (bytes.size() <= kLargestPoemBytes && reader.ReadSome(bytes, 1 << 16)) {
     }
     if (reader.error())
         throw cannotOpen(DescribeError(reader.error()));
-    if (bytes.size() > kLargestPoemText)
-        throw cannotOpen("It holds more than " + std::to_string(kLargestPoemText) +
+    if (bytes.size() > kLargestPoemBytes)
+        throw cannotOpen("It holds more than " + std::to_string(kLargestPoemBytes) +
                          " bytes; a poem's text may hold no more.");
-    return NormaliseLineBreaks(bytes);
+    if (const auto why = TooLargeToShow(bytes))
+        throw cannotOpen(*why);
+    return bytes;
 }
 
 void PoemStore::RemoveStaleTemporaryFiles() const {
@@ -393,6 +404,9 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
                                  const FileIdentity* textAsSeen) {
     if (currentPoemId < 0)
         throw std::invalid_argument("A stored poem's id is positive");
+    // What could not be loaded again is never stored.
+    if (const auto why = TooLargeToShow(text))
+        throw StorageError("Cannot save the poem " + Quoted(std::string(title)) + ". " + *why);
     const std::int32_t counter = autoid_;
     for (FreshStarts starts; starts.another();) {
         Refresh();

@@ -118,7 +118,13 @@ public:
     // The text of the poem stored under `id` as LoadPoem gives it, without
     // looking at the index.
     std::string LoadText(std::string_view id) const;
-    // Stores the poem and returns its id: a new one from the counter when
+    // The bytes of the poem's text file as they stand; nothing when there is
+    // no such file. A file that cannot be read, or holds more than a poem
+    // may (TooLargeToShow), raises StorageError ("Cannot open file ...");
+    // it is never read past that limit.
+    std::optional<std::string> ReadTextFile(std::string_view id) const;
+    // Stores the poem and returns its id (a text TooLargeToShow refuses is
+    // refused with StorageError, nothing written): a new one from the counter when
     // `currentPoemId` is 0, otherwise `currentPoemId`. Saving and deleting
     // happen whole or not at all: a failure (StorageError) leaves the index
     // and every text file as they were, and a new poem leaves no text file.
@@ -197,6 +203,8 @@ public:
 // The text of a poem's file as LoadText gives it, read from any file: a
 // file too large for a poem is refused (StorageError).
 std::string ReadPoemText(const FileRef& file);
+// Its bytes as they stand, as ReadTextFile gives them.
+std::optional<std::string> ReadPoemFile(const FileRef& file);
 
 // How many poems two versions of an index tell apart: those listed in one
 // only, and those whose section holds other bytes.

@@ -52,4 +52,35 @@ std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
     return result;
 }
 
+std::optional<std::string> TooLargeToShow(std::string_view text) {
+    if (text.size() > kLargestPoemBytes)
+        return "It holds " + std::to_string(text.size()) + " bytes; a poem's text may hold " +
+               std::to_string(kLargestPoemBytes) + ".";
+    // Lines end as NormaliseLineBreaks ends them; characters are counted as UTF-8
+    // starts them, so a byte of another encoding counts as one.
+    std::size_t line = 1;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            if (i + 1 < text.size() && text[i + 1] == (c == '\r' ? '\n' : '\r'))
+                ++i;
+            ++line;
+            characters = 0;
+            continue;
+        }
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80 && ++characters > kLongestPoemLine) {
+            std::size_t end = text.find_first_of("\r\n", i);
+            if (end == std::string_view::npos)
+                end = text.size();
+            for (; i < end; ++i)
+                characters += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 ? 1 : 0;
+            return "Its line " + std::to_string(line) + " holds " + std::to_string(characters - 1) +
+                   " characters, more than the " + std::to_string(kLongestPoemLine) +
+                   " a line may hold to be shown at once.";
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace stanzel

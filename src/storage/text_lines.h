@@ -1,10 +1,22 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace stanzel {
+
+// What a poem's text may hold to be shown in the editor at once, and so to be
+// stored, loaded and exported: the editor lays out each line as one piece,
+// and a line far longer than any verse keeps the window busy for minutes.
+inline constexpr std::size_t kLargestPoemBytes = 64 * 1024 * 1024;
+inline constexpr std::size_t kLongestPoemLine = 100'000; // characters
+
+// Why the text cannot be shown at once ("Line 3 holds 150000 characters; ..."),
+// for a message; nothing when it can.
+std::optional<std::string> TooLargeToShow(std::string_view text);
 
 // Turns every line break into CR LF: a lone CR, a lone LF and an LF CR pair
 // each become one CR LF; CR LF stays. Nothing is added at the end.

@@ -252,11 +252,14 @@ TEST_F(MainWindowTest, ReadOnlyCollectionIsListedAndWritesFailChangingNothing) {
         EXPECT_EQ(poemEdit()->toPlainText(), "second");
         type("Two, changed", "changed");
         actions().savePoem->trigger();
+        // No draft can be kept either: New and Close ask to discard the edit.
+        dialogs.answers = {true, true};
         actions().newPoem->trigger();
         type("New", "new");
         actions().savePoem->trigger();
         window->close();
     }
+    EXPECT_TRUE(dialogs.answers.empty()) << "each dropped edit asked once";
     const auto errors = dialogs.errors();
     ASSERT_EQ(errors.size(), 3u);
     const QString unable = QString::fromStdString("Unable to write to " + dir.path().string());

@@ -120,39 +120,89 @@ private:
 class DroppedEdit : public DraftWindowTest,
                     public ::testing::WithParamInterface<std::tuple<DroppingCommand, DraftDisk>> {};
 
-TEST_P(DroppedEdit, IsKeptAndTheCommandGoesOn) {
+// The questions the window asked that were not the command's own.
+std::vector<QString> DraftQuestions(const testing::ScriptedDialogs& dialogs) {
+    std::vector<QString> texts;
+    for (const auto& shown : dialogs.shown)
+        if (shown.icon == UserDialogs::Icon::Question && shown.text.contains("draft"))
+            texts.push_back(shown.text);
+    return texts;
+}
+
+TEST_P(DroppedEdit, IsKeptOrDiscardedOnlyWhenTheUserSaysSo) {
     const auto& [command, disk] = GetParam();
     WriteBytes(dir / "dropped.txt", "from a file\n");
     startWithTwoPoems();
     editPoemFour();
+    // Yes to discarding, should the draft fail.
+    dialogs.answers = {true};
     {
         const DraftDiskFault fault(disk, dir.path());
         command.run(*this);
     }
     const bool deleting = std::string_view(command.name) == "Delete";
     const auto kept = drafts();
-    // Delete keeps the stored poem to undo it, or deletes nothing.
-    if (deleting && disk == DraftDisk::ReadOnly) {
-        EXPECT_EQ(dialogs.errors().size(), 1u);
-        EXPECT_EQ(rows(), 2);
-        EXPECT_TRUE(kept.empty());
+    const auto asked = DraftQuestions(dialogs);
+    if (disk != DraftDisk::Writable) {
+        ASSERT_EQ(asked.size(), 1u) << "asked once";
+        EXPECT_TRUE(asked[0].startsWith("The changes to \"Four, edited\" could not be kept as a "
+                                        "draft: "))
+            << asked[0].toStdString();
+        EXPECT_TRUE(asked[0].endsWith(". Discard them?")) << asked[0].toStdString();
+        // Delete keeps the stored poem to undo it, or deletes nothing.
+        if (deleting && disk == DraftDisk::ReadOnly) {
+            EXPECT_EQ(dialogs.errors().size(), 1u);
+            EXPECT_EQ(rows(), 2);
+            EXPECT_TRUE(kept.empty());
+            return;
+        }
+        command.checkDone(*this);
+        EXPECT_TRUE(dialogs.errors().empty()) << dialogs.errors().front().toStdString();
+        // The stored poem is short enough for the full disk; the edit is not.
+        ASSERT_EQ(kept.size(), deleting ? 1u : 0u);
+        if (deleting)
+            EXPECT_TRUE(kept[0].deleted);
         return;
     }
     command.checkDone(*this);
     EXPECT_TRUE(dialogs.errors().empty()) << dialogs.errors().front().toStdString();
-
-    // The stored poem is short enough for the full disk; the edit is not.
-    const std::size_t deletedDrafts = deleting ? 1 : 0;
-    if (disk != DraftDisk::Writable) {
-        EXPECT_EQ(kept.size(), deletedDrafts);
-        return;
-    }
-    ASSERT_EQ(kept.size(), 1u + deletedDrafts);
-    ExpectEditOfPoemFour(kept[0], command.draftId);
+    EXPECT_TRUE(asked.empty());
+    // The edit is kept first, the deleted poem after it.
+    ASSERT_EQ(kept.size(), deleting ? 2u : 1u);
+    ExpectEditOfPoemFour(kept.back(), command.draftId);
     if (deleting) {
-        EXPECT_TRUE(kept[1].deleted);
-        EXPECT_EQ(kept[1].poem.text, "one\r\ntwo");
+        EXPECT_TRUE(kept[0].deleted);
+        EXPECT_EQ(kept[0].poem.text, "one\r\ntwo");
     }
+}
+
+// Only where no draft can be written.
+class DroppedEditNotKept : public DroppedEdit {};
+
+TEST_P(DroppedEditNotKept, NoToDiscardingLeavesTheEditorAsItWas) {
+    const auto& [command, disk] = GetParam();
+    WriteBytes(dir / "dropped.txt", "from a file\n");
+    startWithTwoPoems();
+    editPoemFour();
+    const std::string index = file("poems.dmp");
+    dialogs.answers = {false};
+    {
+        const DraftDiskFault fault(disk, dir.path());
+        command.run(*this);
+    }
+    EXPECT_EQ(DraftQuestions(dialogs).size(), 1u);
+    EXPECT_EQ(window->currentPoemId(), 4);
+    EXPECT_EQ(titleEdit()->text(), "Four, edited");
+    EXPECT_EQ(poetEdit()->text(), "Poet \"X\"");
+    EXPECT_EQ(poemEdit()->toPlainText(), kEditedText);
+    EXPECT_EQ(window->selectedRow(), 0);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(file("poems.dmp"), index);
+    EXPECT_EQ(file("poems/4.poem"), "one\r\ntwo");
+    EXPECT_TRUE(drafts().empty());
+    // The edit is still the editor's: a Save stores it.
+    actions().savePoem->trigger();
+    EXPECT_EQ(file("poems/4.poem"), "one\r\ntwo\r\nthree " + std::string(6000, 'x'));
 }
 
 std::string
@@ -162,55 +212,61 @@ DroppedEditName(const ::testing::TestParamInfo<std::tuple<DroppingCommand, Draft
            kDisks[static_cast<int>(std::get<1>(info.param))];
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Commands, DroppedEdit,
-    ::testing::Combine(
-        ::testing::Values(
-            DroppingCommand{"SelectAnotherRow", [](DraftWindowTest& t) { t.select(1); },
-                            [](DraftWindowTest& t) {
-                                EXPECT_EQ(t.window->currentPoemId(), 9);
-                                EXPECT_EQ(t.poemEdit()->toPlainText(), "nine");
-                            },
-                            4},
-            DroppingCommand{"New", [](DraftWindowTest& t) { t.actions().newPoem->trigger(); },
-                            [](DraftWindowTest& t) {
-                                EXPECT_EQ(t.window->currentPoemId(), 0);
-                                EXPECT_EQ(t.titleEdit()->text(), "");
-                                EXPECT_EQ(t.poemEdit()->toPlainText(), "");
-                            },
-                            4},
-            DroppingCommand{"Import",
-                            [](DraftWindowTest& t) {
-                                t.dialogs.answers = {true};
-                                t.window->importDroppedFiles({t.dir / "dropped.txt"});
-                            },
-                            [](DraftWindowTest& t) {
-                                EXPECT_EQ(t.window->currentPoemId(), 0);
-                                EXPECT_EQ(t.titleEdit()->text(), "dropped");
-                                EXPECT_EQ(t.poemEdit()->toPlainText(), "from a file\n");
-                            },
-                            4},
-            DroppingCommand{"Delete",
-                            [](DraftWindowTest& t) {
-                                t.dialogs.answers = {true};
-                                t.actions().deletePoem->trigger();
-                            },
-                            [](DraftWindowTest& t) {
-                                EXPECT_EQ(t.rows(), 1);
-                                EXPECT_EQ(t.file("poems.dmp"),
-                                          "[9]\r\ntitle=Nine\r\npoet=\r\ndate=\r\n");
-                                EXPECT_FALSE(t.exists("poems/4.poem"));
-                                EXPECT_EQ(t.titleEdit()->text(), "");
-                            },
-                            4},
-            DroppingCommand{"Close", [](DraftWindowTest& t) { t.window->close(); },
-                            [](DraftWindowTest& t) {
-                                EXPECT_FALSE(t.window->isVisible());
-                                EXPECT_TRUE(t.file("settings.ini").starts_with("[Language]"));
-                            },
-                            4}),
-        ::testing::Values(DraftDisk::Writable, DraftDisk::ReadOnly, DraftDisk::Full)),
-    DroppedEditName);
+const DroppingCommand kDroppingCommands[] = {
+    DroppingCommand{"SelectAnotherRow", [](DraftWindowTest& t) { t.select(1); },
+                    [](DraftWindowTest& t) {
+                        EXPECT_EQ(t.window->currentPoemId(), 9);
+                        EXPECT_EQ(t.poemEdit()->toPlainText(), "nine");
+                    },
+                    4},
+    DroppingCommand{"New", [](DraftWindowTest& t) { t.actions().newPoem->trigger(); },
+                    [](DraftWindowTest& t) {
+                        EXPECT_EQ(t.window->currentPoemId(), 0);
+                        EXPECT_EQ(t.titleEdit()->text(), "");
+                        EXPECT_EQ(t.poemEdit()->toPlainText(), "");
+                    },
+                    4},
+    DroppingCommand{"Import",
+                    [](DraftWindowTest& t) {
+                        t.dialogs.answers.push_front(true);
+                        t.window->importDroppedFiles({t.dir / "dropped.txt"});
+                    },
+                    [](DraftWindowTest& t) {
+                        EXPECT_EQ(t.window->currentPoemId(), 0);
+                        EXPECT_EQ(t.titleEdit()->text(), "dropped");
+                        EXPECT_EQ(t.poemEdit()->toPlainText(), "from a file\n");
+                    },
+                    4},
+    DroppingCommand{"Delete",
+                    [](DraftWindowTest& t) {
+                        t.dialogs.answers.push_front(true);
+                        t.actions().deletePoem->trigger();
+                    },
+                    [](DraftWindowTest& t) {
+                        EXPECT_EQ(t.rows(), 1);
+                        EXPECT_EQ(t.file("poems.dmp"), "[9]\r\ntitle=Nine\r\npoet=\r\ndate=\r\n");
+                        EXPECT_FALSE(t.exists("poems/4.poem"));
+                        EXPECT_EQ(t.titleEdit()->text(), "");
+                    },
+                    4},
+    DroppingCommand{"Close", [](DraftWindowTest& t) { t.window->close(); },
+                    [](DraftWindowTest& t) {
+                        EXPECT_FALSE(t.window->isVisible());
+                        EXPECT_TRUE(t.file("settings.ini").starts_with("[Language]"));
+                    },
+                    4}};
+
+INSTANTIATE_TEST_SUITE_P(Commands, DroppedEdit,
+                         ::testing::Combine(::testing::ValuesIn(kDroppingCommands),
+                                            ::testing::Values(DraftDisk::Writable,
+                                                              DraftDisk::ReadOnly,
+                                                              DraftDisk::Full)),
+                         DroppedEditName);
+INSTANTIATE_TEST_SUITE_P(Commands, DroppedEditNotKept,
+                         ::testing::Combine(::testing::ValuesIn(kDroppingCommands),
+                                            ::testing::Values(DraftDisk::ReadOnly,
+                                                              DraftDisk::Full)),
+                         DroppedEditName);
 
 TEST_F(DraftWindowTest, NothingIsKeptOfWhatIsStoredOrEmpty) {
     startWithTwoPoems();
@@ -288,7 +344,8 @@ TEST_F(DraftWindowTest, ADeletedPoemComesBackAsANewOne) {
     editPoemFour();
     dialogs.answers = {true};
     actions().deletePoem->trigger();
-    recover({{Answer::Recover, 0}});
+    // The edit, kept before the deleted poem: the second row.
+    recover({{Answer::Recover, 1}});
     EXPECT_EQ(window->currentPoemId(), 0);
     EXPECT_EQ(titleEdit()->text(), "Four, edited");
     actions().savePoem->trigger();

@@ -39,14 +39,15 @@ TEST(ReplaceFileAtomically, KeepsPermissionsOfTheReplacedFile) {
     EXPECT_EQ(ReadBytes(dir / "f"), "new");
 }
 
-TEST(ReplaceFileAtomically, ReplacesTheTargetOfALink) {
+TEST(ReplaceFileAtomically, ReplacesALinkItselfNeverItsTarget) {
     TestDir dir;
     std::filesystem::create_directory(dir / "real");
     WriteBytes(dir / "real" / "settings.ini", "old");
     std::filesystem::create_symlink(dir / "real" / "settings.ini", dir / "settings.ini");
     ASSERT_FALSE(ReplaceFileAtomically(dir / "settings.ini", "new"));
-    EXPECT_TRUE(std::filesystem::is_symlink(dir / "settings.ini"));
-    EXPECT_EQ(ReadBytes(dir / "real" / "settings.ini"), "new");
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "settings.ini"));
+    EXPECT_EQ(ReadBytes(dir / "settings.ini"), "new");
+    EXPECT_EQ(ReadBytes(dir / "real" / "settings.ini"), "old");
 }
 
 TEST(ReplaceFileAtomically, FailedRenameLeavesNothingBehind) {

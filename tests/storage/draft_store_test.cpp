@@ -387,5 +387,46 @@ INSTANTIATE_TEST_SUITE_P(Folders, DraftWriteRefused,
                                                         }}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// ---- numbers never wrap ---------------------------------------------------
+
+struct NumberCase {
+    const char* name;
+    std::string standing; // a draft file's name already in the folder
+    std::uint64_t next;   // the number the next draft gets; 0 when refused
+};
+
+void PrintTo(const NumberCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DraftNumbers : public ::testing::TestWithParam<NumberCase> {};
+
+TEST_P(DraftNumbers, NextIsHigherOrRefused) {
+    TestDir dir;
+    DraftStore store(dir.path());
+    ASSERT_EQ(store.Keep(Poem(1, "first", "a"), "t").number, 1u);
+    const fs::path standing = store.folder() / GetParam().standing;
+    WriteBytes(standing, ReadBytes(store.pathOf(1)));
+    const auto kept = store.Keep(Poem(2, "next", "b"), "t");
+    EXPECT_EQ(kept.number, GetParam().next);
+    EXPECT_EQ(static_cast<bool>(kept.error), GetParam().next == 0);
+    EXPECT_FALSE(fs::exists(store.folder() / "0.draft"));
+    EXPECT_EQ(ReadBytes(standing), ReadBytes(store.pathOf(1))) << "what stands is left alone";
+    for (const Draft& draft : store.List())
+        EXPECT_NE(draft.number, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, DraftNumbers,
+    ::testing::Values(NumberCase{"Ordinary", "41.draft", 42},
+                      NumberCase{"BelowTheLargest", "999999999999999998.draft",
+                                 DraftStore::kLargestNumber},
+                      NumberCase{"TheLargestLeavesNoNext", "999999999999999999.draft", 0},
+                      NumberCase{"LargestUnsignedIsNoDraft", "18446744073709551615.draft", 2},
+                      NumberCase{"PastAnyNumberIsNoDraft", "99999999999999999999999.draft", 2},
+                      NumberCase{"LeadingZeroIsNoDraft", "0999.draft", 2},
+                      NumberCase{"SignIsNoDraft", "+5.draft", 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace
 } // namespace stanzel

@@ -1,8 +1,12 @@
+#include "export/collection_export.h"
 #include "storage/poem_store.h"
 #include "storage/storage_error.h"
+#include "storage/text_lines.h"
 #include "test_dir.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace stanzel {
 namespace {
@@ -213,6 +217,85 @@ TEST(CanonicalPoemId, AcceptsOnlyPlainPositiveDecimals) {
     EXPECT_EQ(CanonicalPoemId("2147483647"), 2147483647);
     for (const char* odd : {"", "0", "01", "-1", "+1", " 1", "1a", "2147483648", "99999999999"})
         EXPECT_FALSE(CanonicalPoemId(odd)) << odd;
+}
+
+// ---- a poem too large to show is refused alike everywhere -----------------
+
+struct HugePoemCase {
+    const char* name;
+    void (*make)(const std::filesystem::path& file);
+    const char* why; // part of the message
+};
+
+void PrintTo(const HugePoemCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class HugePoem : public ::testing::TestWithParam<HugePoemCase> {};
+
+long PeakKilobytes() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST_P(HugePoem, IsRefusedByTheEditorAndTheExportAndLeftAsItIs) {
+    TestDir dir;
+    std::filesystem::create_directory(dir / "poems");
+    WriteBytes(dir / "poems.dmp", "[1]\r\ntitle=Huge\r\n");
+    const auto file = dir / "poems" / "1.poem";
+    GetParam().make(file);
+    const auto size = std::filesystem::file_size(file);
+    const auto written = std::filesystem::last_write_time(file);
+    PoemStore store(dir.path());
+    const auto refusal = [&](const auto& command) -> std::string {
+        try {
+            command();
+        } catch (const StorageError& error) {
+            return error.what();
+        }
+        return "accepted";
+    };
+
+    const long peakBefore = PeakKilobytes();
+    for (const std::string& shown : {refusal([&] { store.LoadPoem("1"); }), refusal([&] {
+                                         BuildCollectionDocument(store, ExportFormat::Text, {}, {});
+                                     })}) {
+        EXPECT_NE(shown.find("Cannot open file"), std::string::npos) << shown;
+        EXPECT_NE(shown.find(GetParam().why), std::string::npos) << shown;
+    }
+    EXPECT_LT(PeakKilobytes() - peakBefore, 64 * 1024) << "the file was read whole";
+    EXPECT_EQ(std::filesystem::file_size(file), size);
+    EXPECT_EQ(std::filesystem::last_write_time(file), written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HugePoem,
+    ::testing::Values(HugePoemCase{"OneLongLine",
+                                   [](const std::filesystem::path& file) {
+                                       WriteBytes(file, "first\r\n" + std::string(150000, 'a'));
+                                   },
+                                   "line 2 holds 150000 characters"},
+                      // Sparse: 300 MB that take no room on the disk.
+                      HugePoemCase{"ThreeHundredMegabytes",
+                                   [](const std::filesystem::path& file) {
+                                       WriteBytes(file, "");
+                                       std::filesystem::resize_file(file, 300u << 20);
+                                   },
+                                   "314572800 bytes"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PoemStoreTest, AFileTheEditorCouldNotShowIsNeverSaved) {
+    const std::string line(kLongestPoemLine + 1, 'a');
+    try {
+        store.SavePoem(0, "Huge", "", "", line);
+        ADD_FAILURE() << "saved";
+    } catch (const StorageError& error) {
+        EXPECT_NE(std::string(error.what()).find("100001 characters"), std::string::npos);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "poems.dmp"));
+    EXPECT_FALSE(poemFileExists("1"));
+    EXPECT_EQ(store.SavePoem(0, "Long", "", "", std::string(kLongestPoemLine, 'a')), 1);
 }
 
 } // namespace

@@ -36,5 +36,49 @@ TEST(JoinLinesCrLf, BreakAfterEveryLine) {
     EXPECT_EQ(JoinLinesCrLf({}), "");
 }
 
+// ---- what can be shown at once --------------------------------------------
+
+struct ShowCase {
+    const char* name;
+    std::string text;
+    std::string refusal; // empty when the text can be shown; else part of the reason
+};
+
+class TooLargeToShowTest : public ::testing::TestWithParam<ShowCase> {};
+
+TEST_P(TooLargeToShowTest, RefusesOnlyWhatCannotBeShown) {
+    const auto why = TooLargeToShow(GetParam().text);
+    if (GetParam().refusal.empty()) {
+        EXPECT_FALSE(why) << *why;
+        return;
+    }
+    ASSERT_TRUE(why);
+    EXPECT_NE(why->find(GetParam().refusal), std::string::npos) << *why;
+}
+
+std::string Repeated(std::string_view piece, std::size_t times) {
+    std::string text;
+    for (std::size_t i = 0; i < times; ++i)
+        text += piece;
+    return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, TooLargeToShowTest,
+    ::testing::Values(ShowCase{"Empty", "", ""},
+                      ShowCase{"LongestLine", std::string(kLongestPoemLine, 'a'), ""},
+                      ShowCase{"OneCharacterMore", std::string(kLongestPoemLine + 1, 'a'),
+                               "line 1 holds 100001 characters"},
+                      // Two bytes a letter: the bytes would pass twice over.
+                      ShowCase{"LettersNotBytesCount", Repeated("\xC3\xA9", kLongestPoemLine), ""},
+                      ShowCase{"LongLettersCount", Repeated("\xC3\xA9", kLongestPoemLine + 7),
+                               "line 1 holds 100007 characters"},
+                      ShowCase{"ManyShortLines", Repeated(std::string(999, 'a') + "\r\n", 300), ""},
+                      ShowCase{"EachBreakEndsALine",
+                               "a\r\nb\nc\rd\n\r" + std::string(kLongestPoemLine + 2, 'x') + "\r\n",
+                               "line 5 holds 100002 characters"},
+                      ShowCase{"TooManyBytes", std::string(kLargestPoemBytes + 1, '\n'), "bytes"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace
 } // namespace stanzel
