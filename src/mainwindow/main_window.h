@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <filesystem>
 #include <functional>
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -398,6 +399,8 @@ private:
 
     std::shared_ptr<const Folder> collection_;
     UserDialogs& dialogs_;
+    // The two folders as they were at the last look for conflict copies.
+    std::array<FileIdentity, 2> conflictsLookedAt_{};
     PoemStore store_;
     DraftStore drafts_;
     // The stored poem the editor holds, as it showed it; an edit is whatever

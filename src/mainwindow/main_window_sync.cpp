@@ -16,6 +16,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <algorithm>
+#include <array>
 
 namespace stanzel {
 
@@ -97,6 +98,14 @@ void MainWindow::takeOutsideChanges() {
 }
 
 void MainWindow::takeConflictCopies() {
+    // A conflict copy comes by a name added to one of the two folders, which
+    // changes the folder: while neither changed, the names of a large
+    // collection's poems are not read again.
+    const std::array<FileIdentity, 2> folders{FileIdentity::Now(FileRef(collection_, ".")),
+                                              FileIdentity::Now(store_.poemsFolder())};
+    if (folders == conflictsLookedAt_)
+        return;
+    conflictsLookedAt_ = folders;
     std::vector<std::string> said;
     try {
         // A list read again here keeps the editor's poem selected; the
