@@ -13,7 +13,7 @@ namespace {
 constexpr auto C = StringUse::Caption;
 constexpr auto M = StringUse::Message;
 
-constexpr std::array<InterfaceString, 120> kTable{{
+constexpr std::array<InterfaceString, 121> kTable{{
     {"file", "File", C},
     {"new", "New", C},
     {"save", "Save", C},
@@ -84,6 +84,9 @@ constexpr std::array<InterfaceString, 120> kTable{{
     {"poemchangedelsewhere",
      "\"%s\" was changed elsewhere; Save keeps your version and the other as a draft", M},
     {"otherversionkept", "The version of \"%s\" saved elsewhere was kept as a draft", M},
+    {"otherversionnotkept",
+     "The version of \"%s\" saved elsewhere could not be kept as a draft, so nothing was saved: %s",
+     M},
     {"conflictpoems", "Poems brought back from a sync tool's conflict copy: %s", M},
     {"conflicttexts", "Texts of a sync tool's conflict copy kept as drafts: %s", M},
     {"conflictrefused", "A conflict copy was not taken in: %s", M},

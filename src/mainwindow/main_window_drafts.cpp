@@ -97,8 +97,8 @@ FileIdentity MainWindow::keepVersionSavedElsewhere() {
         return seen;
     const auto kept = drafts_.KeepElsewhere(stored, draftTime());
     if (kept.error)
-        throw StorageError("The version of \"" + stored.title +
-                           "\" saved elsewhere could not be kept: " + DescribeError(kept.error));
+        throw StorageError(FormatTemplate(strings_["otherversionnotkept"], stored.title,
+                                          DescribeError(kept.error)));
     // What the save now goes over is the version just kept.
     held_ = AsShown(stored);
     statusBar()->showMessage(ToQ(FormatTemplate(strings_["otherversionkept"], stored.title)),

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
+#include <cerrno>
 #include <functional>
 #include <map>
 #include <string>
@@ -128,6 +129,27 @@ TEST_F(OutsideChangesTest, AnEditHereAndAChangeElsewhereBothSurvive) {
     ASSERT_EQ(dialogs.draftLists.size(), 1u);
     ASSERT_EQ(dialogs.draftLists.front().size(), 1u);
     EXPECT_EQ(dialogs.draftLists.front().front().title, "One (changed elsewhere)");
+}
+
+// Should the other version have nowhere to go (a full disk), the save is
+// refused rather than replace it, and says why.
+TEST_F(OutsideChangesTest, AnOtherVersionThatCannotBeKeptStopsTheSave) {
+    select(0);
+    QTest::keyClick(poemEdit(), Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(poemEdit(), " (mine)");
+    arrive("poems/1.poem", "theirs");
+    ASSERT_TRUE(waitFor([&] { return message().contains("changed elsewhere"); }));
+    file_faults::Arm(FileStep::Create, 1, ENOSPC);
+    actions().savePoem->trigger();
+    file_faults::Disarm();
+    ASSERT_EQ(dialogs.errors().size(), 1u);
+    EXPECT_TRUE(dialogs.errors().front().contains(
+        "The version of \"One\" saved elsewhere could not be kept as a draft, so nothing was "
+        "saved: "))
+        << dialogs.errors().front().toStdString();
+    EXPECT_EQ(ReadBytes(dir / "poems" / "1.poem"), "theirs");
+    EXPECT_EQ(ReadBytes(dir / "poems.dmp"), kTwoPoems);
+    EXPECT_EQ(poemEdit()->toPlainText(), "first line\nsecond line (mine)");
 }
 
 TEST_F(OutsideChangesTest, APoemDeletedElsewhereWhileEditedIsStoredAgainOnlyBySave) {
