@@ -53,12 +53,15 @@ void MainWindow::createFindInPoems() {
     // The panel docked below takes only the room the poem box can spare: a
     // dozen lines of the poem stay in view. Only while it is open, so that
     // a small screen at a large scale still holds the window without it.
-    connect(findPanel_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
-        const int lines = kLeastPoemLines * QFontMetrics(poemEdit_->font()).lineSpacing() +
-                          2 * poemEdit_->frameWidth() +
-                          2 * static_cast<int>(poemEdit_->document()->documentMargin());
-        poemEdit_->setMinimumHeight(visible ? lines : 0);
-    });
+    // Bound to the poem box rather than the window: the panel is hidden
+    // again while the window is being destroyed, after its own part is gone.
+    connect(findPanel_, &QDockWidget::visibilityChanged, poemEdit_,
+            [box = poemEdit_](bool visible) {
+                const int lines = kLeastPoemLines * QFontMetrics(box->font()).lineSpacing() +
+                                  2 * box->frameWidth() +
+                                  2 * static_cast<int>(box->document()->documentMargin());
+                box->setMinimumHeight(visible ? lines : 0);
+            });
 }
 
 void MainWindow::findInPoems() {
