@@ -173,7 +173,6 @@ void CollectionText::Fill(Poem& poem, std::string_view title, std::string_view p
         held += line;
         held += '\n';
     }
-    held.shrink_to_fit();
 }
 
 bool CollectionText::ReadWaiting(PoemStore& store, std::size_t count) {

@@ -133,8 +133,6 @@ void ProfileText::Append(std::string_view more) {
 
 void ProfileText::Finish() {
     parseLines(bytes_.size(), true);
-    // The table grew by doubling while the text came in pieces.
-    sections_.shrink_to_fit();
     finished_ = true;
 }
 
