@@ -31,8 +31,7 @@ constexpr long long kLargestIndexCopy = 1LL << 30;
 // open; a link in the folder's place is not followed.
 template <typename Keep> std::vector<std::string> NamesIn(const FileRef& folder, Keep keep) {
     std::vector<std::string> names;
-    const int fd = ::openat(folder.dirFd(), folder.name.c_str(),
-                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = OpenInFolder(folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return names;
     DIR* const dir = ::fdopendir(fd);
