@@ -243,6 +243,8 @@ public:
     const PoemLanguage& poemLanguage() const;
     // Nothing until the window has painted itself once.
     SpellingSession* spelling() const { return spelling_.get(); }
+    // The poem box's marks; nothing until the window has painted itself once.
+    const SpellingHighlighter* poemSpelling() const { return poemSpelling_; }
     // Edit > Spelling's dictionaries, in menu order (Off is not among them).
     const std::vector<QAction*>& dictionaryActions() const { return dictionaryActions_; }
     // Where dictionaries are looked for; Debian's folders unless set before

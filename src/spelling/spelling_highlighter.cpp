@@ -3,9 +3,15 @@
 #include "mainwindow/qt_text.h"
 #include "spelling/spelling_session.h"
 
+#include <QTextBlock>
+
 namespace stanzel {
 
 namespace {
+
+// A line's block state: checked, or left for a later turn.
+constexpr int kChecked = 0;
+constexpr int kWaiting = 1;
 
 // Where each byte of the line's UTF-8 text starts in its UTF-16 text; one
 // more entry for the end.
@@ -55,12 +61,52 @@ QTextCharFormat MisspeltFormat() {
     return format;
 }
 
-SpellingHighlighter::SpellingHighlighter(QTextDocument* document, SpellingSession& spelling)
-    : QSyntaxHighlighter(document), spelling_(spelling), format_(MisspeltFormat()) {}
+SpellingHighlighter::SpellingHighlighter(QTextDocument* document, SpellingSession& spelling,
+                                         std::chrono::milliseconds piece)
+    : QSyntaxHighlighter(document), spelling_(spelling), format_(MisspeltFormat()), piece_(piece) {
+    nextPiece_.setSingleShot(true);
+    nextPiece_.setInterval(0);
+    connect(&nextPiece_, &QTimer::timeout, this, &SpellingHighlighter::checkNextPiece);
+}
+
+bool SpellingHighlighter::checkingPending() const {
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
+        if (block.userState() == kWaiting)
+            return true;
+    return false;
+}
 
 void SpellingHighlighter::highlightBlock(const QString& text) {
-    for (const MarkedWord& word : MisspeltWords(spelling_, text))
-        setFormat(word.start, word.length, format_);
+    if (!inPiece_) {
+        inPiece_ = true;
+        checkedInPiece_ = false;
+        pieceClock_.start();
+        nextPiece_.start();
+    }
+    if (!text.isEmpty()) {
+        if (checkedInPiece_ && pieceClock_.elapsed() >= piece_.count()) {
+            setCurrentBlockState(kWaiting);
+            return;
+        }
+        for (const MarkedWord& word : MisspeltWords(spelling_, text))
+            setFormat(word.start, word.length, format_);
+        checkedInPiece_ = true;
+    }
+    setCurrentBlockState(kChecked);
+}
+
+void SpellingHighlighter::checkNextPiece() {
+    inPiece_ = false;
+    // A line whose state changes draws the document on to the next one, so
+    // each waiting line asked for checks on down the poem until this turn's
+    // piece is spent or a line already checked stops it (a stanza's break).
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block.userState() != kWaiting)
+            continue;
+        rehighlightBlock(block);
+        if (block.userState() == kWaiting)
+            return;
+    }
 }
 
 } // namespace stanzel

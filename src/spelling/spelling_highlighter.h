@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QSyntaxHighlighter>
 #include <QTextCharFormat>
+#include <QTimer>
+#include <chrono>
 #include <optional>
 #include <vector>
 
@@ -27,17 +30,33 @@ std::optional<MarkedWord> MisspeltWordAt(SpellingSession& spelling, const QStrin
 QTextCharFormat MisspeltFormat();
 
 // Marks the misspelt words of the poem box. The document asks it for each
-// paragraph that changes, so a keystroke re-checks only its own line.
+// paragraph that changes, so a keystroke re-checks only its own line. A
+// whole poem (one just opened, or a dictionary just chosen) is checked a
+// few milliseconds at a time, from its top, one piece each turn of the
+// event loop: words never met before cost Hunspell up to 70 microseconds
+// each, and a long poem must not hold up the frame that shows it.
 class SpellingHighlighter : public QSyntaxHighlighter {
 public:
-    SpellingHighlighter(QTextDocument* document, SpellingSession& spelling);
+    // Each turn checks lines for `piece`, and always one with words.
+    SpellingHighlighter(QTextDocument* document, SpellingSession& spelling,
+                        std::chrono::milliseconds piece = std::chrono::milliseconds(4));
+
+    // Lines are still waiting for their turn to be checked.
+    bool checkingPending() const;
 
 protected:
     void highlightBlock(const QString& text) override;
 
 private:
+    void checkNextPiece();
+
     SpellingSession& spelling_;
     QTextCharFormat format_;
+    const std::chrono::milliseconds piece_;
+    QElapsedTimer pieceClock_; // since this turn's first line was checked
+    bool inPiece_ = false;
+    bool checkedInPiece_ = false; // a line with words
+    QTimer nextPiece_;
 };
 
 } // namespace stanzel

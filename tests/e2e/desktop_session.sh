@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A person's session with the installed program, on a virtual display, driven
-# only by keyboard and mouse: write a poem and save it, quit, start again,
+# only by keyboard and mouse: see a misspelt title underlined in red and the
+# corrected one not, write a poem and save it, quit, start again,
 # find the poem, export it and the whole collection, find it by a word of its
 # text and export it again, quit; then the files on
 # disk are compared byte for byte. A second start while the first runs must
@@ -74,10 +75,29 @@ wait_for_exit() {
     fail "the program did not quit"
 }
 
-# 1. Write a poem and save it.
+# The red pixels of the main window as the screen shows it.
+red_pixels() {
+    import -window "$window" "$work/window.png"
+    convert "$work/window.png" -fuzz 30% -fill black +opaque red -fill white -opaque red \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+
+# 1. A misspelt title is underlined once the dictionary has loaded; the
+#    corrected one is not. Then write a poem and save it.
 start
 keys ctrl+n
+unmarked=$(red_pixels) # the window's own red, in its icons
+typed "Mornnig"
+underlined=0
+for _ in $(seq 50); do
+    underlined=$(red_pixels)
+    ((underlined > unmarked + 10)) && break
+    sleep 0.1
+done
+((underlined > unmarked + 10)) || fail "the misspelt title is not underlined"
+keys BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace
 typed "Morning"
+(($(red_pixels) == unmarked)) || fail "the corrected title is still underlined"
 keys Tab
 typed "Anna"
 keys Tab

@@ -1,6 +1,7 @@
 // Spelling through the window: the marks seen on the screen, Edit > Spelling,
 // and the right click's suggestions, Add to Dictionary and Ignore.
 #include "spelling/own_words.h"
+#include "spelling/spelling_highlighter.h"
 #include "spelling/spelling_session.h"
 #include "window_fixture.h"
 
@@ -23,6 +24,11 @@ protected:
             window->setDictionaryFolders(std::move(folders));
         window->show();
         waitFor([&] { return window->spelling() && window->spelling()->checking(); });
+    }
+    // The poem box's text put in, and every line of it checked.
+    void putPoem(const QString& text) {
+        poemEdit()->setPlainText(text);
+        waitFor([&] { return !window->poemSpelling()->checkingPending(); });
     }
     // Red pixels of the widget as it is painted, each as its position.
     static std::vector<QPoint> redPixels(QWidget* widget) {
@@ -65,8 +71,7 @@ protected:
 
 TEST_F(SpellingWindowTest, AMisspeltWordIsUnderlinedInRedAndACorrectLineIsNot) {
     startChecking();
-    poemEdit()->setPlainText(QStringLiteral("The Wnid blows\nThe wind blows"));
-    QApplication::processEvents();
+    putPoem(QStringLiteral("The Wnid blows\nThe wind blows"));
     const std::vector<QPoint> red = redPixels(poemEdit()->viewport());
     ASSERT_GT(red.size(), 5u) << "no red line under Wnid";
     const QRect word = poemRect(0, 4, 8);
@@ -83,6 +88,42 @@ TEST_F(SpellingWindowTest, AMisspeltWordIsUnderlinedInRedAndACorrectLineIsNot) {
     cursor.insertText(QStringLiteral("Wind"));
     QApplication::processEvents();
     EXPECT_TRUE(redPixels(poemEdit()->viewport()).empty());
+}
+
+TEST_F(SpellingWindowTest, ALongPoemIsMarkedToItsLastLineWithoutTouchingItsText) {
+    startChecking();
+    // Words never met before, one misspelt on every line.
+    QString poem;
+    for (int line = 0; line < 600; ++line)
+        poem += QStringLiteral("The wind blows over Qz%1%2x\n")
+                    .arg(QChar(u'a' + line % 26))
+                    .arg(QChar(u'a' + line / 26 % 26));
+    putPoem(poem);
+    int marked = 0;
+    for (QTextBlock block = poemEdit()->document()->begin(); block.isValid(); block = block.next())
+        marked += block.layout()->formats().empty() ? 0 : 1;
+    EXPECT_EQ(marked, 600);
+    EXPECT_EQ(poemEdit()->toPlainText(), poem);
+    EXPECT_FALSE(poemEdit()->document()->isUndoAvailable());
+}
+
+TEST_F(SpellingWindowTest, LinesLeftForLaterTurnsAreMarkedInThem) {
+    startChecking();
+    QTextEdit box;
+    QTextDocument& document = *box.document();
+    // One line a turn.
+    const SpellingHighlighter highlighter(&document, *window->spelling(),
+                                          std::chrono::milliseconds(0));
+    document.setPlainText(QStringLiteral("Wnid one\n\nWnid two\nWnid three"));
+    const auto marked = [&](int line) {
+        return !document.findBlockByNumber(line).layout()->formats().empty();
+    };
+    EXPECT_TRUE(marked(0));
+    EXPECT_FALSE(marked(3));
+    EXPECT_TRUE(highlighter.checkingPending());
+    waitFor([&] { return !highlighter.checkingPending(); });
+    for (int line : {0, 2, 3})
+        EXPECT_TRUE(marked(line)) << line;
 }
 
 TEST_F(SpellingWindowTest, TheTitleBoxUnderlinesItsMisspeltWordsToo) {
@@ -102,8 +143,7 @@ TEST_F(SpellingWindowTest, TheTitleBoxUnderlinesItsMisspeltWordsToo) {
 
 TEST_F(SpellingWindowTest, ARightClickOffersSuggestionsAndAppliesOneAsOneUndoStep) {
     startChecking();
-    poemEdit()->setPlainText(QStringLiteral("The Wnid blows"));
-    QApplication::processEvents();
+    putPoem(QStringLiteral("The Wnid blows"));
     QElapsedTimer answered;
     answered.start();
     QMenu* menu = rightClick(poemEdit()->viewport(), poemRect(0, 5, 6).center());
@@ -142,8 +182,7 @@ TEST_F(SpellingWindowTest, TheTitlesSuggestionIsOneUndoStep) {
 
 TEST_F(SpellingWindowTest, AddToDictionaryKeepsTheWordInTheCollection) {
     startChecking();
-    poemEdit()->setPlainText(QStringLiteral("Stanzelke sings"));
-    QApplication::processEvents();
+    putPoem(QStringLiteral("Stanzelke sings"));
     ASSERT_FALSE(redPixels(poemEdit()->viewport()).empty());
     QMenu* menu = rightClick(poemEdit()->viewport(), poemRect(0, 2, 3).center());
     ASSERT_TRUE(menu);
