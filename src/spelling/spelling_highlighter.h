@@ -33,8 +33,10 @@ QTextCharFormat MisspeltFormat();
 // paragraph that changes, so a keystroke re-checks only its own line. A
 // whole poem (one just opened, or a dictionary just chosen) is checked a
 // few milliseconds at a time, from its top, one piece each turn of the
-// event loop: words never met before cost Hunspell up to 70 microseconds
-// each, and a long poem must not hold up the frame that shows it.
+// event loop: Hunspell asked for every word of a long poem in German or
+// Hungarian takes most of a frame, and the poem must not hold up the frame
+// that shows it. A keystroke in a turn whose piece is spent has its line
+// marked in the next.
 class SpellingHighlighter : public QSyntaxHighlighter {
 public:
     // Each turn checks lines for `piece`, and always one with words.
