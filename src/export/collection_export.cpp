@@ -255,7 +255,6 @@ CollectionExport::~CollectionExport() = default;
 bool CollectionExport::Write(ExportFormat format, const ExportContext& context,
                              const ExportProgress& progress, const DocumentSink& sink) const {
     std::string pending;
-    pending.reserve(2 * kChunkBytes);
     Collection collection(store_, *index_, poems_, progress, sink, pending);
     if (!collection.report(0))
         return false;

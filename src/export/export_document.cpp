@@ -84,8 +84,6 @@ bool CanExportPoem(const EditorPoem& poem) {
 std::string BuildPoemDocument(ExportFormat format, const EditorPoem& poem,
                               const ExportContext& context) {
     std::string out;
-    out.reserve(poem.text.size() * 2 + 1024 +
-                (format == ExportFormat::AbiWord ? context.frame.start.size() : 0));
     DocumentWriter doc(out, format);
     switch (format) {
     case ExportFormat::Text:

@@ -32,7 +32,6 @@ std::string Quoted(const std::filesystem::path& path) {
 // `newBreak`. An LF followed by a CR stays two breaks, as the menu reads it.
 std::string ReplaceLineBreaks(std::string_view text, std::string_view newBreak) {
     std::string result;
-    result.reserve(text.size() + text.size() / 32);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\r' || c == '\n') {

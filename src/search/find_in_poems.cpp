@@ -157,7 +157,6 @@ void CollectionText::Fill(Poem& poem, std::string_view title, std::string_view p
                           std::string_view date, std::string_view text) {
     std::string& held = poem.held;
     held.clear();
-    held.reserve(2 * (title.size() + poet.size() + date.size()) + text.size() + 7);
     const std::string lines[] = {OneLine(title), OneLine(poet), OneLine(date)};
     for (const std::string& line : lines) {
         AppendFolded(held, line);

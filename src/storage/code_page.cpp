@@ -135,7 +135,6 @@ void CodePage::AppendUtf8(std::string& out, std::string_view text) const {
         out.append(text);
         return;
     }
-    out.reserve(out.size() + text.size() + text.size() / 2);
     ForEachLine(text, [&](std::size_t begin, std::size_t end, std::size_t breakEnd) {
         const std::string_view line = text.substr(begin, end - begin);
         if (IsUtf8(line))

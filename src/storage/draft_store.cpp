@@ -125,7 +125,6 @@ std::optional<Draft> ReadDraftFile(const FileRef& path, std::uint64_t number) {
 
 std::string EscapeDraftField(std::string_view text) {
     std::string out;
-    out.reserve(text.size() + text.size() / 16);
     for (char c : text) {
         switch (c) {
         case '\\':

@@ -27,7 +27,6 @@ std::string AsUtf8(std::string_view bytes) {
     if (!windows1252)
         throw StorageError("The system cannot read " + std::string(kFallbackCodePage) + " text.");
     std::string out;
-    out.reserve(bytes.size() + bytes.size() / 4);
     windows1252->AppendUtf8(out, bytes);
     return out;
 }

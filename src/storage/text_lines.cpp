@@ -4,7 +4,6 @@ namespace stanzel {
 
 std::string NormaliseLineBreaks(std::string_view text) {
     std::string result;
-    result.reserve(text.size() + text.size() / 32);
     // The text between two breaks goes over whole: reading every poem of a
     // large collection passes through here.
     std::size_t start = 0;
