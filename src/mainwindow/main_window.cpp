@@ -12,6 +12,7 @@
 #include "spelling/spelling_highlighter.h"
 #include "spelling/spelling_session.h"
 #include "storage/atomic_file.h"
+#include "storage/conflict_copies.h"
 #include "storage/ini_file.h"
 #include "storage/number_text.h"
 #include "storage/settings.h"
@@ -76,7 +77,7 @@ bool IsEditingKey(const QKeyEvent& key) {
 constexpr std::size_t kIndexSlice = 2 << 20;
 // What the first paint shows: the first screenful and more.
 constexpr std::size_t kFirstRows = 64 << 10;
-constexpr std::size_t kTidySlice = 20000; // names of a folder
+constexpr std::size_t kLookSlice = 4096; // names of a folder
 // A save whose poem another computer keeps changing gives up after this many looks.
 constexpr int kSaveAttempts = 8;
 // The window's size the first time, before it has a remembered one.
@@ -129,15 +130,16 @@ MainWindow::MainWindow(std::shared_ptr<const Folder> collection, UserDialogs& di
     readTimer_ = new QTimer(this);
     readTimer_->setInterval(0);
     watchCollection();
-    tidying_.push_back(std::make_unique<StaleFileTidy>(FileRef(collection_, ".")));
-    tidying_.push_back(std::make_unique<StaleFileTidy>(store_.poemsFolder()));
+    looks_ = {std::make_unique<FolderLook>(FileRef(collection_, "."), IsIndexConflictCopy),
+              std::make_unique<FolderLook>(store_.poemsFolder(), IsTextConflictCopy)};
     setAcceptDrops(true);
 }
 
 MainWindow::~MainWindow() {
-    // What the event loop had no time for is done before the program ends.
-    while (!tidying_.empty())
-        tidyMoreStaleFiles();
+    // The tidying the event loop had no time for is done before the program ends.
+    for (const auto& look : looks_)
+        while (look && look->LookSome(kLookSlice)) {
+        }
     // The marks go before the session they ask.
     titleEdit_->setSpelling(nullptr);
     delete poemSpelling_;
@@ -608,20 +610,29 @@ void MainWindow::readMoreOfTheIndex() {
     if (more)
         return;
     // The list is whole: now the folders are looked through for what killed
-    // writes left, a slice of names at a time. Nothing waits for it: the
-    // files it removes are those of processes gone, never this one's.
+    // writes left and for the sync tool's conflict copies, a slice of names
+    // at a time. Nothing waits for it: the files it removes are those of
+    // processes gone, never this one's.
     disconnect(readTimer_, &QTimer::timeout, this, &MainWindow::readMoreOfTheIndex);
-    connect(readTimer_, &QTimer::timeout, this, &MainWindow::tidyMoreStaleFiles);
-    // What changed while the list was read, and what the sync tool kept of
-    // both sides while the program was not running.
+    connect(readTimer_, &QTimer::timeout, this, &MainWindow::lookThroughFolders);
+    // What changed while the list was read.
     guarded([this] { takeOutsideChanges(); });
 }
 
-void MainWindow::tidyMoreStaleFiles() {
-    if (!tidying_.empty() && !tidying_.back()->TidySome(kTidySlice))
-        tidying_.pop_back();
-    if (tidying_.empty())
-        readTimer_->stop();
+void MainWindow::lookThroughFolders() {
+    for (const auto& look : looks_)
+        if (look && look->LookSome(kLookSlice))
+            return;
+    readTimer_->stop();
+    if (!looks_[0])
+        return;
+    conflictsLookedAt_ = {looks_[0]->identity(), looks_[1]->identity()};
+    const ConflictCopyNames names{looks_[0]->kept(), looks_[1]->kept()};
+    looks_ = {};
+    guarded([&] { mergeConflictCopies(names); });
+    // A name that came during the look may have been missed: the folders
+    // that changed since it began are looked through again.
+    takeConflictCopies();
 }
 
 void MainWindow::refreshCollection() {

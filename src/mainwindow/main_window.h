@@ -42,7 +42,8 @@ class FindInPoemsPanel;
 class FindQuery;
 class PoemCounting;
 class PoemListModel;
-class StaleFileTidy;
+class FolderLook;
+struct ConflictCopyNames;
 class SpellCheckedLineEdit;
 class SpellingHighlighter;
 class SpellingSession;
@@ -303,15 +304,20 @@ private:
     // changed it, the selection kept on the editor's poem.
     void refreshCollection();
     void readMoreOfTheIndex();
-    void tidyMoreStaleFiles();
+    // The collection's folders looked through a slice of names a turn; at
+    // the end, the conflict copies found are taken in.
+    void lookThroughFolders();
     // What another program or computer writes into the collection: the
     // folders watched, changes gathered for a moment and taken in one step.
     void watchCollection();
     void armFolderWatch();
     void takeOutsideChanges();
-    // The sync tools' conflict copies taken in, what came back told in the
-    // status bar.
+    // The folders looked through again for the sync tools' conflict copies
+    // when their names changed since the last look.
     void takeConflictCopies();
+    // The conflict copies a look found taken in, what came back told in the
+    // status bar.
+    void mergeConflictCopies(const ConflictCopyNames& names);
     void followOpenPoem();
     // Before a save: a version of the poem written elsewhere since it was
     // loaded is kept as a draft, so that both survive.
@@ -451,10 +457,11 @@ private:
     FindInPoemsPanel* findPanel_ = nullptr;
     std::vector<QAction*> engineActions_;   // by menu position, separators too
     std::vector<QAction*> languageActions_; // English first, then the language files
-    QTimer* readTimer_ = nullptr;           // the index, then the tidying, in slices
+    QTimer* readTimer_ = nullptr;           // the index, then the folders, in slices
     QFileSystemWatcher* folderWatch_ = nullptr;
     QTimer* outsideChanges_ = nullptr; // gathers a burst of changes into one
-    std::vector<std::unique_ptr<StaleFileTidy>> tidying_;
+    // The looks through the collection's folder and the poems' under way.
+    std::array<std::unique_ptr<FolderLook>, 2> looks_;
     std::vector<std::filesystem::path> dictionaryFolders_;
     std::vector<QAction*> dictionaryActions_; // by installed dictionary
     std::string spellingSetting_;             // as stored, or as last chosen

@@ -3,6 +3,7 @@
 // is lost.
 #include "mainwindow/main_window.h"
 #include "mainwindow/qt_text.h"
+#include "storage/atomic_file.h"
 #include "storage/conflict_copies.h"
 #include "storage/ini_file.h"
 #include "storage/number_text.h"
@@ -100,19 +101,26 @@ void MainWindow::takeOutsideChanges() {
 void MainWindow::takeConflictCopies() {
     // A conflict copy comes by a name added to one of the two folders, which
     // changes the folder: while neither changed, the names of a large
-    // collection's poems are not read again.
+    // collection's poems are not read again. A look under way takes in
+    // what its end finds.
     const std::array<FileIdentity, 2> folders{FileIdentity::Now(FileRef(collection_, ".")),
                                               FileIdentity::Now(store_.poemsFolder())};
-    if (folders == conflictsLookedAt_)
+    if (folders == conflictsLookedAt_ || looks_[0])
         return;
-    conflictsLookedAt_ = folders;
+    looks_ = {std::make_unique<FolderLook>(FileRef(collection_, "."), IsIndexConflictCopy),
+              std::make_unique<FolderLook>(store_.poemsFolder(), IsTextConflictCopy)};
+    readTimer_->start();
+}
+
+void MainWindow::mergeConflictCopies(const ConflictCopyNames& names) {
     std::vector<std::string> said;
     try {
         // A list read again here keeps the editor's poem selected; the
         // merge only adds rows after it.
         refreshCollection();
         IniFile settings(SettingsFile(collection_));
-        const ConflictMerge merge = MergeConflictCopies(store_, drafts_, settings, draftTime());
+        const ConflictMerge merge =
+            MergeConflictCopies(store_, drafts_, settings, draftTime(), names);
         if (merge.poems > 0)
             said.push_back(FormatTemplate(strings_["conflictpoems"], std::to_string(merge.poems)));
         if (merge.drafts > 0)

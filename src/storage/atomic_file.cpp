@@ -540,26 +540,33 @@ std::error_code OverwriteFileInPlace(const FileRef& file, std::string_view bytes
     return FlushAndClose(fd);
 }
 
-StaleFileTidy::StaleFileTidy(const FileRef& folder) {
+FolderLook::FolderLook(const FileRef& folder, Keep keep)
+    : keep_(keep), identity_(FileIdentity::Now(folder)) {
     // A link in the folder's place leads to a folder not the program's to tidy.
     const int fd = OpenAt(folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd >= 0 && !(dir_ = ::fdopendir(fd)))
         ::close(fd);
 }
 
-StaleFileTidy::~StaleFileTidy() {
+FolderLook::~FolderLook() {
     if (dir_)
         ::closedir(static_cast<DIR*>(dir_));
 }
 
-bool StaleFileTidy::TidySome(std::size_t names) {
+bool FolderLook::LookSome(std::size_t names) {
     DIR* const dir = static_cast<DIR*>(dir_);
     if (!dir)
         return false;
     for (; names > 0; --names) {
         const dirent* entry = ::readdir(dir);
-        if (!entry)
+        if (!entry) {
+            std::sort(kept_.begin(), kept_.end());
+            ::closedir(dir);
+            dir_ = nullptr;
             return false;
+        }
+        if (keep_ && keep_(entry->d_name))
+            kept_.emplace_back(entry->d_name);
         // Only hidden names can be temporary files: most names are looked
         // at no further than their first letter.
         if (entry->d_name[0] != '.')
@@ -578,8 +585,8 @@ bool StaleFileTidy::TidySome(std::size_t names) {
 }
 
 void RemoveStaleTemporaryFiles(const FileRef& folder) {
-    StaleFileTidy tidy(folder);
-    while (tidy.TidySome(4096)) {
+    FolderLook look(folder);
+    while (look.LookSome(4096)) {
     }
 }
 

@@ -145,23 +145,33 @@ std::error_code ReplaceFileAtomically(const FileRef& file, std::string_view byte
 // crash part-way leaves it incomplete.
 std::error_code OverwriteFileInPlace(const FileRef& file, std::string_view bytes);
 
-// Removes the temporary files that this program left in a folder when its
-// process was killed mid-write: those of processes that no longer run. Only
-// names that this program makes are ever touched (hidden, with the marker
-// ".stanzel-tmp-"); a user's own file never is, whatever its name. The
-// folder is read a batch of names at a time, so that the poems' folder of a
-// large collection is tidied between the window's other work.
-class StaleFileTidy {
+// One look through a folder's names, a batch at a time, so that the poems'
+// folder of a large collection is looked through between the window's other
+// work. On the way it removes the temporary files that this program left
+// when its process was killed mid-write: those of processes that no longer
+// run. Only names that this program makes are ever touched (hidden, with the
+// marker ".stanzel-tmp-"); a user's own file never is, whatever its name.
+// It keeps the names that `keep` accepts.
+class FolderLook {
 public:
-    explicit StaleFileTidy(const FileRef& folder);
-    StaleFileTidy(const StaleFileTidy&) = delete;
-    StaleFileTidy& operator=(const StaleFileTidy&) = delete;
-    ~StaleFileTidy();
+    using Keep = bool (*)(std::string_view name);
+    explicit FolderLook(const FileRef& folder, Keep keep = nullptr);
+    FolderLook(const FolderLook&) = delete;
+    FolderLook& operator=(const FolderLook&) = delete;
+    ~FolderLook();
     // Looks at up to `names` more names; false once the folder is done.
-    bool TidySome(std::size_t names);
+    bool LookSome(std::size_t names);
+    // The names kept, sorted once the look is done.
+    const std::vector<std::string>& kept() const { return kept_; }
+    // The folder as it stood before the look: a name that came after that
+    // may have been missed, and a changed identity says so.
+    const FileIdentity& identity() const { return identity_; }
 
 private:
     void* dir_ = nullptr; // DIR*
+    Keep keep_;
+    std::vector<std::string> kept_;
+    FileIdentity identity_;
 };
 void RemoveStaleTemporaryFiles(const FileRef& folder);
 

@@ -6,11 +6,8 @@
 #include "storage/storage_error.h"
 
 #include <algorithm>
-#include <dirent.h>
-#include <fcntl.h>
 #include <map>
 #include <set>
-#include <unistd.h>
 #include <utility>
 
 namespace stanzel {
@@ -27,24 +24,12 @@ constexpr char kNameSeparator = '/';
 // Far beyond the index of a million poems; a larger file is no index.
 constexpr long long kLargestIndexCopy = 1LL << 30;
 
-// The names in a folder that `keep` accepts, read through the folder held
-// open; a link in the folder's place is not followed.
-template <typename Keep> std::vector<std::string> NamesIn(const FileRef& folder, Keep keep) {
-    std::vector<std::string> names;
-    const int fd = OpenInFolder(folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return names;
-    DIR* const dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return names;
+// The names in a folder that `keep` accepts, read all at once.
+std::vector<std::string> NamesIn(const FileRef& folder, FolderLook::Keep keep) {
+    FolderLook look(folder, keep);
+    while (look.LookSome(4096)) {
     }
-    while (const dirent* entry = ::readdir(dir))
-        if (keep(std::string_view(entry->d_name)))
-            names.emplace_back(entry->d_name);
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
+    return look.kept();
 }
 
 std::string ContentKey(const PoemRecord& poem) {
@@ -93,8 +78,28 @@ std::optional<ConflictName> ParseConflictName(std::string_view name, std::string
     return ConflictName{base.substr(0, open), mark};
 }
 
+bool IsIndexConflictCopy(std::string_view name) {
+    const auto parsed = ParseConflictName(name, kIndexExtension);
+    return parsed && parsed->stem == kIndexStem;
+}
+
+bool IsTextConflictCopy(std::string_view name) {
+    // Most names are "<id>.poem": they fail at once.
+    if (name.find("conflict") == std::string_view::npos)
+        return false;
+    const auto parsed = ParseConflictName(name, kTextExtension);
+    return parsed && CanonicalPoemId(parsed->stem);
+}
+
 ConflictMerge MergeConflictCopies(PoemStore& store, DraftStore& drafts, IniFile& settings,
                                   std::string_view time) {
+    const ConflictCopyNames names{NamesIn(FileRef(store.folder(), "."), IsIndexConflictCopy),
+                                  NamesIn(store.poemsFolder(), IsTextConflictCopy)};
+    return MergeConflictCopies(store, drafts, settings, time, names);
+}
+
+ConflictMerge MergeConflictCopies(PoemStore& store, DraftStore& drafts, IniFile& settings,
+                                  std::string_view time, const ConflictCopyNames& names) {
     ConflictMerge merge;
     settings.HoldWrites();
     std::set<std::string, std::less<>> remembered;
@@ -107,20 +112,12 @@ ConflictMerge MergeConflictCopies(PoemStore& store, DraftStore& drafts, IniFile&
             at = end + 1;
         }
     }
-    const auto isIndexCopy = [](std::string_view name) {
-        const auto parsed = ParseConflictName(name, kIndexExtension);
-        return parsed && parsed->stem == kIndexStem;
-    };
-    const std::vector<std::string> indexCopies = NamesIn(FileRef(store.folder(), "."), isIndexCopy);
+    const std::vector<std::string>& indexCopies = names.index;
     std::vector<TextCopy> textCopies;
-    for (std::string& name : NamesIn(store.poemsFolder(), [](std::string_view name) {
-             // Most names are "<id>.poem": they fail at once.
-             return name.find("conflict") != std::string_view::npos &&
-                    ParseConflictName(name, kTextExtension);
-         })) {
-        const auto parsed = *ParseConflictName(name, kTextExtension);
-        if (const auto id = CanonicalPoemId(parsed.stem))
-            textCopies.push_back({std::move(name), *id, {}, {}});
+    for (const std::string& name : names.texts) {
+        const auto parsed = ParseConflictName(name, kTextExtension);
+        if (const auto id = parsed ? CanonicalPoemId(parsed->stem) : std::nullopt)
+            textCopies.push_back({name, *id, {}, {}});
     }
     for (TextCopy& copy : textCopies) {
         copy.mark = ParseConflictName(copy.name, kTextExtension)->mark;

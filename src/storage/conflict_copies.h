@@ -39,6 +39,18 @@ struct ConflictMerge {
     std::vector<std::string> refused;
 };
 
+// Whether a name in the collection's folder is a conflict copy of the index,
+// and one in the poems' folder a conflict copy of a poem's text.
+bool IsIndexConflictCopy(std::string_view name);
+bool IsTextConflictCopy(std::string_view name);
+
+// The names of the conflict copies in the two folders, as a look through
+// them found them.
+struct ConflictCopyNames {
+    std::vector<std::string> index; // in the collection's folder
+    std::vector<std::string> texts; // in "poems"
+};
+
 // Takes in every conflict copy of the index and of the poems' texts that is
 // not yet taken in. A poem that an index copy lists and the index lacks
 // (its id absent, or holding another poem) is added back: under its own id
@@ -51,5 +63,9 @@ struct ConflictMerge {
 // the settings file cannot be written; nothing is then remembered.
 ConflictMerge MergeConflictCopies(PoemStore& store, DraftStore& drafts, IniFile& settings,
                                   std::string_view time);
+// The same for the copies named, all there are: a copy taken in before and
+// not named is forgotten.
+ConflictMerge MergeConflictCopies(PoemStore& store, DraftStore& drafts, IniFile& settings,
+                                  std::string_view time, const ConflictCopyNames& names);
 
 } // namespace stanzel

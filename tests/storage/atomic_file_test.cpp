@@ -183,6 +183,30 @@ TEST(RemoveStaleTemporaryFiles, OnlyTheProgramsOwnOfProcessesThatAreGone) {
     EXPECT_TRUE(std::filesystem::exists(dir / (".d.stanzel-tmp-" + dead + "-1-0")));
 }
 
+// A look a slice at a time, as the window makes it between other work: it
+// keeps what its filter takes, whatever slices it came in, and a name that
+// comes during the look shows in the folder's identity.
+TEST(FolderLook, KeepsWhatItsFilterTakesAndTellsAFolderChangedMeanwhile) {
+    TestDir dir;
+    for (int n = 0; n < 50; ++n)
+        WriteBytes(dir / (std::to_string(n) + (n % 7 == 0 ? ".keep" : ".poem")), "x");
+    FolderLook look(dir.path(), [](std::string_view name) { return name.ends_with(".keep"); });
+    ASSERT_TRUE(look.LookSome(3));
+    WriteBytes(dir / "late.keep", "x");
+    while (look.LookSome(3)) {
+    }
+    EXPECT_FALSE(look.LookSome(3)) << "a look that is done stays done";
+    std::vector<std::string> expected;
+    for (int n = 0; n < 50; n += 7)
+        expected.push_back(std::to_string(n) + ".keep");
+    std::vector<std::string> found = look.kept();
+    std::erase(found, "late.keep"); // the folder may or may not show it yet
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(found, expected);
+    EXPECT_TRUE(std::is_sorted(look.kept().begin(), look.kept().end()));
+    EXPECT_NE(look.identity(), FileIdentity::Now(dir.path()));
+}
+
 TEST(ReplaceFileAtomically, TemporaryFilesAreHiddenAndRemovableByTheCleanUp) {
     TestDir dir;
     WriteBytes(dir / "f", "old");
