@@ -1,6 +1,7 @@
 #include "counting/syllable_counter.h"
 
 #include "spelling/letters.h"
+#include "storage/code_page.h"
 
 #include <algorithm>
 
@@ -23,23 +24,8 @@ bool IsBlank(char32_t c) {
 
 std::string ToUtf8(std::u32string_view letters) {
     std::string text;
-    for (char32_t c : letters) {
-        if (c < 0x80) {
-            text += static_cast<char>(c);
-        } else if (c < 0x800) {
-            text += static_cast<char>(0xC0 | (c >> 6));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            text += static_cast<char>(0xE0 | (c >> 12));
-            text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            text += static_cast<char>(0xF0 | (c >> 18));
-            text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    for (char32_t c : letters)
+        AppendCodePoint(text, c);
     return text;
 }
 

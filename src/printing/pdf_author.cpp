@@ -1,5 +1,7 @@
 #include "printing/pdf_author.h"
 
+#include "storage/code_page.h"
+
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -202,39 +204,18 @@ void AppendUtf16(std::string& hex, unsigned unit) {
 
 std::string PdfTextString(std::string_view utf8) {
     std::string hex = "<FEFF";
-    std::size_t i = 0;
-    while (i < utf8.size()) {
+    for (std::size_t i = 0; i < utf8.size();) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
-        const int length = lead < 0x80         ? 1
-                           : (lead >> 5) == 6  ? 2
-                           : (lead >> 4) == 14 ? 3
-                           : (lead >> 3) == 30 ? 4
-                                               : 0;
-        unsigned code = length == 1   ? lead
-                        : length == 2 ? lead & 0x1F
-                        : length == 3 ? lead & 0x0F
-                                      : lead & 0x07;
-        bool valid = length > 0 && i + length <= utf8.size();
-        for (int k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(utf8[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            code = (code << 6) | (next & 0x3F);
-        }
-        static constexpr unsigned kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        valid = valid && code >= kSmallest[length] && code <= 0x10FFFF &&
-                !(code >= 0xD800 && code <= 0xDFFF);
-        if (!valid) {
-            AppendUtf16(hex, 0xFFFD);
-            ++i;
-            continue;
-        }
+        const Utf8Sequence decoded =
+            lead < 0x80 ? Utf8Sequence{lead, 1} : DecodeUtf8Sequence(utf8, i);
+        const char32_t code = decoded.length == 0 ? 0xFFFD : decoded.cp;
+        i += decoded.length == 0 ? 1 : decoded.length;
         if (code >= 0x10000) {
             AppendUtf16(hex, 0xD800 + ((code - 0x10000) >> 10));
             AppendUtf16(hex, 0xDC00 + ((code - 0x10000) & 0x3FF));
         } else {
             AppendUtf16(hex, code);
         }
-        i += static_cast<std::size_t>(length);
     }
     return hex + ">";
 }

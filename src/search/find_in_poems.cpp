@@ -28,19 +28,16 @@ template <class Visit> void ForEachFoldedLine(std::string_view folded, Visit vis
     }
 }
 
-// The line breaks of a stored poem's text are CR LF throughout (see
-// NormaliseLineBreaks); the lines are those SplitLines gives.
+// The lines are those SplitLines gives, so that a line's number names the
+// same line in the poem's file.
 void AppendFoldedLines(std::string& out, std::string_view text) {
-    std::size_t start = 0;
     bool first = true;
-    while (start < text.size()) {
-        const std::size_t end = std::min(text.find("\r\n", start), text.size());
+    VisitLines(text, [&](std::size_t begin, std::size_t end, std::size_t) {
         if (!first)
             out += '\n';
         first = false;
-        AppendFolded(out, text.substr(start, end - start));
-        start = end + 2;
-    }
+        AppendFolded(out, text.substr(begin, end - begin));
+    });
 }
 
 std::string OneLine(std::string_view value) {
@@ -104,45 +101,17 @@ std::optional<ByteRange> FirstMatch(std::string_view text, const FindQuery& quer
 }
 
 void CollectionText::Follow(std::span<const PoemListEntry> rows) {
-    if (rows.size() == poems_.size() &&
-        std::equal(rows.begin(), rows.end(), poems_.begin(),
-                   [](const PoemListEntry& row, const Poem& poem) { return row.id == poem.id; }))
-        return;
-    // Rows that keep their order, as after a Delete, are matched in step;
-    // only a list reordered by hand needs a table of the names.
+    std::unordered_map<std::string_view, std::size_t> known;
+    for (std::size_t i = 0; i < poems_.size(); ++i)
+        known.emplace(poems_[i].id, i);
     std::vector<Poem> next;
     next.reserve(rows.size());
-    std::vector<bool> taken(poems_.size(), false);
-    std::unordered_map<std::string_view, std::size_t> known;
-    bool indexed = false;
-    std::size_t expected = 0;
     waiting_ = 0;
     for (const PoemListEntry& row : rows) {
-        std::optional<std::size_t> at;
-        // The expected poem, or the one after it when the expected one left.
-        for (std::size_t look = expected; look < poems_.size() && look < expected + 2; ++look) {
-            if (!taken[look] && poems_[look].id == row.id) {
-                at = look;
-                break;
-            }
-        }
-        if (!at) {
-            if (!indexed) {
-                indexed = true;
-                known.reserve(poems_.size());
-                for (std::size_t i = 0; i < poems_.size(); ++i)
-                    if (!taken[i])
-                        known.emplace(poems_[i].id, i);
-            }
-            if (const auto it = known.find(row.id); it != known.end())
-                at = it->second;
-        }
-        if (at) {
-            if (indexed)
-                known.erase(poems_[*at].id); // before the move empties the name
-            taken[*at] = true;
-            expected = *at + 1;
-            next.push_back(std::move(poems_[*at]));
+        if (const auto it = known.find(row.id); it != known.end()) {
+            const std::size_t at = it->second;
+            known.erase(it); // before the move empties the name
+            next.push_back(std::move(poems_[at]));
         } else {
             next.push_back(Poem{std::string(row.id), {}, 0, true});
         }

@@ -1,7 +1,8 @@
 #include "search/text_folding.h"
 
+#include "storage/code_page.h"
+
 #include <array>
-#include <cstring>
 
 namespace stanzel {
 
@@ -196,63 +197,26 @@ Folded FoldCodePoint(char32_t cp) {
     return One(cp);
 }
 
-// Writes `cp` at `out` and returns the end of what it wrote.
-char* PutUtf8(char* out, char32_t cp) {
-    if (cp < 0x80) {
-        *out++ = static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        *out++ = static_cast<char>(0xC0 | (cp >> 6));
-        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        *out++ = static_cast<char>(0xE0 | (cp >> 12));
-        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        *out++ = static_cast<char>(0xF0 | (cp >> 18));
-        *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    return out;
-}
-
 // Appends the fold of `text` to `out`, calling emit(folded, begin, end) with
-// the length of `out` after each original character [begin, end). No fold is
-// longer in bytes than its original, so the room is made once, in advance.
+// the length of `out` after each original character [begin, end).
 template <class Emit> void FoldEach(std::string& out, std::string_view text, Emit emit) {
-    const std::size_t start = out.size();
-    out.resize(start + text.size());
-    char* const base = out.data();
-    char* o = base + start;
     std::size_t i = 0;
     while (i < text.size()) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            *o++ =
-                (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : static_cast<char>(c);
-            emit(static_cast<std::size_t>(o - base), i, i + 1);
-            ++i;
-            continue;
-        }
-        const Utf8Sequence decoded = DecodeUtf8Sequence(text, i);
+        const Utf8Sequence decoded = c < 0x80 ? Utf8Sequence{} : DecodeUtf8Sequence(text, i);
         if (decoded.length == 0) {
-            *o++ = static_cast<char>(c);
-            emit(static_cast<std::size_t>(o - base), i, i + 1);
+            // ASCII, or a byte that is not UTF-8, which passes through as it is.
+            out += static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+            emit(out.size(), i, i + 1);
             ++i;
             continue;
         }
         const Folded folded = FoldCodePoint(decoded.cp);
-        if (folded.count == 1 && folded.cps[0] == decoded.cp) {
-            std::memcpy(o, text.data() + i, decoded.length);
-            o += decoded.length;
-        } else {
-            for (int k = 0; k < folded.count; ++k)
-                o = PutUtf8(o, folded.cps[static_cast<std::size_t>(k)]);
-        }
-        emit(static_cast<std::size_t>(o - base), i, i + decoded.length);
+        for (int k = 0; k < folded.count; ++k)
+            AppendCodePoint(out, folded.cps[static_cast<std::size_t>(k)]);
+        emit(out.size(), i, i + decoded.length);
         i += decoded.length;
     }
-    out.resize(static_cast<std::size_t>(o - base));
 }
 
 } // namespace
@@ -263,55 +227,17 @@ void AppendFolded(std::string& out, std::string_view text) {
 
 std::string FoldText(std::string_view text) {
     std::string out;
-    out.reserve(text.size());
     AppendFolded(out, text);
     return out;
 }
 
 TracedFold FoldTraced(std::string_view text) {
     TracedFold result;
-    result.folded.reserve(text.size());
-    result.sourceBegin.reserve(text.size());
-    result.sourceEnd.reserve(text.size());
     FoldEach(result.folded, text, [&](std::size_t folded, std::size_t begin, std::size_t end) {
         result.sourceBegin.resize(folded, static_cast<std::uint32_t>(begin));
         result.sourceEnd.resize(folded, static_cast<std::uint32_t>(end));
     });
     return result;
-}
-
-Utf8Sequence DecodeUtf8Sequence(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length = 0;
-    char32_t cp = 0;
-    char32_t smallest = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        cp = lead & 0x1F;
-        smallest = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        cp = lead & 0x0F;
-        smallest = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        cp = lead & 0x07;
-        smallest = 0x10000;
-    } else {
-        return {};
-    }
-    if (text.size() - at < length)
-        return {};
-    for (std::size_t i = 1; i < length; ++i) {
-        const unsigned char next = byte(at + i);
-        if ((next & 0xC0) != 0x80)
-            return {};
-        cp = (cp << 6) | (next & 0x3F);
-    }
-    if (cp < smallest || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return {};
-    return {cp, length};
 }
 
 } // namespace stanzel

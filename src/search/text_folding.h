@@ -30,14 +30,4 @@ struct TracedFold {
 };
 TracedFold FoldTraced(std::string_view text);
 
-// The character of two to four bytes that starts at `at`, and its length in
-// bytes; a length of 0 for a byte that starts no such character (ASCII, a
-// stray continuation byte, a sequence cut short, an overlong form, a
-// surrogate, beyond U+10FFFF).
-struct Utf8Sequence {
-    char32_t cp = 0;
-    std::size_t length = 0;
-};
-Utf8Sequence DecodeUtf8Sequence(std::string_view text, std::size_t at);
-
 } // namespace stanzel

@@ -1,6 +1,6 @@
 #include "spelling/letters.h"
 
-#include "search/text_folding.h"
+#include "storage/code_page.h"
 
 #include <locale.h>
 #include <wctype.h>

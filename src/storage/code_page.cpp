@@ -5,6 +5,7 @@
 #include "storage/settings.h"
 #include "storage/storage_error.h"
 #include "storage/text_encoding.h"
+#include "storage/text_lines.h"
 
 #include <stdexcept>
 #include <uchardet.h>
@@ -47,68 +48,72 @@ bool UsesC1Bytes(std::string_view sample) {
     return false;
 }
 
-// Calls line(begin, end, breakEnd) for each line of `text`, its break
-// [end, breakEnd) included.
-template <typename Line> void ForEachLine(std::string_view text, Line&& line) {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = start;
-        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
-            ++end;
-        std::size_t breakEnd = end;
-        if (breakEnd < text.size())
-            breakEnd +=
-                text[breakEnd] == '\r' && breakEnd + 1 < text.size() && text[breakEnd + 1] == '\n'
-                    ? 2
-                    : 1;
-        line(start, end, breakEnd);
-        start = breakEnd;
-    }
-}
-
 } // namespace
 
 bool IsUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        if (lead < 0x80) {
+    for (std::size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
             ++i;
             continue;
         }
-        std::size_t length;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0)
-                low = 0xA0; // overlong
-            if (lead == 0xED)
-                high = 0x9F; // surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0)
-                low = 0x90; // overlong
-            if (lead == 0xF4)
-                high = 0x8F; // beyond U+10FFFF
-        } else {
+        const std::size_t length = DecodeUtf8Sequence(text, i).length;
+        if (length == 0)
             return false;
-        }
-        if (text.size() - i < length)
-            return false;
-        const auto second = static_cast<unsigned char>(text[i + 1]);
-        if (second < low || second > high)
-            return false;
-        for (std::size_t k = 2; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if (next < 0x80 || next > 0xBF)
-                return false;
-        }
         i += length;
     }
     return true;
+}
+
+Utf8Sequence DecodeUtf8Sequence(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length = 0;
+    char32_t cp = 0;
+    char32_t smallest = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        cp = lead & 0x1F;
+        smallest = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        cp = lead & 0x0F;
+        smallest = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        cp = lead & 0x07;
+        smallest = 0x10000;
+    } else {
+        return {};
+    }
+    if (text.size() - at < length)
+        return {};
+    for (std::size_t i = 1; i < length; ++i) {
+        const unsigned char next = byte(at + i);
+        if ((next & 0xC0) != 0x80)
+            return {};
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    if (cp < smallest || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return {};
+    return {cp, length};
+}
+
+void AppendCodePoint(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
 }
 
 CodePage::CodePage(std::string name, std::shared_ptr<const TextConverter> converter)
@@ -135,7 +140,7 @@ void CodePage::AppendUtf8(std::string& out, std::string_view text) const {
         out.append(text);
         return;
     }
-    ForEachLine(text, [&](std::size_t begin, std::size_t end, std::size_t breakEnd) {
+    VisitLines(text, [&](std::size_t begin, std::size_t end, std::size_t breakEnd) {
         const std::string_view line = text.substr(begin, end - begin);
         if (IsUtf8(line))
             out.append(line);
@@ -148,7 +153,7 @@ void CodePage::AppendUtf8(std::string& out, std::string_view text) const {
 void AppendLinesNotUtf8(std::string& sample, std::string_view text) {
     if (IsUtf8(text))
         return;
-    ForEachLine(text, [&](std::size_t begin, std::size_t end, std::size_t) {
+    VisitLines(text, [&](std::size_t begin, std::size_t end, std::size_t) {
         const std::string_view line = text.substr(begin, end - begin);
         if (!IsUtf8(line)) {
             sample.append(line);

@@ -16,6 +16,18 @@ class TextConverter;
 // no sequence cut short.
 bool IsUtf8(std::string_view text);
 
+// The character of two to four bytes that starts at `at`, and its length in
+// bytes; a length of 0 for a byte that starts no such character (ASCII, a
+// stray continuation byte, a sequence cut short, an overlong form, a
+// surrogate, beyond U+10FFFF).
+struct Utf8Sequence {
+    char32_t cp = 0;
+    std::size_t length = 0;
+};
+Utf8Sequence DecodeUtf8Sequence(std::string_view text, std::size_t at);
+// Appends `cp` to `out` as UTF-8.
+void AppendCodePoint(std::string& out, char32_t cp);
+
 // The character set older files of a collection are written in (an 8-bit
 // code page such as Windows-1250), read into the UTF-8 the program works in.
 class CodePage {

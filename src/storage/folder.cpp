@@ -187,12 +187,6 @@ int RemoveInFolder(const FileRef& file) {
         file, [](const FileParent& parent) { return ::unlinkat(parent.fd(), parent.leaf(), 0); });
 }
 
-int RenameInFolder(const FileRef& from, const FileRef& to) {
-    return InParent(to, [&](const FileParent& parent) {
-        return ::renameat(parent.fd(), from.fileName().c_str(), parent.fd(), parent.leaf());
-    });
-}
-
 int MakeFolderIn(const FileRef& folder) {
     // mkdirat never follows a link in the new folder's place.
     return InParent(folder, [](const FileParent& parent) {

@@ -98,8 +98,6 @@ bool StatInFolder(const FileRef& file, struct stat& info);
 // lstat: what stands under the name itself, a link not followed.
 bool StatNameInFolder(const FileRef& file, struct stat& info);
 int RemoveInFolder(const FileRef& file);
-// Both names are in the same folder.
-int RenameInFolder(const FileRef& from, const FileRef& to);
 int MakeFolderIn(const FileRef& folder);
 
 // "Not a regular file": a FIFO, device, socket or link where a file should be.

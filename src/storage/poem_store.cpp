@@ -177,12 +177,6 @@ void PoemStore::addRows(std::size_t fromSection) {
     notify(false, PoemListObserver::Change::Insert, first, rows_.size() - 1);
 }
 
-void PoemStore::makeRows() {
-    rows_.clear();
-    largestId_ = 0;
-    addRows(0);
-}
-
 void PoemStore::finishReading() {
     while (ReadSome(std::numeric_limits<std::size_t>::max() / 2)) {
     }
@@ -370,13 +364,13 @@ void PoemStore::apply(const ProfileText::Edit& edit, std::string_view id) {
         notify(true, Change::Remove, *row, *row);
         index_->Apply(edit);
         rows_.clear();
-        for (std::size_t i = 0; i < index_->sectionCount(); ++i)
-            if (index_->section(i).firstOfName)
-                rows_.push_back(static_cast<std::uint32_t>(i));
         largestId_ = 0;
-        for (std::size_t i = 0; i < index_->sectionCount(); ++i)
+        for (std::size_t i = 0; i < index_->sectionCount(); ++i) {
             if (const auto number = CanonicalPoemId(index_->name(i)))
                 largestId_ = std::max(largestId_, *number);
+            if (index_->section(i).firstOfName)
+                rows_.push_back(static_cast<std::uint32_t>(i));
+        }
         notify(false, Change::Remove, *row, *row);
     } else if (row) {
         index_->Apply(edit);

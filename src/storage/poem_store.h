@@ -163,7 +163,6 @@ private:
     void startReading();
     void finishReading();
     void addRows(std::size_t fromSection);
-    void makeRows();
     void notify(bool before, PoemListObserver::Change change, std::size_t first, std::size_t last);
     void apply(const ProfileText::Edit& edit, std::string_view id);
     std::string unableToWrite() const;

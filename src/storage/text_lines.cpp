@@ -25,20 +25,9 @@ std::string NormaliseLineBreaks(std::string_view text) {
 
 std::vector<std::string> SplitLines(std::string_view text) {
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.emplace_back(text.substr(start, i - start));
-            i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-            start = i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < text.size())
-        lines.emplace_back(text.substr(start));
+    VisitLines(text, [&](std::size_t begin, std::size_t end, std::size_t) {
+        lines.emplace_back(text.substr(begin, end - begin));
+    });
     return lines;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -25,6 +26,19 @@ std::string NormaliseLineBreaks(std::string_view text);
 // Splits text into lines. A line ends at CR LF, at a lone LF or at a lone CR;
 // a break at the very end makes no extra empty line.
 std::vector<std::string> SplitLines(std::string_view text);
+// Calls line(begin, end, breakEnd) for each of those lines, its break
+// [end, breakEnd) included.
+template <typename Line> void VisitLines(std::string_view text, Line&& line) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+        std::size_t breakEnd = end;
+        if (breakEnd < text.size())
+            breakEnd += text.substr(breakEnd, 2) == "\r\n" ? 2 : 1;
+        line(start, end, breakEnd);
+        start = breakEnd;
+    }
+}
 
 // Joins lines with CR LF after every line, as lists of lines are written.
 std::string JoinLinesCrLf(const std::vector<std::string>& lines);
