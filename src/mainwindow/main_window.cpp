@@ -615,8 +615,11 @@ void MainWindow::readMoreOfTheIndex() {
     // processes gone, never this one's.
     disconnect(readTimer_, &QTimer::timeout, this, &MainWindow::readMoreOfTheIndex);
     connect(readTimer_, &QTimer::timeout, this, &MainWindow::lookThroughFolders);
-    // What changed while the list was read.
-    guarded([this] { takeOutsideChanges(); });
+    // What changed while the list was read is taken in as a change the
+    // watch saw, a moment after the last rows are painted; the look
+    // follows it.
+    readTimer_->stop();
+    outsideChanges_->start();
 }
 
 void MainWindow::lookThroughFolders() {

@@ -61,7 +61,10 @@ void MainWindow::watchCollection() {
             qOverload<>(&QTimer::start));
     connect(outsideChanges_, &QTimer::timeout, this,
             [this] { guarded([this] { takeOutsideChanges(); }); });
-    armFolderWatch();
+    // Armed once the list is whole, by the first look at what changed:
+    // watching a folder costs the system a pass over the names it has seen
+    // in it, a tenth of a second for a million poems, which the first paint
+    // does not wait for. What changes before is taken in by that look.
 }
 
 void MainWindow::armFolderWatch() {
@@ -101,11 +104,15 @@ void MainWindow::takeOutsideChanges() {
 void MainWindow::takeConflictCopies() {
     // A conflict copy comes by a name added to one of the two folders, which
     // changes the folder: while neither changed, the names of a large
-    // collection's poems are not read again. A look under way takes in
-    // what its end finds.
+    // collection's poems are not read again. A look begun already goes on,
+    // and takes in what its end finds.
+    if (looks_[0]) {
+        readTimer_->start();
+        return;
+    }
     const std::array<FileIdentity, 2> folders{FileIdentity::Now(FileRef(collection_, ".")),
                                               FileIdentity::Now(store_.poemsFolder())};
-    if (folders == conflictsLookedAt_ || looks_[0])
+    if (folders == conflictsLookedAt_)
         return;
     looks_ = {std::make_unique<FolderLook>(FileRef(collection_, "."), IsIndexConflictCopy),
               std::make_unique<FolderLook>(store_.poemsFolder(), IsTextConflictCopy)};
