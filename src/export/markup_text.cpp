@@ -59,7 +59,6 @@ bool IsNonCharacterXmlRefuses(std::string_view sequence) {
 
 std::string ToValidUtf8(std::string_view text) {
     std::string out;
-    out.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
         std::size_t run = i;

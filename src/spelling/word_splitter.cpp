@@ -135,7 +135,6 @@ std::vector<WordSpan> WordSplitter::split(std::string_view line) const {
 
 std::string WithOtherApostrophes(std::string_view word) {
     std::string result;
-    result.reserve(word.size() + 2);
     for (std::size_t at = 0; at < word.size();) {
         const Utf8Character c = DecodeUtf8At(word, at);
         if (c.codePoint == kStraightApostrophe)

@@ -148,7 +148,6 @@ std::string EscapeDraftField(std::string_view text) {
 
 std::string UnescapeDraftField(std::string_view text) {
     std::string out;
-    out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char next = i + 1 < text.size() ? text[i + 1] : '\0';
         if (text[i] == '\\' && (next == '\\' || next == 'r' || next == 'n' || next == '0')) {

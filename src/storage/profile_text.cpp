@@ -109,7 +109,6 @@ std::string FormatIniEntry(std::string_view key, std::string_view value) {
         (IsBlank(stored.front()) || IsBlank(stored.back()) ||
          (stored.size() >= 2 && IsQuote(stored.front()) && stored.front() == stored.back()));
     std::string line;
-    line.reserve(key.size() + stored.size() + 3);
     line += key;
     line += '=';
     if (changesOnReading)
