@@ -75,6 +75,25 @@ std::string ReadWholePlain(const std::filesystem::path& path) {
     return bytes;
 }
 
+void ReplacePlain(const std::filesystem::path& target, std::string_view bytes, std::size_t times) {
+    const std::filesystem::path temporary = target.parent_path() / ".floor.tmp";
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    for (std::size_t time = 0; time < times; ++time) {
+        for (std::size_t done = 0; done < bytes.size();) {
+            const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (put <= 0)
+                break;
+            done += static_cast<std::size_t>(put);
+        }
+    }
+    ::fsync(fd);
+    ::close(fd);
+    ::rename(temporary.c_str(), target.c_str());
+    const int folder = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ::fsync(folder);
+    ::close(folder);
+}
+
 CollectionStats GenerateAndDescribe(const CollectionOptions& options) {
     if (options.existing) {
         const auto stats = DescribeExisting(options.dir);

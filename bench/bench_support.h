@@ -26,6 +26,12 @@ CollectionStats GenerateAndDescribe(const CollectionOptions& options);
 // that reading through the program's own layers is held to.
 std::string ReadWholePlain(const std::filesystem::path& path);
 
+// A file put in place by a plain program: `bytes` written `times` over into a
+// new file beside `target`, flushed, renamed over it, the folder flushed. The
+// floor that writing through the program's own layers is held to.
+void ReplacePlain(const std::filesystem::path& target, std::string_view bytes,
+                  std::size_t times = 1);
+
 // Removes the collection unless the user asked to keep it.
 void RemoveUnlessKept(const CollectionOptions& options);
 

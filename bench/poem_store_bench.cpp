@@ -68,23 +68,9 @@ void BM_OpenCollection(benchmark::State& state) {
 // place from memory. It goes to a file beside the index, never the index.
 void BM_SaveFloor(benchmark::State& state) {
     const std::string bytes = g_store->Index()->bytes();
-    const fs::path temporary = g_dir / ".floor.tmp";
     const fs::path target = g_dir / "floor.dmp";
-    for (auto _ : state) {
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        for (std::size_t done = 0; done < bytes.size();) {
-            const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-            if (put <= 0)
-                break;
-            done += static_cast<std::size_t>(put);
-        }
-        ::fsync(fd);
-        ::close(fd);
-        ::rename(temporary.c_str(), target.c_str());
-        const int folder = ::open(g_dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ::fsync(folder);
-        ::close(folder);
-    }
+    for (auto _ : state)
+        stanzel::bench::ReplacePlain(target, bytes);
     fs::remove(target);
 }
 

@@ -37,7 +37,10 @@ public:
     Collection(const PoemStore& store, const ProfileText& index, std::size_t poems,
                const ExportProgress& progress, const DocumentSink& sink, std::string& pending)
         : store_(store), index_(index), poems_(poems), progress_(progress), sink_(sink),
-          pending_(pending), step_(std::max<std::size_t>(1, poems / kProgressReports)) {}
+          pending_(pending), step_(std::max<std::size_t>(1, poems / kProgressReports)),
+          // Held for the whole export rather than reached again for each of
+          // thousands of files.
+          poemsFolder_(Folder::OpenBelow(store.poemsFolder())) {}
 
     // Every poem in the order of the index, with its entries and its text,
     // as `visit(id, entries, text)`; false when the user cancelled.
@@ -93,17 +96,17 @@ private:
     // The same limits as the editor's (PoemStore::ReadTextFile): a file too
     // large for a poem is reported, never read whole.
     std::string readText(std::string_view id) const {
-        const auto file = store_.poemFile(id);
-        if (!file) {
+        if (!store_.poemFile(id)) {
             // An id that is not a decimal number names no file, so that a
             // hand-edited index can never make the export read another one.
             throw StorageError("Cannot open file \"" + store_.poemsFolder().path().string() + "/" +
                                std::string(id) + ".poem\". The poem's id is not a number.");
         }
-        auto text = store_.ReadTextFile(id);
+        const FileRef file(poemsFolder_, std::string(id) + ".poem");
+        auto text = ReadPoemFile(file);
         if (!text)
             throw StorageError(
-                "Cannot open file \"" + file->path().string() + "\". " +
+                "Cannot open file \"" + file.path().string() + "\". " +
                 DescribeError(std::make_error_code(std::errc::no_such_file_or_directory)));
         return std::move(*text);
     }
@@ -127,6 +130,7 @@ private:
     const DocumentSink& sink_;
     std::string& pending_;
     std::size_t step_;
+    std::shared_ptr<const Folder> poemsFolder_;
     // The readings of the poem at hand that were not UTF-8.
     mutable std::string title_, poet_, date_, text_;
 };

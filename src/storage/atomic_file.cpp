@@ -61,16 +61,6 @@ bool Refused(FileStep step) {
     return true;
 }
 
-// Opens a file of a folder held open; a folder that could not be opened
-// gives its own reason.
-int OpenAt(const FileRef& file, int flags, mode_t mode = 0) {
-    if (file.dirFd() < 0) {
-        errno = file.folder->openError() ? file.folder->openError().value() : EBADF;
-        return -1;
-    }
-    return OpenInFolder(file, flags, mode);
-}
-
 std::error_code WriteAll(int fd, std::span<const std::string_view> pieces) {
     if (Refused(FileStep::Write))
         return LastError();
@@ -199,7 +189,7 @@ bool SameBytes(std::span<const std::string_view> pieces, const std::string& prev
 FileReader::FileReader(const FileRef& file) {
     // Opening a FIFO without O_NONBLOCK waits for a writer; with it, the
     // open returns at once and the check below refuses the FIFO.
-    FileDescriptor fd(OpenAt(file, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    FileDescriptor fd(OpenInFolder(file, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat info {};
     error_ = RegularFileOpened(fd, info);
     if (!error_) {
@@ -312,7 +302,7 @@ std::error_code FileReplacement::Begin(const FileRef& file, const std::string* p
     open.file.temporary = TemporaryName(open.file.target);
     // A new file gets the permissions any new file gets (0666 narrowed by the
     // umask); a replaced one keeps its own.
-    open.fd = OpenAt(FileRef(open.file.target.folder, open.file.temporary),
+    open.fd = OpenInFolder(FileRef(open.file.target.folder, open.file.temporary),
                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, keepMode ? 0600 : 0666);
     if (open.fd < 0)
         return LastError();
@@ -528,7 +518,7 @@ std::error_code OverwriteFileInPlace(const FileRef& file, std::string_view bytes
     if (Refused(FileStep::Create))
         return LastError();
     // Never through a link: the file written is the one named.
-    FileDescriptor fd(OpenAt(file, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+    FileDescriptor fd(OpenInFolder(file, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
     if (const auto error = RegularFileOpened(fd, info))
         return error;
@@ -543,7 +533,7 @@ std::error_code OverwriteFileInPlace(const FileRef& file, std::string_view bytes
 FolderLook::FolderLook(const FileRef& folder, Keep keep)
     : keep_(keep), identity_(FileIdentity::Now(folder)) {
     // A link in the folder's place leads to a folder not the program's to tidy.
-    const int fd = OpenAt(folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = OpenInFolder(folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd >= 0 && !(dir_ = ::fdopendir(fd)))
         ::close(fd);
 }

@@ -7,8 +7,8 @@
 
 namespace stanzel {
 
-Folder::Folder(int fd, std::filesystem::path opened, std::error_code error)
-    : fd_(fd), opened_(std::move(opened)), openError_(error) {}
+Folder::Folder(int fd, std::filesystem::path opened, std::error_code error, bool below)
+    : fd_(fd), opened_(std::move(opened)), openError_(error), below_(below) {}
 
 std::shared_ptr<const Folder> Folder::Open(const std::filesystem::path& path) {
     const std::filesystem::path shown = path.empty() ? std::filesystem::path(".") : path;
@@ -16,6 +16,15 @@ std::shared_ptr<const Folder> Folder::Open(const std::filesystem::path& path) {
     const std::error_code error =
         fd < 0 ? std::error_code(errno, std::generic_category()) : std::error_code();
     return std::shared_ptr<const Folder>(new Folder(fd, shown, error));
+}
+
+std::shared_ptr<const Folder> Folder::OpenBelow(const FileRef& folder) {
+    const FileParent parent(FileRef(folder.folder, folder.name + "/."));
+    const int fd = parent.fd() < 0 ? -1 : ::fcntl(parent.fd(), F_DUPFD_CLOEXEC, 0);
+    std::error_code error = parent.error();
+    if (parent.fd() >= 0 && fd < 0)
+        error = std::error_code(errno, std::generic_category());
+    return std::shared_ptr<const Folder>(new Folder(fd, folder.path(), error, true));
 }
 
 Folder::~Folder() {
@@ -107,7 +116,7 @@ std::error_code NotARegularFile() {
     return {1, category};
 }
 
-FileParent::FileParent(const FileRef& file) {
+FileParent::FileParent(const FileRef& file) : nested_(file.folder->below()) {
     fd_ = file.dirFd();
     if (fd_ < 0) {
         error_ = file.folder->openError() ? file.folder->openError()

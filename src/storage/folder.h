@@ -10,6 +10,8 @@ struct stat;
 
 namespace stanzel {
 
+struct FileRef;
+
 // A folder held open for the run. Every file of the collection is opened,
 // replaced and removed relative to it, so that a collection folder moved or
 // renamed while the program runs goes on being the collection, and nothing
@@ -19,6 +21,10 @@ public:
     // A folder that cannot be opened still makes a Folder: each file
     // operation on it then fails with the reason.
     static std::shared_ptr<const Folder> Open(const std::filesystem::path& path);
+    // A folder below one held open ("poems"), reached as any file below it
+    // is: never through a link. Its files are below the folder held open
+    // too, and are never opened through a link either.
+    static std::shared_ptr<const Folder> OpenBelow(const FileRef& folder);
     Folder(const Folder&) = delete;
     Folder& operator=(const Folder&) = delete;
     ~Folder();
@@ -28,13 +34,15 @@ public:
     // Where the folder is now, for messages; where it was opened when the
     // system cannot tell.
     std::filesystem::path path() const;
+    bool below() const { return below_; }
 
 private:
-    Folder(int fd, std::filesystem::path opened, std::error_code error);
+    Folder(int fd, std::filesystem::path opened, std::error_code error, bool below = false);
 
     int fd_;
     std::filesystem::path opened_;
     std::error_code openError_;
+    bool below_;
 };
 
 // A file named relative to a folder held open: "poems.dmp", "poems/12.poem".

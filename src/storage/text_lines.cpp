@@ -44,6 +44,9 @@ std::optional<std::string> TooLargeToShow(std::string_view text) {
     if (text.size() > kLargestPoemBytes)
         return "It holds " + std::to_string(text.size()) + " bytes; a poem's text may hold " +
                std::to_string(kLargestPoemBytes) + ".";
+    // A line holds no more characters than bytes.
+    if (text.size() <= kLongestPoemLine)
+        return std::nullopt;
     // Lines end as NormaliseLineBreaks ends them; characters are counted as UTF-8
     // starts them, so a byte of another encoding counts as one.
     std::size_t line = 1;
