@@ -7,7 +7,7 @@
 #   bench/window_timings.sh XWATCH STANZEL COLLECTION_DIR [ROUNDS] [SAVES]
 #
 # XWATCH is the built xwatch tool; STANZEL the built program (from a Release
-# build); COLLECTION_DIR a collection (bench/main_window_bench
+# build, whose bench/save_floor measures the floor of a save); COLLECTION_DIR a collection (bench/main_window_bench
 # --collection_dir=DIR makes one). The program is copied into the collection,
 # which is the folder it uses, and removed again afterwards. Without DISPLAY
 # an Xvfb server is started for the run.
@@ -19,6 +19,7 @@ if (($# < 3)); then
 fi
 xwatch=$(realpath "$1")
 stanzel=$2
+save_floor=$(dirname "$(realpath "$stanzel")")/../bench/save_floor
 collection=$(realpath "$3")
 rounds=${4:-15}
 saves=${5:-9}
@@ -68,13 +69,14 @@ awk -v e="$paint_empty" -v l="$paint_large" -v s="$settled_large" 'BEGIN {
 }'
 rm -f "$starts_empty" "$starts_large"
 
-# saves WHERE: the median wait of the saves in the program at WHERE, as xwatch
+# saves WHERE: prints the median wait of the saves in the program at WHERE, as xwatch
 # reports it (Ctrl+S to the box painted, plus Return to the list repainted).
 saves() {
     local log
     log=$(mktemp)
     "$xwatch" save 400 "$saves" "$1" >"$log"
-    printf '%-34s %10s %10s %10s  %s\n' "$2" "$(grep '^save' "$log" | field user_wait_ms | median)" \
+    median_wait=$(grep '^save' "$log" | field user_wait_ms | median)
+    printf '%-34s %10s %10s %10s  %s\n' "$2" "$median_wait" \
         "$(grep '^save' "$log" | field user_wait_ms | sort -n | tail -1)" \
         "$(grep '^save' "$log" | field cpu_ms | median)" \
         "$(grep '^save' "$log" | tail -1 | grep -o 'VmRSS=[0-9]*')"
@@ -83,5 +85,13 @@ saves() {
 if ((saves > 0)); then
     printf '\n%d saves, user wait in ms %10s %10s %10s\n' "$saves" "median" "worst" "cpu"
     saves "$empty/stanzel" "empty collection"
+    wait_empty=$median_wait
     saves "$collection/stanzel" "large collection"
+    wait_large=$median_wait
+    floor=$("$save_floor" "$collection" "$saves")
+    awk -v e="$wait_empty" -v l="$wait_large" -v f="$floor" 'BEGIN {
+        allowed = e + 1.5 * f
+        printf "save: %.1f ms; the floor (a plain program writing the same index) %.1f ms;\n", l, f
+        printf "      allowed the empty save plus 1.5x the floor, %.1f ms: %s\n", allowed, l <= allowed ? "met" : "MISSED"
+    }'
 fi

@@ -145,10 +145,15 @@ void ProfileText::parseLines(std::size_t to, bool toTheEnd) {
             parsed_ = kByteOrderMark.size();
     }
     while (parsed_ < to) {
-        const std::size_t contentEnd = LineEnd(text, parsed_, to);
+        // A long line that comes in many pieces is searched for its break
+        // once, not again from its start with each piece.
+        const std::size_t contentEnd = LineEnd(text, std::max(parsed_, unbroken_), to);
         // A line is whole once its break is here; a CR may yet be followed by LF.
-        if (!toTheEnd && (contentEnd == to || (text[contentEnd] == '\r' && contentEnd + 1 == to)))
+        if (!toTheEnd && (contentEnd == to || (text[contentEnd] == '\r' && contentEnd + 1 == to))) {
+            unbroken_ = contentEnd;
             return;
+        }
+        unbroken_ = 0;
         const std::size_t next = BreakEnd(text, contentEnd, to);
         const std::string_view line = text.substr(parsed_, contentEnd - parsed_);
         if (const auto name = SectionName(line);

@@ -118,6 +118,7 @@ private:
     std::size_t named_ = 0;
     bool naming_ = true;
     std::size_t parsed_ = 0; // always the start of a line
+    std::size_t unbroken_ = 0; // the line at parsed_ holds no break before this
     bool finished_ = false;
 };
 

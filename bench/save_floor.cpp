@@ -1,0 +1,42 @@
+// The floor of a save, as a plain program does it: the index of a collection
+// written from memory into a new file beside it, flushed, renamed and the
+// folder flushed, ROUNDS times; prints the median in milliseconds. The index
+// itself is never touched.
+//
+//   save_floor COLLECTION_DIR [ROUNDS]
+
+#include "bench_support.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s COLLECTION_DIR [ROUNDS]\n", argv[0]);
+        return 2;
+    }
+    const std::filesystem::path dir = argv[1];
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 9;
+    std::ifstream in(dir / "poems.dmp", std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const auto target = dir / "floor.dmp";
+    std::vector<double> times;
+    for (int round = 0; round < rounds; ++round) {
+        const auto started = std::chrono::steady_clock::now();
+        stanzel::bench::ReplacePlain(target, bytes);
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+                .count());
+    }
+    std::filesystem::remove(target);
+    std::sort(times.begin(), times.end());
+    std::printf("%.1f\n", times[times.size() / 2]);
+    return 0;
+}
