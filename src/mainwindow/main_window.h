@@ -32,7 +32,6 @@ class QTextEdit;
 class QToolBar;
 class QToolButton;
 class QTableView;
-class QFileSystemWatcher;
 class QTimer;
 
 namespace stanzel {
@@ -43,6 +42,7 @@ class FindQuery;
 class PoemCounting;
 class PoemListModel;
 class FolderLook;
+class FolderWatch;
 struct ConflictCopyNames;
 class SpellCheckedLineEdit;
 class SpellingHighlighter;
@@ -313,7 +313,8 @@ private:
     void armFolderWatch();
     void takeOutsideChanges();
     // The folders looked through again for the sync tools' conflict copies
-    // when their names changed since the last look.
+    // when one was added, or, where the watch cannot tell, when their names
+    // changed since the last look.
     void takeConflictCopies();
     // The conflict copies a look found taken in, what came back told in the
     // status bar.
@@ -458,7 +459,7 @@ private:
     std::vector<QAction*> engineActions_;   // by menu position, separators too
     std::vector<QAction*> languageActions_; // English first, then the language files
     QTimer* readTimer_ = nullptr;           // the index, then the folders, in slices
-    QFileSystemWatcher* folderWatch_ = nullptr;
+    FolderWatch* folderWatch_ = nullptr;
     QTimer* outsideChanges_ = nullptr; // gathers a burst of changes into one
     // The looks through the collection's folder and the poems' under way.
     std::array<std::unique_ptr<FolderLook>, 2> looks_;

@@ -2,14 +2,13 @@
 // into: what changes there is seen at once, and nothing either side wrote
 // is lost.
 #include "mainwindow/main_window.h"
+#include "mainwindow/folder_watch.h"
 #include "mainwindow/qt_text.h"
 #include "storage/atomic_file.h"
 #include "storage/conflict_copies.h"
 #include "storage/ini_file.h"
 #include "storage/number_text.h"
 
-#include <QDir>
-#include <QFileSystemWatcher>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -53,12 +52,10 @@ void ReplaceKeepingCursor(QTextEdit* box, const QString& text) {
 } // namespace
 
 void MainWindow::watchCollection() {
-    folderWatch_ = new QFileSystemWatcher(this);
     outsideChanges_ = new QTimer(this);
     outsideChanges_->setSingleShot(true);
     outsideChanges_->setInterval(kGatherMs);
-    connect(folderWatch_, &QFileSystemWatcher::directoryChanged, outsideChanges_,
-            qOverload<>(&QTimer::start));
+    folderWatch_ = new FolderWatch(this, [this] { outsideChanges_->start(); });
     connect(outsideChanges_, &QTimer::timeout, this,
             [this] { guarded([this] { takeOutsideChanges(); }); });
     // Armed once the list is whole, by the first look at what changed:
@@ -70,10 +67,8 @@ void MainWindow::watchCollection() {
 void MainWindow::armFolderWatch() {
     // A folder that was replaced, or made only now, is watched afresh.
     const QString folder = QString::fromStdString(programDir().string());
-    for (const QString& path : {folder, folder + QStringLiteral("/poems")}) {
-        if (!folderWatch_->directories().contains(path) && QDir(path).exists())
-            folderWatch_->addPath(path);
-    }
+    folderWatch_->watch(0, folder, IsIndexConflictCopy);
+    folderWatch_->watch(1, folder + QStringLiteral("/poems"), IsTextConflictCopy);
 }
 
 void MainWindow::takeOutsideChanges() {
@@ -102,17 +97,22 @@ void MainWindow::takeOutsideChanges() {
 }
 
 void MainWindow::takeConflictCopies() {
-    // A conflict copy comes by a name added to one of the two folders, which
-    // changes the folder: while neither changed, the names of a large
-    // collection's poems are not read again. A look begun already goes on,
-    // and takes in what its end finds.
+    // A look begun already goes on, and takes in what its end finds.
     if (looks_[0]) {
         readTimer_->start();
         return;
     }
+    // A conflict copy comes by a name added to one of the two folders: the
+    // watch tells it by its name, and while it tells none, the names of a
+    // large collection's poems are not read again.
+    const FolderWatch::Told told = folderWatch_->take();
+    if (told.whole && !told.kept)
+        return;
+    // Where the watch may have missed a name, a folder that changed since
+    // the last look is looked through.
     const std::array<FileIdentity, 2> folders{FileIdentity::Now(FileRef(collection_, ".")),
                                               FileIdentity::Now(store_.poemsFolder())};
-    if (folders == conflictsLookedAt_)
+    if (!told.kept && folders == conflictsLookedAt_)
         return;
     looks_ = {std::make_unique<FolderLook>(FileRef(collection_, "."), IsIndexConflictCopy),
               std::make_unique<FolderLook>(store_.poemsFolder(), IsTextConflictCopy)};

@@ -328,5 +328,21 @@ TEST_F(OutsideChangesTest, ATextConflictCopyFoundAtStartBecomesADraft) {
     EXPECT_EQ(ReadBytes(dir / "poems" / "2.poem"), "second poem");
 }
 
+// The window's own saves, which bring no copy, leave the poems' names
+// unread; a copy that comes after them is told by its name and taken in.
+TEST_F(OutsideChangesTest, ACopyThatComesAfterTheWindowsOwnSavesIsTakenIn) {
+    QTest::qWait(700); // the list whole, the folders looked through and watched
+    for (const QString& text : {QStringLiteral("mine"), QStringLiteral("mine again")}) {
+        select(1);
+        QTest::keyClicks(poemEdit(), text);
+        actions().savePoem->trigger();
+        QTest::qWait(500);
+    }
+    EXPECT_TRUE(DraftStore(dir.path()).List().empty());
+    arrive("poems/2.sync-conflict-20261209-101500-LAPTOP1.poem", "the laptop's two");
+    ASSERT_TRUE(waitFor([&] { return !DraftStore(dir.path()).List().empty(); }));
+    EXPECT_EQ(DraftStore(dir.path()).List().front().poem.text, "the laptop's two");
+}
+
 } // namespace
 } // namespace stanzel
