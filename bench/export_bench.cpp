@@ -237,8 +237,8 @@ void PairedRounds(int rounds) {
     for (int i = 0; i < 3; ++i) {
         const double read = median(toRead[i]);
         std::printf("%-22s %12.2f %8.2f %8.2f %7.1fx %-7s %16.2f\n", kFormats[i].name, read,
-                    toRead[i].front(), toRead[i].back(), kTarget, read <= kTarget ? "met" : "MISSED",
-                    median(toFloor[i]));
+                    toRead[i].front(), toRead[i].back(), kTarget,
+                    read <= kTarget ? "met" : "MISSED", median(toFloor[i]));
     }
     for (const FormatCase& c : kFormats)
         fs::remove(g_dir / ("floor" + std::string(stanzel::FileExtension(c.format))));

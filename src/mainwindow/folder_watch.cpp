@@ -1,11 +1,12 @@
 #include "mainwindow/folder_watch.h"
 
 #include <QSocketNotifier>
-#include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 #include <sys/inotify.h>
 #include <unistd.h>
+#include <utility>
 
 namespace stanzel {
 
@@ -13,8 +14,8 @@ namespace {
 
 // Names added, removed and renamed, and the folder itself replaced: what a
 // sync tool's writes and another program's saves do to a folder.
-constexpr std::uint32_t kFolderEvents = IN_ATTRIB | IN_MOVE | IN_CREATE | IN_DELETE |
-                                        IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+constexpr std::uint32_t kFolderEvents =
+    IN_ATTRIB | IN_MOVE | IN_CREATE | IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
 } // namespace
 
@@ -42,6 +43,12 @@ void FolderWatch::watch(std::size_t which, const QString& path, FolderLook::Keep
     watches_[which] = {descriptor, keep};
     // What was added before is for a look through the folder to tell.
     told_.whole = false;
+}
+
+FolderWatch::Told FolderWatch::take() {
+    Told told = std::exchange(told_, Told{});
+    told.whole = told.whole && watching(0) && watching(1);
+    return told;
 }
 
 void FolderWatch::readNotifications() {

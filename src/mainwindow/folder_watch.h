@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <array>
+#include <cstddef>
 #include <functional>
 
 class QSocketNotifier;
@@ -28,13 +29,13 @@ public:
     bool watching(std::size_t which) const { return watches_[which].descriptor >= 0; }
 
     // What the notifications told since the last take. Unless `whole`,
-    // some may be missing: a folder was watched afresh, or the system
-    // dropped notifications it had no room for.
+    // some may be missing: a folder is not watched or was watched afresh,
+    // or the system dropped notifications it had no room for.
     struct Told {
         bool whole = true;
         bool kept = false; // a name `keep` takes was added
     };
-    Told take() { return std::exchange(told_, Told{}); }
+    Told take();
 
 private:
     void readNotifications();

@@ -633,8 +633,8 @@ void MainWindow::lookThroughFolders() {
     const ConflictCopyNames names{looks_[0]->kept(), looks_[1]->kept()};
     looks_ = {};
     guarded([&] { mergeConflictCopies(names); });
-    // A name that came during the look may have been missed: the folders
-    // that changed since it began are looked through again.
+    // A copy that came during the look may have been missed: the watch
+    // tells it, or where it cannot, the folders' change since the look began.
     takeConflictCopies();
 }
 

@@ -1,8 +1,8 @@
 // The main window in a folder that a sync tool or another program writes
 // into: what changes there is seen at once, and nothing either side wrote
 // is lost.
-#include "mainwindow/main_window.h"
 #include "mainwindow/folder_watch.h"
+#include "mainwindow/main_window.h"
 #include "mainwindow/qt_text.h"
 #include "storage/atomic_file.h"
 #include "storage/conflict_copies.h"

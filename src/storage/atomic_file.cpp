@@ -303,7 +303,7 @@ std::error_code FileReplacement::Begin(const FileRef& file, const std::string* p
     // A new file gets the permissions any new file gets (0666 narrowed by the
     // umask); a replaced one keeps its own.
     open.fd = OpenInFolder(FileRef(open.file.target.folder, open.file.temporary),
-                     O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, keepMode ? 0600 : 0666);
+                           O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, keepMode ? 0600 : 0666);
     if (open.fd < 0)
         return LastError();
     open_ = std::move(open);
@@ -518,7 +518,8 @@ std::error_code OverwriteFileInPlace(const FileRef& file, std::string_view bytes
     if (Refused(FileStep::Create))
         return LastError();
     // Never through a link: the file written is the one named.
-    FileDescriptor fd(OpenInFolder(file, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+    FileDescriptor fd(
+        OpenInFolder(file, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
     if (const auto error = RegularFileOpened(fd, info))
         return error;

@@ -105,8 +105,9 @@ TEST_F(CollectionWithLinks, APoemsFolderThatIsALinkIsNeitherReadNorWritten) {
     EXPECT_NE(failureOf([&] { store.SavePoem(0, "New", "", "", "text"); }), "");
     EXPECT_NE(failureOf([&] { store.SavePoem(2, "Linked", "", "", "text"); }), "");
     EXPECT_NE(failureOf([&] { store.DeletePoem(2); }), "");
-    EXPECT_NE(failureOf([&] { BuildCollectionDocument(store, ExportFormat::Text, {}, {}); })
-                  .find("Not a regular file"),
+    EXPECT_NE(failureOf([&] {
+                  BuildCollectionDocument(store, ExportFormat::Text, {}, {});
+              }).find("Not a regular file"),
               std::string::npos);
     // A temporary file of a process long gone, in the other folder.
     WriteBytes(outside / ".2.poem.stanzel-tmp-999999999-1-1", "x");
