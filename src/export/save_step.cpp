@@ -35,16 +35,6 @@ std::vector<FilterEntry> ExportFilterEntries(const ExportLabels& labels) {
     };
 }
 
-std::string ExportFilterString(const ExportLabels& labels) {
-    std::string filter;
-    for (const FilterEntry& entry : ExportFilterEntries(labels)) {
-        if (!filter.empty())
-            filter += '|';
-        filter += entry.description + "|" + entry.pattern;
-    }
-    return filter;
-}
-
 int PreselectedFilterIndex(std::int32_t remembered) {
     return FormatOfFilterIndex(remembered) ? static_cast<int>(remembered) : 1;
 }

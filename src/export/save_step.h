@@ -24,10 +24,6 @@ struct FilterEntry {
 // first two described by the current texts of `txt` and `html`.
 std::vector<FilterEntry> ExportFilterEntries(const ExportLabels& labels);
 
-// The same list as one string, description and pattern alternating, "|"
-// between them: "Text files (*.txt)|*.txt|Html Documents (*.html)|*.html|...".
-std::string ExportFilterString(const ExportLabels& labels);
-
 // The 1-based entry to preselect for the value remembered at start-up; 0, and
 // anything else that names no entry, selects the first.
 int PreselectedFilterIndex(std::int32_t remembered);

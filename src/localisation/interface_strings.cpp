@@ -220,13 +220,4 @@ std::string LastSaveStatus(std::string_view label, std::string_view time) {
     return status;
 }
 
-std::string WithoutAccelerators(std::string_view caption) {
-    std::string name;
-    for (char c : caption) {
-        if (c != '&')
-            name += c;
-    }
-    return name;
-}
-
 } // namespace stanzel

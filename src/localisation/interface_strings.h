@@ -72,7 +72,4 @@ std::string FormatTemplate(std::string_view templateText, std::string_view first
 // The status bar under the last-saved label: the label, one blank, the time.
 std::string LastSaveStatus(std::string_view label, std::string_view time);
 
-// The language name a menu caption stands for: every "&" removed.
-std::string WithoutAccelerators(std::string_view caption);
-
 } // namespace stanzel

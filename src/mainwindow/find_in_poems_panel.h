@@ -43,7 +43,6 @@ public:
     const std::vector<std::size_t>& results() const { return results_; }
     QLineEdit* queryEdit() const { return queryEdit_; }
     // The box's clear button, shown while it holds words.
-    QAction* clearAction() const { return clearAction_; }
     QListView* resultsView() const { return resultsView_; }
     QLabel* statusLabel() const { return statusLabel_; }
 

@@ -237,7 +237,6 @@ public:
     QLabel* countsLabel() const { return countsLabel_; }
     SyllableMargin* syllableMargin() const { return syllableMargin_; }
     const PoemCounting& poemCounting() const { return *counting_; }
-    EngineEditor& engineEditor() const { return *engineEditor_; }
     FindInPoemsPanel& findPanel() const { return *findPanel_; }
     // The language of the poems (Edit > Spelling); off until the start has
     // chosen it, after the first paint.

@@ -10,12 +10,10 @@
 namespace stanzel {
 
 // Interface-string keys of the messages a drop can show; every one of them is
-// shown with the caption kImportCaptionKey.
-inline constexpr std::string_view kImportCaptionKey = "import";
+// shown with the caption "import".
 inline constexpr std::string_view kTooManyFilesKey = "warning1";   // warning icon, OK
 inline constexpr std::string_view kNotTextFileKey = "warning2";    // warning icon, OK
 inline constexpr std::string_view kFileTooBigKey = "warning3";     // warning icon, OK
-inline constexpr std::string_view kImportQuestionKey = "warning4"; // question, Yes/No, "%s" = name
 
 // A file is accepted while its size in whole kilobytes (rounded down) is at
 // most 100, so the largest one is a byte short of 101 KiB.
@@ -36,7 +34,7 @@ struct DropImport {
     std::string text;     // UTF-8, lines separated by CR LF
 };
 
-// Asks kImportQuestionKey with `fileName` in place of "%s"; true means Yes.
+// Asks "warning4" with `fileName` in place of "%s"; true means Yes.
 using ImportQuestion = std::function<bool(const std::string& fileName)>;
 
 // Handles the files dropped onto the window: the three checks, the question,

@@ -31,15 +31,6 @@ std::vector<std::string> SplitLines(std::string_view text) {
     return lines;
 }
 
-std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
-    std::string result;
-    for (const auto& line : lines) {
-        result += line;
-        result += "\r\n";
-    }
-    return result;
-}
-
 std::optional<std::string> TooLargeToShow(std::string_view text) {
     if (text.size() > kLargestPoemBytes)
         return "It holds " + std::to_string(text.size()) + " bytes; a poem's text may hold " +

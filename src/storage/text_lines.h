@@ -40,7 +40,4 @@ template <typename Line> void VisitLines(std::string_view text, Line&& line) {
     }
 }
 
-// Joins lines with CR LF after every line, as lists of lines are written.
-std::string JoinLinesCrLf(const std::vector<std::string>& lines);
-
 } // namespace stanzel

@@ -121,10 +121,5 @@ TEST(FormatTemplate, NameIsNeverReadAsADirective) {
     EXPECT_EQ(FormatTemplate("<%s>", "100%s %d"), "<100%s %d>");
 }
 
-TEST(WithoutAccelerators, RemovesEveryAmpersand) {
-    EXPECT_EQ(WithoutAccelerators("&Deutsch"), "Deutsch");
-    EXPECT_EQ(WithoutAccelerators("A&&B&"), "AB");
-}
-
 } // namespace
 } // namespace stanzel

@@ -31,11 +31,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BreakCase{"TrailingBreakMakesNoLine", "a\r\n", "a\r\n", {"a"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(JoinLinesCrLf, BreakAfterEveryLine) {
-    EXPECT_EQ(JoinLinesCrLf({"a", "", "b"}), "a\r\n\r\nb\r\n");
-    EXPECT_EQ(JoinLinesCrLf({}), "");
-}
-
 // ---- what can be shown at once --------------------------------------------
 
 struct ShowCase {
