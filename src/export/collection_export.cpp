@@ -96,7 +96,7 @@ private:
     // The same limits as the editor's (PoemStore::ReadTextFile): a file too
     // large for a poem is reported, never read whole.
     std::string readText(std::string_view id) const {
-        if (!store_.poemFile(id)) {
+        if (!CanonicalPoemId(id)) {
             // An id that is not a decimal number names no file, so that a
             // hand-edited index can never make the export read another one.
             throw StorageError("Cannot open file \"" + store_.poemsFolder().path().string() + "/" +
