@@ -247,7 +247,7 @@ FileContents ReadWholeFile(const FileRef& file) {
     result.identity = reader.identity();
     // The size is only a first guess: the file may change while it is read.
     const auto expected = static_cast<std::size_t>(std::max<long long>(0, result.identity.size));
-    result.bytes.reserve(expected + 1);
+    result.bytes.reserve(expected);
     while (reader.ReadSome(result.bytes, std::numeric_limits<std::size_t>::max())) {
     }
     if (reader.error()) {
