@@ -68,11 +68,6 @@ const IntegerSetting& RememberedFormatSetting(ExportKind kind) {
     return kind == ExportKind::OnePoem ? setting::exportOne : setting::exportAll;
 }
 
-std::int32_t ReadRememberedFormat(const std::filesystem::path& programDir, ExportKind kind) {
-    const IniFile settings(SettingsPath(programDir));
-    return ReadSetting(settings, RememberedFormatSetting(kind));
-}
-
 ExportTarget ResolveExportTarget(const std::filesystem::path& chosen, ExportFormat format) {
     if (FileExists(chosen))
         return {chosen, true};

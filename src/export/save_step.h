@@ -40,7 +40,6 @@ enum class ExportKind { OnePoem, Collection };
 // Read once at start-up; later dialogs of the same run keep preselecting what
 // was read then.
 const IntegerSetting& RememberedFormatSetting(ExportKind kind);
-std::int32_t ReadRememberedFormat(const std::filesystem::path& programDir, ExportKind kind);
 
 struct ExportTarget {
     std::filesystem::path path; // where the document goes

@@ -16,6 +16,11 @@ using testing::ReadBytes;
 using testing::TestDir;
 using testing::WriteBytes;
 
+// What the window reads at start-up for the dialog's preselection.
+std::int32_t ReadRememberedFormat(const std::filesystem::path& programDir, ExportKind kind) {
+    return ReadSetting(IniFile(SettingsPath(programDir)), RememberedFormatSetting(kind));
+}
+
 TEST(ExportFilterTest, Entries) {
     ExportLabels labels = EnglishContext().labels;
     labels.textFiles = "Szövegfájlok";
