@@ -8,13 +8,17 @@ namespace stanzel {
 
 namespace {
 
-ExportResult Save(const SaveChoice& choice, std::string_view document, ExportKind kind,
-                  const std::filesystem::path& programDir, const ExportPrompts& prompts) {
-    const auto written = SaveExportDocument(choice.file, choice.filterIndex, document, kind,
-                                            programDir, prompts.confirmOverwrite);
-    if (!written)
+// Only Export all is made with a progress dialog, so only it can be cancelled.
+ExportResult Result(const SavedExport& saved) {
+    switch (saved.outcome) {
+    case SaveOutcome::Cancelled:
+        return {ExportOutcome::ProgressCancelled, {}};
+    case SaveOutcome::OverwriteDeclined:
         return {ExportOutcome::OverwriteDeclined, {}};
-    return {ExportOutcome::Written, *written};
+    case SaveOutcome::Written:
+        break;
+    }
+    return {ExportOutcome::Written, saved.file};
 }
 
 // The save dialog and the format of the entry the user picked; otherwise the
@@ -58,7 +62,14 @@ ExportResult ExportPoem(const EditorPoem& poem, const ExportContext& context,
     if (!chosen.choice)
         return {chosen.failure, {}};
     const std::string document = BuildPoemDocument(chosen.format, poem, context);
-    return Save(*chosen.choice, document, ExportKind::OnePoem, programDir, prompts);
+    const SavedExport saved = SaveExportDocument(
+        chosen.choice->file, chosen.choice->filterIndex,
+        [&](const auto& write) {
+            write(document);
+            return true;
+        },
+        ExportKind::OnePoem, programDir, prompts.confirmOverwrite);
+    return Result(saved);
 }
 
 ExportResult ExportCollection(PoemStore& store, const std::filesystem::path& programDir,
@@ -76,15 +87,7 @@ ExportResult ExportCollection(PoemStore& store, const std::filesystem::path& pro
             return collection.Write(chosen.format, context, prompts.progress, write);
         },
         ExportKind::Collection, programDir, prompts.confirmOverwrite);
-    switch (saved.outcome) {
-    case SaveOutcome::Cancelled:
-        return {ExportOutcome::ProgressCancelled, {}};
-    case SaveOutcome::OverwriteDeclined:
-        return {ExportOutcome::OverwriteDeclined, {}};
-    case SaveOutcome::Written:
-        break;
-    }
-    return {ExportOutcome::Written, saved.file};
+    return Result(saved);
 }
 
 } // namespace stanzel

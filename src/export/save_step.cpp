@@ -164,21 +164,4 @@ SavedExport SaveExportDocument(const std::filesystem::path& chosen, int filterIn
     return {SaveOutcome::Written, target.path};
 }
 
-std::optional<std::filesystem::path> SaveExportDocument(const std::filesystem::path& chosen,
-                                                        int filterIndex, std::string_view document,
-                                                        ExportKind kind,
-                                                        const std::filesystem::path& programDir,
-                                                        const ConfirmOverwrite& confirmOverwrite) {
-    const SavedExport saved = SaveExportDocument(
-        chosen, filterIndex,
-        [&](const auto& write) {
-            write(document);
-            return true;
-        },
-        kind, programDir, confirmOverwrite);
-    if (saved.outcome != SaveOutcome::Written)
-        return std::nullopt;
-    return saved.file;
-}
-
 } // namespace stanzel

@@ -87,12 +87,4 @@ SavedExport SaveExportDocument(const std::filesystem::path& chosen, int filterIn
                                const std::filesystem::path& programDir,
                                const ConfirmOverwrite& confirmOverwrite);
 
-// The same for a document built in memory. Returns the file written, or
-// nothing when the user answered No.
-std::optional<std::filesystem::path> SaveExportDocument(const std::filesystem::path& chosen,
-                                                        int filterIndex, std::string_view document,
-                                                        ExportKind kind,
-                                                        const std::filesystem::path& programDir,
-                                                        const ConfirmOverwrite& confirmOverwrite);
-
 } // namespace stanzel
