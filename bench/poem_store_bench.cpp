@@ -128,7 +128,7 @@ void BM_DeletePoem(benchmark::State& state) {
         const PoemRecord& poem = pool[state.iterations() % pool.size()];
         const auto id = g_store->SavePoem(0, poem.title, poem.poet, poem.date, poem.text);
         state.ResumeTiming();
-        g_store->DeletePoem(id);
+        g_store->DeletePoem(std::to_string(id));
     }
 }
 

@@ -284,11 +284,6 @@ std::string PoemStore::rawText(std::string_view id) const {
     return file ? ReadPoemText(*file) : std::string();
 }
 
-std::optional<std::string> PoemStore::ReadTextFile(std::string_view id) const {
-    const auto file = poemFile(id);
-    return file ? ReadPoemFile(*file) : std::nullopt;
-}
-
 std::string ReadPoemText(const FileRef& file) {
     return NormaliseLineBreaks(ReadPoemFile(file).value_or(std::string()));
 }
@@ -567,10 +562,6 @@ void PoemStore::DeletePoem(std::string_view id) {
         return;
     }
     throw StorageError(unableToWrite());
-}
-
-void PoemStore::DeletePoem(std::int32_t id) {
-    DeletePoem(FormatInt32(id));
 }
 
 } // namespace stanzel

@@ -118,11 +118,6 @@ public:
     // The text of the poem stored under `id` as LoadPoem gives it, without
     // looking at the index.
     std::string LoadText(std::string_view id) const;
-    // The bytes of the poem's text file as they stand; nothing when there is
-    // no such file. A file that cannot be read, or holds more than a poem
-    // may (TooLargeToShow), raises StorageError ("Cannot open file ...");
-    // it is never read past that limit.
-    std::optional<std::string> ReadTextFile(std::string_view id) const;
     // Stores the poem and returns its id (a text TooLargeToShow refuses is
     // refused with StorageError, nothing written): a new one from the counter when
     // `currentPoemId` is 0, otherwise `currentPoemId`. Saving and deleting
@@ -141,7 +136,6 @@ public:
                           std::string_view date, std::string_view text, IniFile* settings = nullptr,
                           const FileIdentity* textAsSeen = nullptr);
     void DeletePoem(std::string_view id);
-    void DeletePoem(std::int32_t id);
     // Adds poems at the end of the index in one write, whole or not at all,
     // and returns their ids in order. A poem keeps its id when the index
     // lacks it, and its text file stays as it stands; any other gets a new id
@@ -202,7 +196,10 @@ public:
 // The text of a poem's file as LoadText gives it, read from any file: a
 // file too large for a poem is refused (StorageError).
 std::string ReadPoemText(const FileRef& file);
-// Its bytes as they stand, as ReadTextFile gives them.
+// The bytes of a poem's text file as they stand; nothing when there is no
+// such file. A file that cannot be read, or holds more than a poem may
+// (TooLargeToShow), raises StorageError ("Cannot open file ..."); it is never
+// read past that limit.
 std::optional<std::string> ReadPoemFile(const FileRef& file);
 
 // How many poems two versions of an index tell apart: those listed in one

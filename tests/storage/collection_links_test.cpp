@@ -62,7 +62,7 @@ TEST_F(CollectionWithLinks, APoemsTextThatIsALinkCannotBeOpened) {
     const std::string shown = failureOf([&] { store.LoadPoem("2"); });
     EXPECT_NE(shown.find("Cannot open file"), std::string::npos) << shown;
     EXPECT_NE(shown.find("Not a regular file"), std::string::npos) << shown;
-    EXPECT_NE(failureOf([&] { store.ReadTextFile("2"); }), "");
+    EXPECT_NE(failureOf([&] { ReadPoemFile(*store.poemFile("2")); }), "");
     EXPECT_EQ(store.LoadPoem("1").text, "my own text");
 }
 
@@ -104,7 +104,7 @@ TEST_F(CollectionWithLinks, APoemsFolderThatIsALinkIsNeitherReadNorWritten) {
               std::string::npos);
     EXPECT_NE(failureOf([&] { store.SavePoem(0, "New", "", "", "text"); }), "");
     EXPECT_NE(failureOf([&] { store.SavePoem(2, "Linked", "", "", "text"); }), "");
-    EXPECT_NE(failureOf([&] { store.DeletePoem(2); }), "");
+    EXPECT_NE(failureOf([&] { store.DeletePoem("2"); }), "");
     EXPECT_NE(failureOf([&] {
                   BuildCollectionDocument(store, ExportFormat::Text, {}, {});
               }).find("Not a regular file"),

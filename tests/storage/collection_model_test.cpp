@@ -72,7 +72,7 @@ TEST(CollectionModel, SpliceWritesWhatTheWholeFileWriterWrites) {
             store.Refresh(); // the table made before the edit, as in the window
             IniFile file(whole / "poems.dmp");
             if (edit.remove) {
-                store.DeletePoem(edit.id);
+                store.DeletePoem(std::to_string(edit.id));
                 file.RemoveSection(std::to_string(edit.id));
             } else {
                 const auto id = store.SavePoem(edit.id, "T\xE9 \"x\"", " poet ", "", "text");

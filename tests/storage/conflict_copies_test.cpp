@@ -169,7 +169,7 @@ TEST(ConflictCopies, ACopyIsTakenInOnlyOnce) {
     WriteBytes(collection / "poems.sync-conflict-20261208-101500-LAPTOP1.dmp",
                Section(1, "A") + Section(2, "B"));
     EXPECT_EQ(collection.Merge().poems, 1u);
-    collection.store->DeletePoem(2);
+    collection.store->DeletePoem("2");
     EXPECT_EQ(collection.Merge().poems, 0u);
     WriteBytes(collection / "poems.sync-conflict-20261209-080000-LAPTOP1.dmp",
                Section(1, "A") + Section(4, "C"));

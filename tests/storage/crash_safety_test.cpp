@@ -123,7 +123,7 @@ void RunChild(const fs::path& dir, std::uint32_t seed, int fd) {
                 const std::size_t slot = rng() % ids.size();
                 const std::int32_t id = ids[slot];
                 Report(fd, "X " + std::to_string(id) + "\n");
-                store.DeletePoem(id);
+                store.DeletePoem(std::to_string(id));
                 Report(fd, "Y " + std::to_string(id) + "\n");
                 ids.erase(ids.begin() + static_cast<std::ptrdiff_t>(slot));
                 continue;

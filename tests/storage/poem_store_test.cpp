@@ -86,7 +86,7 @@ TEST_F(PoemStoreTest, DeletedIdsAreNotGivenOutAgain) {
     store.SavePoem(0, "1", "", "", "t");
     store.SavePoem(0, "2", "", "", "t");
     store.SavePoem(0, "3", "", "", "t");
-    store.DeletePoem(3);
+    store.DeletePoem("3");
     EXPECT_FALSE(poemFileExists("3"));
     EXPECT_EQ(store.SavePoem(0, "4", "", "", "t"), 4);
     EXPECT_EQ(index(), "[1]\r\ntitle=1\r\npoet=\r\ndate=\r\n[2]\r\ntitle=2\r\npoet=\r\ndate=\r\n"
