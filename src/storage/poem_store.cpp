@@ -161,7 +161,7 @@ bool PoemStore::ReadSome(std::size_t bytes) {
     return more;
 }
 
-void PoemStore::addRows(std::size_t fromSection) {
+std::vector<std::uint32_t> PoemStore::rowsFrom(std::size_t fromSection) {
     std::vector<std::uint32_t> added;
     for (std::size_t i = fromSection; i < index_->sectionCount(); ++i) {
         if (const auto id = CanonicalPoemId(index_->name(i)))
@@ -169,6 +169,11 @@ void PoemStore::addRows(std::size_t fromSection) {
         if (index_->section(i).firstOfName)
             added.push_back(static_cast<std::uint32_t>(i));
     }
+    return added;
+}
+
+void PoemStore::addRows(std::size_t fromSection) {
+    const std::vector<std::uint32_t> added = rowsFrom(fromSection);
     if (added.empty())
         return;
     const std::size_t first = rows_.size();
@@ -358,14 +363,8 @@ void PoemStore::apply(const ProfileText::Edit& edit, std::string_view id) {
     if (row && removing) {
         notify(true, Change::Remove, *row, *row);
         index_->Apply(edit);
-        rows_.clear();
         largestId_ = 0;
-        for (std::size_t i = 0; i < index_->sectionCount(); ++i) {
-            if (const auto number = CanonicalPoemId(index_->name(i)))
-                largestId_ = std::max(largestId_, *number);
-            if (index_->section(i).firstOfName)
-                rows_.push_back(static_cast<std::uint32_t>(i));
-        }
+        rows_ = rowsFrom(0);
         notify(false, Change::Remove, *row, *row);
     } else if (row) {
         index_->Apply(edit);
@@ -377,14 +376,22 @@ void PoemStore::apply(const ProfileText::Edit& edit, std::string_view id) {
     }
 }
 
-void PoemStore::prepareSettings(FileReplacement& replacement, IniFile& settings) const {
-    WriteSetting(settings, setting::autoid, autoid_);
+void PoemStore::prepareIndex(FileReplacement& replacement, const ProfileText::Edit& edit,
+                             IniFile* settings) const {
+    // Deleting a poem the index does not list leaves the index alone.
+    if (!edit.empty() &&
+        replacement.Prepare(indexFile(), index_->EditedPieces(edit), &index_->bytes()))
+        throw StorageError(unableToWrite());
+    replacement.ExpectUnchanged(indexFile(), identity_);
+    if (!settings)
+        return;
+    WriteSetting(*settings, setting::autoid, autoid_);
     // The held settings were read before the code page may have been
     // detected and written; replacing them must not forget it.
     if (const auto detected = codePage_.toRemember())
-        WriteSetting(settings, setting::codePage, *detected);
-    if (replacement.Prepare(settings.file(), settings.Contents(), settings.HeldOriginal()))
-        throw StorageError(settings.UnableToWrite());
+        WriteSetting(*settings, setting::codePage, *detected);
+    if (replacement.Prepare(settings->file(), settings->Contents(), settings->HeldOriginal()))
+        throw StorageError(settings->UnableToWrite());
 }
 
 std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view title,
@@ -417,12 +424,7 @@ std::int32_t PoemStore::SavePoem(std::int32_t currentPoemId, std::string_view ti
         // replaced; see FileReplacement for the order that keeps every listed
         // poem's text readable.
         FileReplacement replacement;
-        const auto pieces = index_->EditedPieces(edit);
-        if (replacement.Prepare(indexFile(), pieces, &index_->bytes()))
-            throw StorageError(unableToWrite());
-        replacement.ExpectUnchanged(indexFile(), identity_);
-        if (settings)
-            prepareSettings(replacement, *settings);
+        prepareIndex(replacement, edit, settings);
         ::mkdirat(folder_->fd(), "poems", 0777);
         const auto file = *poemFile(idText);
         if (const auto error = replacement.Prepare(file, text))
@@ -501,11 +503,7 @@ std::vector<std::int32_t> PoemStore::AddPoems(std::span<const PoemRecord> poems,
         const ProfileText::Edit edit{{end, end, std::move(added)}};
 
         FileReplacement replacement;
-        if (replacement.Prepare(indexFile(), index_->EditedPieces(edit), &index_->bytes()))
-            throw StorageError(unableToWrite());
-        replacement.ExpectUnchanged(indexFile(), identity_);
-        if (settings)
-            prepareSettings(replacement, *settings);
+        prepareIndex(replacement, edit, settings);
         ::mkdirat(folder_->fd(), "poems", 0777);
         for (std::size_t i = 0; i < poems.size(); ++i) {
             if (names[i].empty())
@@ -539,12 +537,7 @@ void PoemStore::DeletePoem(std::string_view id) {
             throw StorageError(unableToWrite());
         const auto edit = index_->RemoveEdit(id);
         FileReplacement replacement;
-        if (!edit.empty()) {
-            const auto pieces = index_->EditedPieces(edit);
-            if (replacement.Prepare(indexFile(), pieces, &index_->bytes()))
-                throw StorageError(unableToWrite());
-        }
-        replacement.ExpectUnchanged(indexFile(), identity_);
+        prepareIndex(replacement, edit, nullptr);
         // The text goes last: a listed poem always has its text.
         if (const auto file = poemFile(id))
             replacement.Remove(*file);

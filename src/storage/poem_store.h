@@ -156,14 +156,18 @@ public:
 private:
     void startReading();
     void finishReading();
+    // The rows of the sections from there on, largestId_ raised to theirs.
+    std::vector<std::uint32_t> rowsFrom(std::size_t fromSection);
     void addRows(std::size_t fromSection);
     void notify(bool before, PoemListObserver::Change change, std::size_t first, std::size_t last);
     void apply(const ProfileText::Edit& edit, std::string_view id);
     std::string unableToWrite() const;
     std::int32_t newId() const;
-    // The counter (and a code page just detected) into the held settings,
-    // which the replacement then writes with the index.
-    void prepareSettings(FileReplacement& replacement, IniFile& settings) const;
+    // The edited index, held to the version read, and, when given, the held
+    // settings with the counter (and a code page just detected), which the
+    // replacement then writes together.
+    void prepareIndex(FileReplacement& replacement, const ProfileText::Edit& edit,
+                      IniFile* settings) const;
     // The collection's lines that are not UTF-8, for telling its code page:
     // the index's entries, then the texts of the first poems.
     void sampleLinesNotUtf8(std::string& sample) const;
