@@ -112,16 +112,13 @@ ConflictMerge MergeConflictCopies(PoemStore& store, DraftStore& drafts, IniFile&
             at = end + 1;
         }
     }
-    const std::vector<std::string>& indexCopies = names.index;
     std::vector<TextCopy> textCopies;
     for (const std::string& name : names.texts) {
+        // The mark points into `names`, which outlives the merge.
         const auto parsed = ParseConflictName(name, kTextExtension);
         if (const auto id = parsed ? CanonicalPoemId(parsed->stem) : std::nullopt)
-            textCopies.push_back({name, *id, {}, {}});
-    }
-    for (TextCopy& copy : textCopies) {
-        copy.mark = ParseConflictName(copy.name, kTextExtension)->mark;
-        copy.identity = FileIdentity::Now(FileRef(store.folder(), "poems/" + copy.name));
+            textCopies.push_back({name, *id, parsed->mark,
+                                  FileIdentity::Now(FileRef(store.folder(), "poems/" + name))});
     }
 
     // What the settings file will remember: the copies still there that
@@ -135,7 +132,7 @@ ConflictMerge MergeConflictCopies(PoemStore& store, DraftStore& drafts, IniFile&
         return true;
     };
     std::vector<std::string> newIndexCopies;
-    for (const std::string& name : indexCopies)
+    for (const std::string& name : names.index)
         if (isNew(name))
             newIndexCopies.push_back(name);
     std::vector<const TextCopy*> newTextCopies;
