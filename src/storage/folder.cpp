@@ -98,17 +98,6 @@ public:
     std::string message(int) const override { return "Not a regular file"; }
 };
 
-// A link met on the way reads as the link it is, not as the system's "Too
-// many levels of symbolic links".
-void FailOnLink(std::error_code& error, int errorNumber) {
-    error = errorNumber == ELOOP ? NotARegularFile()
-                                 : std::error_code(errorNumber, std::generic_category());
-}
-
-void SetErrno(const std::error_code& error) {
-    errno = error.category() == std::generic_category() ? error.value() : ELOOP;
-}
-
 } // namespace
 
 std::error_code NotARegularFile() {
@@ -138,7 +127,10 @@ FileParent::FileParent(const FileRef& file) : nested_(file.folder->below()) {
             struct stat info {};
             const bool link = ::fstatat(fd_, step.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
                               S_ISLNK(info.st_mode);
-            FailOnLink(error_, link ? ELOOP : why);
+            // A link met on the way reads as the link it is, not as the
+            // system's "Too many levels of symbolic links".
+            error_ = link || why == ELOOP ? NotARegularFile()
+                                          : std::error_code(why, std::generic_category());
         }
         if (owned_)
             ::close(fd_);
@@ -165,7 +157,8 @@ namespace {
 template <typename Operation> int InParent(const FileRef& file, Operation operation) {
     const FileParent parent(file);
     if (parent.fd() < 0) {
-        SetErrno(parent.error());
+        const auto why = parent.error();
+        errno = why.category() == std::generic_category() ? why.value() : ELOOP;
         return -1;
     }
     return operation(parent);
