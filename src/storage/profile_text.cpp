@@ -125,11 +125,6 @@ ProfileText::ProfileText(std::string bytes) : bytes_(std::move(bytes)) {
     Finish();
 }
 
-void ProfileText::Append(std::string_view more) {
-    bytes_.append(more);
-    parseLines(bytes_.size(), false);
-}
-
 void ProfileText::Finish() {
     parseLines(bytes_.size(), true);
     finished_ = true;

@@ -48,10 +48,8 @@ public:
     ProfileText(const ProfileText&) = default;
     ProfileText& operator=(const ProfileText&) = delete;
 
-    // A text that comes in pieces: each is added, and its whole lines parsed.
-    void Append(std::string_view more);
-    // The same for a piece that `read` appends to the text itself; false
-    // when it had nothing more to give.
+    // A text that comes in pieces: `read` appends each to the text itself,
+    // and its whole lines are parsed; false when it had nothing more to give.
     template <typename Read> bool AppendFrom(Read&& read) {
         const bool more = read(bytes_);
         parseLines(bytes_.size(), false);

@@ -300,7 +300,10 @@ TEST(ProfileText, ReadInPiecesAsWhole) {
                                   std::size_t{65537}}) {
             ProfileText pieces;
             for (std::size_t at = 0; at < bytes.size(); at += piece)
-                pieces.Append(std::string_view(bytes).substr(at, piece));
+                pieces.AppendFrom([&](std::string& text) {
+                    text.append(std::string_view(bytes).substr(at, piece));
+                    return true;
+                });
             pieces.Finish();
             EXPECT_TRUE(describe(pieces) == whole) << bytes.substr(0, 60) << " in " << piece;
         }
