@@ -69,9 +69,13 @@ std::string_view Unquote(std::string_view value) {
     return value;
 }
 
-void CheckName(std::string_view name, std::string_view forbidden, const char* what) {
+// A name that starts with one of `forbiddenFirst` would make its line read as
+// something else: a key that opens with "[" as a section, with ";" as a comment.
+void CheckName(std::string_view name, std::string_view forbidden, const char* what,
+               std::string_view forbiddenFirst = {}) {
     const bool bad = name.empty() || name != TrimBlanks(name) ||
                      name.find_first_of(forbidden) != std::string_view::npos ||
+                     forbiddenFirst.find(name.front()) != std::string_view::npos ||
                      name.find('\0') != std::string_view::npos;
     if (bad)
         throw std::invalid_argument(std::string("Not a usable profile ") + what + ": \"" +
@@ -257,13 +261,8 @@ std::optional<std::string_view> ProfileText::value(std::size_t i, std::string_vi
 ProfileText::Edit ProfileText::WriteEdit(std::string_view section,
                                          std::span<const Entry> entries) const {
     CheckName(section, "]\r\n", "section name");
-    for (const auto& [key, value] : entries) {
-        CheckName(key, "=\r\n", "key");
-        // A key that opens with "[" would make its line read as a section,
-        // one that opens with ";" as a comment.
-        if (key.front() == '[' || key.front() == ';')
-            throw std::invalid_argument("Not a usable profile key: \"" + std::string(key) + "\"");
-    }
+    for (const auto& [key, value] : entries)
+        CheckName(key, "=\r\n", "key", "[;");
     const std::string_view text = bytes_;
     const auto found = find(section);
     if (!found) {
@@ -404,13 +403,12 @@ void ProfileText::Apply(const Edit& edit) {
         const bool appending = tail.empty() && replaced.empty() && !namesMoved;
         const std::size_t savedParsed = parsed_;
         parsed_ = splice->begin;
-        if (appending) {
-            parseLines(splice->begin + splice->text.size(), true);
-        } else {
-            // Parsed without the table of names, which is made again below.
-            naming_ = false;
-            parseLines(splice->begin + splice->text.size(), true);
-            naming_ = true;
+        // Unless the text is only added to, parsed without the table of
+        // names, which is made again below.
+        naming_ = appending;
+        parseLines(splice->begin + splice->text.size(), true);
+        naming_ = true;
+        if (!appending) {
             const std::size_t added = sections_.size() - first;
             namesMoved = namesMoved || added != replaced.size() ||
                          !std::equal(replaced.begin(), replaced.end(),
