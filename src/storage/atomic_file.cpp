@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -134,23 +135,12 @@ std::optional<pid_t> TemporaryFileOwner(std::string_view name) {
             if (c < '0' || c > '9')
                 return std::nullopt;
     }
-    constexpr pid_t kLargestPid = std::numeric_limits<pid_t>::max();
     pid_t pid = 0;
-    for (char c : numbers[0]) {
-        const int digit = c - '0';
-        if (pid > (kLargestPid - digit) / 10)
-            return std::nullopt;
-        pid = pid * 10 + digit;
-    }
-    if (pid <= 0)
+    const auto [end, error] =
+        std::from_chars(numbers[0].data(), numbers[0].data() + numbers[0].size(), pid);
+    if (error != std::errc() || pid <= 0)
         return std::nullopt;
     return pid;
-}
-
-void SyncFolderOf(const FileRef& file) {
-    const FileParent parent(file);
-    if (parent.fd() >= 0)
-        ::fsync(parent.fd());
 }
 
 // The error of the open that made `fd`, or of what it opened if that is not a
@@ -408,19 +398,20 @@ std::optional<FileReplacement::Failure> FileReplacement::Commit() {
     abandon(); // a file begun and never ended
     if (g_beforeRenames)
         std::exchange(g_beforeRenames, nullptr)();
+    const auto changedMeanwhile = [](const FileRef& file) {
+        return Failure{file, file.path(),
+                       std::make_error_code(std::errc::resource_unavailable_try_again), false,
+                       true};
+    };
     for (const Expected& expected : expected_) {
         if (FileIdentity::Now(expected.file) != expected.identity)
-            return Failure{expected.file, expected.file.path(),
-                           std::make_error_code(std::errc::resource_unavailable_try_again), false,
-                           true};
+            return changedMeanwhile(expected.file);
     }
     std::vector<Pending*> order;
     for (Pending& file : files_)
-        if (!file.existed)
-            order.push_back(&file);
-    for (Pending& file : files_)
-        if (file.existed)
-            order.push_back(&file);
+        order.push_back(&file);
+    std::stable_partition(order.begin(), order.end(),
+                          [](const Pending* file) { return !file->existed; });
 
     std::vector<const Pending*> done;
     for (Pending* file : order) {
@@ -438,9 +429,7 @@ std::optional<FileReplacement::Failure> FileReplacement::Commit() {
                                                         : PlaceFile(*file, &expected->identity);
         if (placed == Placed::ChangedMeanwhile) {
             putBack(done);
-            return Failure{file->named, file->named.path(),
-                           std::make_error_code(std::errc::resource_unavailable_try_again), false,
-                           true};
+            return changedMeanwhile(file->named);
         }
         if (placed == Placed::Failed) {
             const auto error = LastError();
@@ -473,7 +462,8 @@ std::optional<FileReplacement::Failure> FileReplacement::Commit() {
         if (std::find(synced.begin(), synced.end(), folder) != synced.end())
             return;
         synced.push_back(folder);
-        SyncFolderOf(file);
+        if (const FileParent parent(file); parent.fd() >= 0)
+            ::fsync(parent.fd());
     };
     for (const Pending* file : done)
         sync(file->target);
