@@ -196,10 +196,9 @@ std::string FormatTemplate(std::string_view templateText, std::string_view argum
     const auto at = templateText.find("%s");
     if (at == std::string_view::npos)
         return std::string(templateText);
-    std::string result(templateText.substr(0, at));
-    result += argument;
-    result += templateText.substr(at + 2);
-    return result;
+    return std::string(templateText.substr(0, at))
+        .append(argument)
+        .append(templateText.substr(at + 2));
 }
 
 std::string FormatTemplate(std::string_view templateText, std::string_view first,
@@ -207,17 +206,14 @@ std::string FormatTemplate(std::string_view templateText, std::string_view first
     const auto at = templateText.find("%s");
     if (at == std::string_view::npos)
         return std::string(templateText);
-    std::string result(templateText.substr(0, at));
-    result += first;
-    result += FormatTemplate(templateText.substr(at + 2), second);
-    return result;
+    // The second goes only into the rest, never into the first argument.
+    return std::string(templateText.substr(0, at))
+        .append(first)
+        .append(FormatTemplate(templateText.substr(at + 2), second));
 }
 
 std::string LastSaveStatus(std::string_view label, std::string_view time) {
-    std::string status(label);
-    status += ' ';
-    status += time;
-    return status;
+    return std::string(label).append(" ").append(time);
 }
 
 } // namespace stanzel
