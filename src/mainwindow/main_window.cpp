@@ -828,15 +828,10 @@ void MainWindow::selectPoem(int row) {
         row = static_cast<int>(*now);
     }
     selectedRow_ = row;
-    const PoemRecord poem = store_.LoadPoem(id);
-    titleEdit_->setText(ToQ(poem.title));
-    searchEdit_->setText(ToQ(poem.title));
+    showInEditor(AsShown(store_.LoadPoem(id)));
     // A long title shows its beginning, not the end where the cursor went.
     titleEdit_->setCursorPosition(0);
     searchEdit_->setCursorPosition(0);
-    poetEdit_->setText(ToQ(poem.poet));
-    dateEdit_->setText(ToQ(poem.date));
-    poemEdit_->setPlainText(PoemToEditor(poem.text));
     // Only a plain decimal id names a stored poem; any other section name is
     // shown but never becomes the poem that Save or Delete act on.
     const auto canonical = CanonicalPoemId(id);

@@ -364,6 +364,8 @@ private:
     // Drafts: an edit the editor is about to drop is kept first, without a
     // word; a draft that cannot be written changes nothing else.
     EditorContents editorContents() const;
+    // Fills the boxes; the search box takes the title too.
+    void showInEditor(const EditorContents& shown);
     void holdEditorContents();
     // Keeps the editor's unsaved edit as a draft before a command drops it.
     // False when no draft could be written and the user chose to keep the

@@ -43,6 +43,14 @@ EditorContents MainWindow::editorContents() const {
     return {titleEdit_->text(), poetEdit_->text(), dateEdit_->text(), poemEdit_->toPlainText()};
 }
 
+void MainWindow::showInEditor(const EditorContents& shown) {
+    titleEdit_->setText(shown.title);
+    searchEdit_->setText(shown.title);
+    poetEdit_->setText(shown.poet);
+    dateEdit_->setText(shown.date);
+    poemEdit_->setPlainText(shown.text);
+}
+
 void MainWindow::holdEditorContents() {
     held_ = editorContents();
     showEditorState();
@@ -180,35 +188,23 @@ void MainWindow::recoverDraft() {
     store_.Refresh();
     if (restored) {
         currentPoemId_ = restored->id;
-        const EditorContents shown = AsShown(*restored);
-        titleEdit_->setText(shown.title);
-        searchEdit_->setText(shown.title);
-        poetEdit_->setText(shown.poet);
-        dateEdit_->setText(shown.date);
-        poemEdit_->setPlainText(shown.text);
-        holdEditorContents();
-        highlightEditorPoem();
-        titleEdit_->setFocus();
-        return;
-    }
-    // An edit of a poem that is still stored; of a deleted one, a new poem.
-    const std::string id = FormatInt32(draft->poem.id);
-    const bool stored = draft->poem.id != 0 && store_.rowOf(id).has_value();
-    currentPoemId_ = stored ? draft->poem.id : 0;
-    held_ = {};
-    if (stored) {
-        try {
-            held_ = AsShown(store_.LoadPoem(id));
-        } catch (const std::exception&) {
-            // Compared with nothing, the recovered text counts as an edit.
+        showInEditor(AsShown(*restored));
+        held_ = editorContents();
+    } else {
+        // An edit of a poem that is still stored; of a deleted one, a new poem.
+        const std::string id = FormatInt32(draft->poem.id);
+        const bool stored = draft->poem.id != 0 && store_.rowOf(id).has_value();
+        currentPoemId_ = stored ? draft->poem.id : 0;
+        held_ = {};
+        if (stored) {
+            try {
+                held_ = AsShown(store_.LoadPoem(id));
+            } catch (const std::exception&) {
+                // Compared with nothing, the recovered text counts as an edit.
+            }
         }
+        showInEditor(AsShown(draft->poem));
     }
-    const EditorContents recovered = AsShown(draft->poem);
-    titleEdit_->setText(recovered.title);
-    searchEdit_->setText(recovered.title);
-    poetEdit_->setText(recovered.poet);
-    dateEdit_->setText(recovered.date);
-    poemEdit_->setPlainText(recovered.text);
     highlightEditorPoem();
     showEditorState();
     titleEdit_->setFocus();
