@@ -58,10 +58,6 @@ QFont WithPointSize(QFont font, int points, bool bold = false, bool italic = fal
     return font;
 }
 
-} // namespace
-
-namespace {
-
 // The keys every text box answers the same way (select all, undo, the
 // clipboard): in a box they stay the box's own, whatever command shares them.
 bool IsEditingKey(const QKeyEvent& key) {
