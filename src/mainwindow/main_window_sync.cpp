@@ -84,8 +84,7 @@ void MainWindow::takeOutsideChanges() {
     // The program's own saves leave the identity the store recorded, so
     // only another program's writes read the index again.
     if (store_.Refresh()) {
-        selectRowQuietly(currentPoemId_ != 0 ? store_.rowOf(FormatInt32(currentPoemId_))
-                                             : std::nullopt);
+        selectRowQuietly(editorRow());
         listView_->verticalScrollBar()->setValue(scrolled);
         if (const auto changed = ChangedPoems(*before, *store_.indexAsRead()))
             statusBar()->showMessage(
