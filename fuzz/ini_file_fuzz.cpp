@@ -27,7 +27,7 @@ using stanzel::ProfileText;
 
 // ReadText may cut a value to this length, as the Windows profile service did.
 constexpr std::size_t kMaxValueLength = 2047;
-// ListSections may leave out names past this many bytes (each name and a
+// Sections may leave out names past this many bytes (each name and a
 // terminator, plus a final terminator); comparisons of whole lists stop there.
 constexpr std::size_t kMaxListBytes = 16384;
 constexpr std::string_view kMissing = "\x01missing\x01";
@@ -104,9 +104,13 @@ void PutFile(const fs::path& path, std::string_view bytes) {
         Fail("cannot write the input file " + path.string());
 }
 
+// Every section name once, first to last, as the program's readers list them.
 std::vector<std::string> Sections(const IniFile& ini) {
+    const ProfileText text(ini.Contents());
     std::vector<std::string> names;
-    ini.ListSections(names);
+    for (std::size_t i = 0; i < text.sectionCount(); ++i)
+        if (text.section(i).firstOfName)
+            names.emplace_back(text.name(i));
     return names;
 }
 

@@ -34,15 +34,6 @@ std::int32_t IniFile::ReadNumber(std::string_view section, std::string_view key,
     return ParseInt32(ReadText(section, key, "")).value_or(defaultNumber);
 }
 
-void IniFile::ListSections(std::vector<std::string>& names) const {
-    names.clear();
-    const ProfileText& read = text();
-    for (std::size_t i = 0; i < read.sectionCount(); ++i) {
-        if (read.section(i).firstOfName)
-            names.emplace_back(read.name(i));
-    }
-}
-
 const std::string& IniFile::Contents() const {
     return text().bytes();
 }

@@ -33,8 +33,6 @@ public:
                          std::string_view defaultText) const;
     std::int32_t ReadNumber(std::string_view section, std::string_view key,
                             std::int32_t defaultNumber) const;
-    // Fills `names` with every section, first to last, each name once.
-    void ListSections(std::vector<std::string>& names) const;
     // The file's text as read (or as the held writes made it).
     const std::string& Contents() const;
 

@@ -14,9 +14,10 @@
 
 #include "storage/atomic_file.h"
 #include "storage/ini_file.h"
-#include "storage/poem_store.h"
-#include "storage/text_lines.h"
 #include "storage/killed_child.h"
+#include "storage/poem_store.h"
+#include "storage/section_names.h"
+#include "storage/text_lines.h"
 #include "test_dir.h"
 
 #include <array>
@@ -106,9 +107,7 @@ void RunChild(const fs::path& dir, std::uint32_t seed, int fd) {
         PoemStore store(dir);
         std::vector<std::int32_t> ids;
         std::int32_t highest = 0;
-        std::vector<std::string> names;
-        IniFile(store.indexFile()).ListSections(names);
-        for (const auto& name : names) {
+        for (const auto& name : testing::SectionNames(IniFile(store.indexFile()))) {
             if (const auto id = CanonicalPoemId(name)) {
                 ids.push_back(*id);
                 highest = std::max(highest, *id);
@@ -256,8 +255,7 @@ void CheckAfterKill(const fs::path& dir, Model& model, RoundStats& stats) {
     for (const auto& fault : raw.faults)
         ADD_FAILURE() << "index: " << fault;
 
-    std::vector<std::string> names;
-    IniFile(store.indexFile()).ListSections(names);
+    const std::vector<std::string> names = testing::SectionNames(IniFile(store.indexFile()));
     ASSERT_EQ(names, raw.sections) << "the sections read differ from the sections in the file";
     ASSERT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size())
         << "a poem's section stands twice";

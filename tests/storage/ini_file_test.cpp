@@ -1,6 +1,7 @@
 #include "storage/ini_file.h"
-#include "storage/storage_error.h"
 #include "storage/odd_indexes.h"
+#include "storage/section_names.h"
+#include "storage/storage_error.h"
 #include "test_dir.h"
 
 #include <csignal>
@@ -16,6 +17,7 @@ namespace {
 using testing::kOddIndexes;
 using testing::LargeIndex;
 using testing::ReadBytes;
+using testing::SectionNames;
 using testing::TestDir;
 using testing::WriteBytes;
 
@@ -86,9 +88,7 @@ TEST(IniRead, MissingFileGivesDefaultsAndIsNotCreated) {
     const IniFile ini(dir / "none.ini");
     EXPECT_EQ(ini.ReadText("s", "k", "d"), "d");
     EXPECT_EQ(ini.ReadNumber("s", "k", 7), 7);
-    std::vector<std::string> names{"stale"};
-    ini.ListSections(names);
-    EXPECT_TRUE(names.empty());
+    EXPECT_TRUE(SectionNames(ini).empty());
     EXPECT_FALSE(std::filesystem::exists(dir / "none.ini"));
 }
 
@@ -256,9 +256,7 @@ TEST(IniWrite, RejectsNamesThatCouldNotBeReadBack) {
 TEST(IniSections, ListedInFileOrderOnceEach) {
     TestDir dir;
     WriteBytes(dir / "f.ini", "x=1\r\n[3]\r\n[1]\r\n[ 2 ]\r\n[a]\r\n[A]\r\n[1]\r\n");
-    std::vector<std::string> names;
-    IniFile(dir / "f.ini").ListSections(names);
-    EXPECT_EQ(names, (std::vector<std::string>{"3", "1", "2", "a"}));
+    EXPECT_EQ(SectionNames(IniFile(dir / "f.ini")), (std::vector<std::string>{"3", "1", "2", "a"}));
 }
 
 TEST(IniSections, NoLimitOnHowManyAreListed) {
@@ -268,8 +266,7 @@ TEST(IniSections, NoLimitOnHowManyAreListed) {
         file += "[" + std::to_string(i) + "]\r\ntitle=t" + std::to_string(i) + "\r\n";
     WriteBytes(dir / "f.ini", file);
     const IniFile ini(dir / "f.ini");
-    std::vector<std::string> names;
-    ini.ListSections(names);
+    const std::vector<std::string> names = SectionNames(ini);
     ASSERT_EQ(names.size(), 20000u);
     EXPECT_EQ(names.back(), "20000");
     EXPECT_EQ(ini.ReadText("19999", "title", ""), "t19999");
@@ -318,9 +315,7 @@ TEST(IniSections, RemoveTakesEveryTwinAndItsLines) {
     ini.RemoveSection("5");
     EXPECT_EQ(ReadBytes(dir / "f.ini"), "\xEF\xBB\xBF[6]\r\ntitle=b\r\n");
     EXPECT_EQ(ini.ReadText("5", "title", kDefault), kDefault);
-    std::vector<std::string> names;
-    ini.ListSections(names);
-    EXPECT_EQ(names, std::vector<std::string>{"6"});
+    EXPECT_EQ(SectionNames(ini), std::vector<std::string>{"6"});
 }
 
 TEST(IniSections, RemovingWhatIsNotThereWritesNothing) {
@@ -340,9 +335,7 @@ TEST(IniSections, WritesThroughOneObjectSeeEachOther) {
     ini.WriteText("2", "title", "b");
     ini.RemoveSection("1");
     ini.WriteText("3", "title", "c");
-    std::vector<std::string> names;
-    ini.ListSections(names);
-    EXPECT_EQ(names, (std::vector<std::string>{"2", "3"}));
+    EXPECT_EQ(SectionNames(ini), (std::vector<std::string>{"2", "3"}));
     EXPECT_EQ(ReadBytes(dir / "f.ini"), "[2]\r\ntitle=b\r\n[3]\r\ntitle=c\r\n");
 }
 
