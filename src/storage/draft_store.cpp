@@ -174,10 +174,6 @@ fs::path DraftStore::folder() const {
     return collection_->path() / kFolder;
 }
 
-fs::path DraftStore::pathOf(std::uint64_t number) const {
-    return folder() / (std::to_string(number) + std::string(kSuffix));
-}
-
 FileRef DraftStore::drafts(std::string_view name) const {
     return {collection_, std::string(kFolder) + "/" + std::string(name)};
 }

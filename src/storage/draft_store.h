@@ -82,8 +82,6 @@ public:
     // removed.
     bool Remove(std::uint64_t number);
 
-    std::filesystem::path pathOf(std::uint64_t number) const;
-
     // The largest number a draft is ever given. A name with a larger number
     // was not made by the program and is no draft: counting it would leave
     // no number for the next one.

@@ -1,6 +1,7 @@
 #include "full_disk.h"
 #include "mainwindow/recover_draft_dialog.h"
 #include "mainwindow/window_fixture.h"
+#include "storage/draft_path.h"
 #include "storage/draft_store.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@ namespace stanzel {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::DraftPath;
 using testing::MainWindowTest;
 using testing::ReadBytes;
 using testing::WriteBytes;
@@ -304,7 +306,7 @@ TEST_F(DraftWindowTest, TheHundredAndFirstDraftRemovesTheOldest) {
     DraftStore store(dir.path());
     store.Keep(PoemRecord{9, "old", "", "", "x"}, kTime);
     for (int number = 2; number <= 100; ++number)
-        fs::copy_file(store.pathOf(1), store.pathOf(static_cast<std::uint64_t>(number)));
+        fs::copy_file(DraftPath(store, 1), DraftPath(store, static_cast<std::uint64_t>(number)));
     editPoemFour();
     actions().newPoem->trigger();
     const auto kept = drafts();
@@ -312,7 +314,7 @@ TEST_F(DraftWindowTest, TheHundredAndFirstDraftRemovesTheOldest) {
     EXPECT_EQ(kept.front().number, 101u);
     ExpectEditOfPoemFour(kept.front(), 4);
     EXPECT_EQ(kept.back().number, 2u);
-    EXPECT_FALSE(fs::exists(store.pathOf(1)));
+    EXPECT_FALSE(fs::exists(DraftPath(store, 1)));
 }
 
 // ---- bringing a draft back -----------------------------------------------

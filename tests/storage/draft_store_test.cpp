@@ -1,4 +1,5 @@
 #include "full_disk.h"
+#include "storage/draft_path.h"
 #include "storage/draft_store.h"
 #include "test_dir.h"
 
@@ -11,6 +12,7 @@ namespace stanzel {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::DraftPath;
 using testing::ReadBytes;
 using testing::TestDir;
 using testing::WriteBytes;
@@ -61,7 +63,7 @@ TEST_P(DraftRoundTrip, ReadsBackExactly) {
     EXPECT_EQ(drafts[0].time, param.time);
     ExpectSamePoem(drafts[0].poem, param.poem);
     // The file is a profile file of single lines, each ended by CR LF.
-    const std::string bytes = ReadBytes(store.pathOf(kept.number));
+    const std::string bytes = ReadBytes(DraftPath(store, kept.number));
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 8) << bytes;
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\r'), 8) << bytes;
 }
@@ -136,7 +138,7 @@ TEST_F(DraftStoreTest, ListsNewestFirstAndNamesNeverCollide) {
 TEST_F(DraftStoreTest, KeepsTheHundredNewestAndNothingElseGoes) {
     // What stands in the folder and is no draft file is not the program's to remove.
     fs::create_directories(store.folder());
-    fs::create_directory(store.pathOf(1));
+    fs::create_directory(DraftPath(store, 1));
     WriteBytes(store.folder() / "notes.txt", "mine");
     for (int i = 1; i <= 101; ++i)
         ASSERT_FALSE(keep("draft " + std::to_string(i)).error);
@@ -144,8 +146,8 @@ TEST_F(DraftStoreTest, KeepsTheHundredNewestAndNothingElseGoes) {
     ASSERT_EQ(drafts.size(), DraftStore::kKept);
     EXPECT_EQ(drafts.front().poem.title, "draft 101");
     EXPECT_EQ(drafts.back().poem.title, "draft 2");
-    EXPECT_FALSE(fs::exists(store.pathOf(2)));
-    EXPECT_TRUE(fs::is_directory(store.pathOf(1)));
+    EXPECT_FALSE(fs::exists(DraftPath(store, 2)));
+    EXPECT_TRUE(fs::is_directory(DraftPath(store, 1)));
     EXPECT_EQ(ReadBytes(store.folder() / "notes.txt"), "mine");
 }
 
@@ -169,25 +171,26 @@ TEST_F(DraftStoreTest, ADeletedPoemsDraftIsMarkedAndOthersAreNot) {
     const auto edit = keep("edited");
     const auto deleted = store.KeepDeleted(Poem(7, "gone", "its text"), "2026-12-08 10:15:43");
     ASSERT_FALSE(deleted.error);
-    EXPECT_EQ(ReadBytes(store.pathOf(edit.number)).find("deleted="), std::string::npos);
+    EXPECT_EQ(ReadBytes(DraftPath(store, edit.number)).find("deleted="), std::string::npos);
     EXPECT_TRUE(
-        ReadBytes(store.pathOf(deleted.number)).ends_with("text=its text\r\ndeleted=1\r\n"));
+        ReadBytes(DraftPath(store, deleted.number)).ends_with("text=its text\r\ndeleted=1\r\n"));
     const auto drafts = store.List();
     ASSERT_EQ(drafts.size(), 2u);
     EXPECT_TRUE(drafts[0].deleted);
     ExpectSamePoem(drafts[0].poem, Poem(7, "gone", "its text"));
     EXPECT_FALSE(drafts[1].deleted);
     // Only "1" marks one: a hand-edited value is an edit.
-    WriteBytes(store.pathOf(edit.number), ReadBytes(store.pathOf(edit.number)) + "deleted=yes\r\n");
+    WriteBytes(DraftPath(store, edit.number),
+               ReadBytes(DraftPath(store, edit.number)) + "deleted=yes\r\n");
     EXPECT_FALSE(store.Read(edit.number)->deleted);
 }
 
 TEST_F(DraftStoreTest, NeverWritesOverWhatStandsUnderTheNextName) {
     keep("one");
-    fs::create_directories(store.pathOf(2));
+    fs::create_directories(DraftPath(store, 2));
     const auto kept = keep("two");
     EXPECT_EQ(kept.number, 3u);
-    EXPECT_TRUE(fs::is_directory(store.pathOf(2)));
+    EXPECT_TRUE(fs::is_directory(DraftPath(store, 2)));
     EXPECT_EQ(titles(), (std::vector<std::string>{"two", "one"}));
 }
 
@@ -234,8 +237,8 @@ TEST_P(ForeignDraftFile, IsSkippedAndLeftAlone) {
     DraftStore store(dir.path());
     const auto good = store.Keep(Poem(7, "good", "line one\r\nline two"), "t");
     ASSERT_EQ(good.number, 1u);
-    const fs::path path = store.pathOf(2);
-    GetParam().make(path, ReadBytes(store.pathOf(1)));
+    const fs::path path = DraftPath(store, 2);
+    GetParam().make(path, ReadBytes(DraftPath(store, 1)));
     std::error_code error;
     const auto before = fs::symlink_status(path, error).type();
 
@@ -313,7 +316,7 @@ TEST(DraftFolder, OtherNamesAreNoDrafts) {
     TestDir dir;
     DraftStore store(dir.path());
     store.Keep(Poem(1, "good", "x"), "t");
-    const std::string good = ReadBytes(store.pathOf(1));
+    const std::string good = ReadBytes(DraftPath(store, 1));
     for (const char* name : {"0.draft", "01.draft", "2.draft.bak", "x.draft", "3.DRAFT", ".draft",
                              "99999999999999999999999.draft"})
         WriteBytes(store.folder() / name, good);
@@ -406,12 +409,12 @@ TEST_P(DraftNumbers, NextIsHigherOrRefused) {
     DraftStore store(dir.path());
     ASSERT_EQ(store.Keep(Poem(1, "first", "a"), "t").number, 1u);
     const fs::path standing = store.folder() / GetParam().standing;
-    WriteBytes(standing, ReadBytes(store.pathOf(1)));
+    WriteBytes(standing, ReadBytes(DraftPath(store, 1)));
     const auto kept = store.Keep(Poem(2, "next", "b"), "t");
     EXPECT_EQ(kept.number, GetParam().next);
     EXPECT_EQ(static_cast<bool>(kept.error), GetParam().next == 0);
     EXPECT_FALSE(fs::exists(store.folder() / "0.draft"));
-    EXPECT_EQ(ReadBytes(standing), ReadBytes(store.pathOf(1))) << "what stands is left alone";
+    EXPECT_EQ(ReadBytes(standing), ReadBytes(DraftPath(store, 1))) << "what stands is left alone";
     for (const Draft& draft : store.List())
         EXPECT_NE(draft.number, 0u);
 }
