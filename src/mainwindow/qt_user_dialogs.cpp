@@ -19,22 +19,12 @@
 namespace stanzel {
 
 void QtUserDialogs::message(QWidget* parent, Icon icon, const QString& title, const QString& text) {
-    QMessageBox::Icon boxIcon = QMessageBox::Information;
-    switch (icon) {
-    case Icon::Information:
-        boxIcon = QMessageBox::Information;
-        break;
-    case Icon::Question:
-        boxIcon = QMessageBox::Question;
-        break;
-    case Icon::Warning:
-        boxIcon = QMessageBox::Warning;
-        break;
-    case Icon::Error:
-        boxIcon = QMessageBox::Critical;
-        break;
-    }
-    QMessageBox box(boxIcon, title, text, QMessageBox::Ok, parent);
+    // In the order of UserDialogs::Icon.
+    static constexpr QMessageBox::Icon kBoxIcons[] = {QMessageBox::Information,
+                                                      QMessageBox::Question, QMessageBox::Warning,
+                                                      QMessageBox::Critical};
+    QMessageBox box(kBoxIcons[static_cast<std::size_t>(icon)], title, text, QMessageBox::Ok,
+                    parent);
     box.exec();
 }
 
