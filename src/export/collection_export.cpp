@@ -93,8 +93,8 @@ private:
     // The whole text file must be read; unlike loading a poem for the
     // editor, a file that is missing is an error, since the poem would
     // silently lose its text.
-    // The same limits as the editor's (PoemStore::ReadTextFile): a file too
-    // large for a poem is reported, never read whole.
+    // The same limits as the editor's (ReadPoemFile): a file too large for a
+    // poem is reported, never read whole.
     std::string readText(std::string_view id) const {
         if (!CanonicalPoemId(id)) {
             // An id that is not a decimal number names no file, so that a

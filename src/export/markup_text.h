@@ -5,11 +5,6 @@
 
 namespace stanzel {
 
-// Text that is already UTF-8 comes back unchanged; every byte sequence that is
-// not (a stray byte, a cut-off or overlong sequence, an encoded surrogate)
-// becomes U+FFFD, one per maximal ill-formed part, so nothing raw survives.
-std::string ToValidUtf8(std::string_view text);
-
 // How an inserted value is made safe for the document it goes into.
 struct XmlTextRules {
     // Also turn `"` into &quot;, for a value inside a quoted attribute.

@@ -65,37 +65,38 @@ bool IsUtf8(std::string_view text) {
 }
 
 Utf8Sequence DecodeUtf8Sequence(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    const unsigned char lead = byte(0);
     std::size_t length = 0;
     char32_t cp = 0;
-    char32_t smallest = 0;
+    // The second byte's range is what rules out overlong forms, surrogates
+    // and anything beyond U+10FFFF.
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
         cp = lead & 0x1F;
-        smallest = 0x80;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
         cp = lead & 0x0F;
-        smallest = 0x800;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
         cp = lead & 0x07;
-        smallest = 0x10000;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
     } else {
-        return {};
+        return {0, 0, 1};
     }
-    if (text.size() - at < length)
-        return {};
     for (std::size_t i = 1; i < length; ++i) {
-        const unsigned char next = byte(at + i);
-        if ((next & 0xC0) != 0x80)
-            return {};
-        cp = (cp << 6) | (next & 0x3F);
+        if (at + i >= text.size() || byte(i) < low || byte(i) > high)
+            return {0, 0, i};
+        cp = (cp << 6) | (byte(i) & 0x3F);
+        low = 0x80;
+        high = 0xBF;
     }
-    if (cp < smallest || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return {};
-    return {cp, length};
+    return {cp, length, 0};
 }
 
 void AppendCodePoint(std::string& out, char32_t cp) {

@@ -19,10 +19,12 @@ bool IsUtf8(std::string_view text);
 // The character of two to four bytes that starts at `at`, and its length in
 // bytes; a length of 0 for a byte that starts no such character (ASCII, a
 // stray continuation byte, a sequence cut short, an overlong form, a
-// surrogate, beyond U+10FFFF).
+// surrogate, beyond U+10FFFF). Such a part then has `illFormed` bytes: the
+// maximal part that one U+FFFD stands for.
 struct Utf8Sequence {
     char32_t cp = 0;
     std::size_t length = 0;
+    std::size_t illFormed = 0;
 };
 Utf8Sequence DecodeUtf8Sequence(std::string_view text, std::size_t at);
 // Appends `cp` to `out` as UTF-8.

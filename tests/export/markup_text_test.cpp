@@ -1,13 +1,10 @@
 #include "export/markup_text.h"
+#include "storage/code_page.h"
 
 #include <gtest/gtest.h>
 
 namespace stanzel {
 namespace {
-
-bool IsUtf8(const std::string& text) {
-    return ToValidUtf8(text) == text;
-}
 
 constexpr std::string_view kFffd = "\xEF\xBF\xBD";
 
@@ -48,6 +45,10 @@ TEST(MarkupTextTest, Utf8AndCharactersXmlRefuses) {
         {"Accented", "Őszi éj, fűzfa", "Őszi éj, fűzfa"},
         {"FourByte", "\xF0\x9F\x8C\xA7 rain", "\xF0\x9F\x8C\xA7 rain"},
         {"Latin2Byte", "f\xF5z", "f" + Fffd(1) + "z"},
+        {"TwoStrayBytes",
+         "a\xF5\xFB"
+         "b",
+         "a" + Fffd(2) + "b"},
         {"CutOffAtEnd", "ab\xC5", "ab" + Fffd(1)},
         {"CutOffThreeByte", "\xE2\x82x", Fffd(1) + "x"},
         {"Overlong", "\xC0\xAF", Fffd(2)},
@@ -64,15 +65,6 @@ TEST(MarkupTextTest, Utf8AndCharactersXmlRefuses) {
         EXPECT_EQ(Xml(row.input), "[" + row.expected + "]") << row.name;
         EXPECT_TRUE(IsUtf8(Xml(row.input))) << row.name;
     }
-}
-
-TEST(MarkupTextTest, ToValidUtf8) {
-    EXPECT_EQ(ToValidUtf8("Őszi <&> \x01"), "Őszi <&> \x01"); // no escaping, controls stay
-    EXPECT_EQ(ToValidUtf8("a\xF5\xFB"
-                          "b"),
-              "a" + Fffd(2) + "b");
-    EXPECT_EQ(ToValidUtf8("Fűzfa \xF0\x9F\x8C\xA7"), "Fűzfa \xF0\x9F\x8C\xA7");
-    EXPECT_EQ(ToValidUtf8("\xE2\x82"), Fffd(1));
 }
 
 } // namespace

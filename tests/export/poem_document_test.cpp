@@ -1,15 +1,12 @@
 #include "export/export_document.h"
 #include "export/markup_text.h"
 #include "export_test_support.h"
+#include "storage/code_page.h"
 
 #include <gtest/gtest.h>
 
 namespace stanzel {
 namespace {
-
-bool IsUtf8(const std::string& text) {
-    return ToValidUtf8(text) == text;
-}
 
 using testing::AbiEndWritten;
 using testing::AbiStartWritten;
