@@ -4,6 +4,8 @@
 
 #include "storage/ini_file.h"
 #include "storage/number_text.h"
+// Sections listed as the tests list them.
+#include "../tests/storage/section_names.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -104,16 +106,6 @@ void PutFile(const fs::path& path, std::string_view bytes) {
         Fail("cannot write the input file " + path.string());
 }
 
-// Every section name once, first to last, as the program's readers list them.
-std::vector<std::string> Sections(const IniFile& ini) {
-    const ProfileText text(ini.Contents());
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < text.sectionCount(); ++i)
-        if (text.section(i).firstOfName)
-            names.emplace_back(text.name(i));
-    return names;
-}
-
 // Whether the table of names finds the section, in the text as the file holds it.
 bool SectionExists(const IniFile& ini, std::string_view name) {
     return ProfileText(ini.Contents()).find(name).has_value();
@@ -167,7 +159,7 @@ struct Reading {
 std::vector<Reading> Snapshot(const fs::path& path, const std::vector<std::string>& keys) {
     IniFile fresh(path);
     std::vector<Reading> readings;
-    const auto sections = Sections(fresh);
+    const auto sections = stanzel::testing::SectionNames(fresh);
     for (std::size_t s = 0; s < sections.size() && s < 24; ++s) {
         for (const auto& key : keys)
             readings.push_back({sections[s], key, fresh.ReadText(sections[s], key, kMissing)});
@@ -206,7 +198,7 @@ bool ReadsBackAs(const std::string& got, const std::string& expected) {
 }
 
 void CheckReads(const IniFile& ini, const fs::path& path, const std::vector<std::string>& keys) {
-    const auto names = Sections(ini);
+    const auto names = stanzel::testing::SectionNames(ini);
     for (std::size_t i = 0; i < names.size(); ++i) {
         Check(SectionExists(ini, names[i]),
               "listed section " + Escaped(names[i]) + " does not exist by SectionExists");
@@ -215,8 +207,9 @@ void CheckReads(const IniFile& ini, const fs::path& path, const std::vector<std:
                   "section listed twice: " + Escaped(names[i]) + " and " + Escaped(names[j]));
     }
     IniFile fresh(path);
-    Check(Sections(fresh) == names, "a fresh object lists other sections: " +
-                                        ListText(Sections(fresh)) + " against " + ListText(names));
+    Check(stanzel::testing::SectionNames(fresh) == names,
+          "a fresh object lists other sections: " +
+              ListText(stanzel::testing::SectionNames(fresh)) + " against " + ListText(names));
     Check(fresh.Contents() == FileBytes(path), "Contents() differs from the file");
     // The text kept and edited in memory is the file the writes made.
     Check(ini.Contents() == FileBytes(path), "the kept text differs from the file");
@@ -276,13 +269,13 @@ std::string PickValue(FuzzedDataProvider& data) {
 
 void Write(IniFile& ini, const fs::path& path, const std::vector<std::string>& keys,
            FuzzedDataProvider& data, bool asNumber) {
-    const std::string section = PickName(data, Sections(ini));
+    const std::string section = PickName(data, stanzel::testing::SectionNames(ini));
     const std::string key = PickName(data, keys);
     const std::string value = PickValue(data);
     const std::int32_t number = data.ConsumeIntegral<std::int32_t>();
 
     const std::string before = FileBytes(path);
-    const auto listBefore = Sections(ini);
+    const auto listBefore = stanzel::testing::SectionNames(ini);
     const bool existed = SectionExists(ini, section);
     const auto readings = Snapshot(path, keys);
     const std::string action = std::string(asNumber ? "WriteNumber" : "WriteText") + " of [" +
@@ -317,7 +310,7 @@ void Write(IniFile& ini, const fs::path& path, const std::vector<std::string>& k
         Check(std::string_view(FileBytes(path)).starts_with(before),
               action + " to a new section did not keep the file's bytes before it");
     }
-    const auto listAfter = Sections(fresh);
+    const auto listAfter = stanzel::testing::SectionNames(fresh);
     if (ListFits(expectedList))
         Check(listAfter == expectedList, action + " left the sections " + ListText(listAfter) +
                                              ", expected " + ListText(expectedList));
@@ -326,7 +319,7 @@ void Write(IniFile& ini, const fs::path& path, const std::vector<std::string>& k
 
 void WriteTwo(IniFile& ini, const fs::path& path, const std::vector<std::string>& keys,
               FuzzedDataProvider& data) {
-    const std::string section = PickName(data, Sections(ini));
+    const std::string section = PickName(data, stanzel::testing::SectionNames(ini));
     const std::string key1 = PickName(data, keys);
     const std::string key2 = PickName(data, keys);
     if (SameName(key1, key2))
@@ -365,9 +358,9 @@ void WriteTwo(IniFile& ini, const fs::path& path, const std::vector<std::string>
 
 void Remove(IniFile& ini, const fs::path& path, const std::vector<std::string>& keys,
             FuzzedDataProvider& data) {
-    const std::string section = PickName(data, Sections(ini));
+    const std::string section = PickName(data, stanzel::testing::SectionNames(ini));
     const std::string before = FileBytes(path);
-    const auto listBefore = Sections(ini);
+    const auto listBefore = stanzel::testing::SectionNames(ini);
     const bool existed = SectionExists(ini, section);
     const auto readings = Snapshot(path, keys);
     const std::string action = "RemoveSection of [" + Escaped(section) + "]";
@@ -383,7 +376,7 @@ void Remove(IniFile& ini, const fs::path& path, const std::vector<std::string>& 
     const IniFile fresh(path);
     for (const IniFile* reader : {static_cast<const IniFile*>(&ini), &fresh}) {
         Check(!SectionExists(*reader, section), action + ": the section still exists");
-        for (const auto& name : Sections(*reader))
+        for (const auto& name : stanzel::testing::SectionNames(*reader))
             Check(!SameName(name, section), action + ": still listed as " + Escaped(name));
         for (const auto& key : keys)
             Check(reader->ReadText(section, key, kMissing) == kMissing,
@@ -394,7 +387,7 @@ void Remove(IniFile& ini, const fs::path& path, const std::vector<std::string>& 
         if (!SameName(name, section))
             expectedList.push_back(name);
     }
-    const auto listAfter = Sections(fresh);
+    const auto listAfter = stanzel::testing::SectionNames(fresh);
     if (ListFits(listBefore))
         Check(listAfter == expectedList, action + " left the sections " + ListText(listAfter) +
                                              ", expected " + ListText(expectedList));
