@@ -3,7 +3,11 @@
 // folder flushed, ROUNDS times; prints the median in milliseconds. The index
 // itself is never touched.
 //
-//   save_floor COLLECTION_DIR [ROUNDS]
+//   save_floor COLLECTION_DIR [ROUNDS] [PAUSE_MS]
+//
+// PAUSE_MS waits between the saves as a user does between two of the
+// window's: the memory a replaced index freed has gone back to the system by
+// the next save, which then costs more than one straight after another.
 
 #include "bench_support.h"
 
@@ -15,20 +19,23 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s COLLECTION_DIR [ROUNDS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s COLLECTION_DIR [ROUNDS] [PAUSE_MS]\n", argv[0]);
         return 2;
     }
     const std::filesystem::path dir = argv[1];
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 9;
+    const auto pause = std::chrono::milliseconds(argc > 3 ? std::max(0, std::atoi(argv[3])) : 0);
     std::ifstream in(dir / "poems.dmp", std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     const auto target = dir / "floor.dmp";
     std::vector<double> times;
     for (int round = 0; round < rounds; ++round) {
+        std::this_thread::sleep_for(pause);
         const auto started = std::chrono::steady_clock::now();
         stanzel::bench::ReplacePlain(target, bytes);
         times.push_back(
