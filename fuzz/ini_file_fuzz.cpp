@@ -29,8 +29,9 @@ using stanzel::ProfileText;
 
 // ReadText may cut a value to this length, as the Windows profile service did.
 constexpr std::size_t kMaxValueLength = 2047;
-// Sections may leave out names past this many bytes (each name and a
-// terminator, plus a final terminator); comparisons of whole lists stop there.
+// Whole lists of sections are compared only up to this many bytes of names
+// (each name and a terminator, plus a final terminator), so that a run stays
+// quick.
 constexpr std::size_t kMaxListBytes = 16384;
 constexpr std::string_view kMissing = "\x01missing\x01";
 

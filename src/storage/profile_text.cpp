@@ -363,12 +363,7 @@ std::vector<std::string_view> ProfileText::EditedPieces(const Edit& edit) const 
 
 std::string ProfileText::Edited(const Edit& edit) const {
     std::string text;
-    const auto pieces = EditedPieces(edit);
-    std::size_t size = 0;
-    for (const auto piece : pieces)
-        size += piece.size();
-    text.reserve(size);
-    for (const auto piece : pieces)
+    for (const auto piece : EditedPieces(edit))
         text.append(piece);
     return text;
 }
