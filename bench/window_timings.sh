@@ -22,7 +22,7 @@ stanzel=$2
 save_floor=$(dirname "$(realpath "$stanzel")")/../bench/save_floor
 collection=$(realpath "$3")
 rounds=${4:-15}
-saves=${5:-9}
+saves=${5:-15}
 
 empty=$(mktemp -d)
 cleanup() {
