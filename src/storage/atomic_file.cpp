@@ -196,11 +196,14 @@ FileReader::~FileReader() {
 bool FileReader::ReadSome(std::string& bytes, std::size_t most) {
     if (fd_ < 0)
         return false;
+    // Into room for the whole file at the size it had when opened, made
+    // once. Past it through a small buffer: the read that finds the end, or
+    // a file that grew meanwhile, must not double a large text.
+    if (const auto size = static_cast<std::size_t>(std::max<long long>(0, identity_.size));
+        bytes.capacity() < size)
+        bytes.reserve(size);
     const std::size_t filled = bytes.size();
     const std::size_t room = bytes.capacity() - filled;
-    // Into the room the caller made for the file, which is its size when it
-    // was opened. Past it through a small buffer: the read that finds the
-    // end, or a file that grew meanwhile, must not double a large text.
     char more[1 << 16];
     const bool intoRoom = room >= sizeof more;
     most = std::min(most, intoRoom ? room : sizeof more);
@@ -235,9 +238,6 @@ FileContents ReadWholeFile(const FileRef& file) {
         return result;
     }
     result.identity = reader.identity();
-    // The size is only a first guess: the file may change while it is read.
-    const auto expected = static_cast<std::size_t>(std::max<long long>(0, result.identity.size));
-    result.bytes.reserve(expected);
     while (reader.ReadSome(result.bytes, std::numeric_limits<std::size_t>::max())) {
     }
     if (reader.error()) {

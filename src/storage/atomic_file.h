@@ -39,7 +39,8 @@ public:
     std::error_code error() const { return error_; }
     // Of the file as opened; a file replaced meanwhile is read as it was.
     const FileIdentity& identity() const { return identity_; }
-    // Appends at most `most` more bytes to `bytes`; false at the end.
+    // Appends at most `most` more bytes to `bytes`, which holds what was
+    // read of this file so far; false at the end.
     bool ReadSome(std::string& bytes, std::size_t most);
     // Whether the file was written in place while it was read.
     bool ChangedSinceOpened() const;

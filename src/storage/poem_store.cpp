@@ -129,7 +129,6 @@ void PoemStore::startReading() {
     identity_ = reader_->error() ? FileIdentity::Now(indexFile()) : reader_->identity();
     index_ = std::make_shared<ProfileText>();
     decodedTitles_.clear();
-    index_->Reserve(static_cast<std::size_t>(std::max<long long>(0, identity_.size)));
     rows_.clear();
     largestId_ = 0;
     if (reader_->error()) {
@@ -309,7 +308,6 @@ std::optional<std::string> ReadPoemFile(const FileRef& file) {
         throw cannotOpen("It holds " + std::to_string(size) + " bytes; a poem's text may hold " +
                          std::to_string(kLargestPoemBytes) + ".");
     std::string bytes;
-    bytes.reserve(size);
     while (bytes.size() <= kLargestPoemBytes && reader.ReadSome(bytes, 1 << 16)) {
     }
     if (reader.error())

@@ -55,7 +55,6 @@ public:
         parseLines(bytes_.size(), false);
         return more;
     }
-    void Reserve(std::size_t size) { bytes_.reserve(size); }
     // The end of the text has come: its last line counts without a break.
     void Finish();
     bool finished() const { return finished_; }
