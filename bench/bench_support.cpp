@@ -5,10 +5,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -110,6 +111,14 @@ CollectionStats GenerateAndDescribe(const CollectionOptions& options) {
                 stats.poems, PoemSizeName(options.size), options.dir.c_str(), stats.indexBytes,
                 stats.textBytes, seconds);
     return stats;
+}
+
+void PrintMachineLoad() {
+    double load[3] = {0, 0, 0};
+    if (::getloadavg(load, 3) != 3)
+        return;
+    std::printf("machine load (1, 5 and 15 minutes): %.2f %.2f %.2f on %ld cores\n", load[0],
+                load[1], load[2], ::sysconf(_SC_NPROCESSORS_ONLN));
 }
 
 void RemoveUnlessKept(const CollectionOptions& options) {

@@ -32,6 +32,10 @@ std::string ReadWholePlain(const std::filesystem::path& path);
 void ReplacePlain(const std::filesystem::path& target, std::string_view bytes,
                   std::size_t times = 1);
 
+// The machine's load and its cores, printed beside a benchmark's figures,
+// since a shared machine's other work moves them.
+void PrintMachineLoad();
+
 // Removes the collection unless the user asked to keep it.
 void RemoveUnlessKept(const CollectionOptions& options);
 

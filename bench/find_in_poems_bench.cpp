@@ -19,7 +19,6 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -151,11 +150,7 @@ int main(int argc, char** argv) {
                 static_cast<double>(text.heldBytes()) / 1e6, residentBefore, residentAfter,
                 PeakMb());
 
-    std::ifstream loadavg("/proc/loadavg");
-    std::string load1, load5;
-    loadavg >> load1 >> load5;
-    std::printf("machine load (1 and 5 minutes): %s %s on %ld cores\n", load1.c_str(),
-                load5.c_str(), ::sysconf(_SC_NPROCESSORS_ONLN));
+    stanzel::bench::PrintMachineLoad();
 
     if (!options->keep)
         std::filesystem::remove_all(options->dir);

@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
@@ -149,12 +148,12 @@ double Ms(const stanzel::bench::RunTimesReporter& reporter, const char* name) {
 
 void PrintSummary(const stanzel::bench::RunTimesReporter& reporter, long idleKiB,
                   std::size_t indexBytes) {
-    double load[3] = {0, 0, 0};
-    ::getloadavg(load, 3);
     const double floor = Ms(reporter, "BM_SaveFloor");
     const double empty = Ms(reporter, "BM_SaveEmptyCollection");
     const double allowed = empty + 1.5 * floor;
-    std::printf("\nload average %.2f; each figure the fastest of its repetitions\n", load[0]);
+    std::printf("\n");
+    stanzel::bench::PrintMachineLoad();
+    std::printf("each figure the fastest of its repetitions\n");
     std::printf("%-34s %9s %9s %9s\n", "", "ms", "target", "");
     const auto line = [](const char* what, double ms, double target, bool met) {
         std::printf("%-34s %9.2f %9.2f %9s\n", what, ms, target, met ? "met" : "MISSED");
